@@ -1,0 +1,54 @@
+// CLogger: the co-installer's plain-text log in the temporary folder, and LogLastError.
+// Portable logic.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "platform/all.h"
+
+// A log file in the temporary folder of the account. Lines are written as Windows' C runtime
+// writes text mode ("\n" reaches the file as CR LF), every line is flushed when written, and a file
+// grown beyond 51200 bytes is cut back to its last 51200 bytes when a logger opens it. A logger
+// whose file did not open is silent: every call does nothing and answers 0 or false.
+class CLogger {
+public:
+    static constexpr long kMaxLogSize = 51200;
+
+    explicit CLogger(const char* fileName);
+    virtual ~CLogger();
+    CLogger(const CLogger&) = delete;
+    CLogger& operator=(const CLogger&) = delete;
+
+    // Formats like printf, writes the text and a line end, flushes; answers the formatted length.
+    int Print(const char* format, ...)
+#ifdef __GNUC__
+        __attribute__((format(printf, 2, 3)))
+#endif
+        ;
+    bool WriteLine(const char* text);
+    // The text and a tab, without line end or flush.
+    bool WriteLabel(const char* text);
+    // The text alone, without line end or flush.
+    bool Write(const char* text);
+    // "HH:MM:SS\tMM/DD/YY\t" and a line end, from the local clock.
+    bool WriteTimestamp();
+
+    bool IsOpen() const { return m_pFile != nullptr; }
+    const std::string& Path() const { return m_Path; }
+
+private:
+    bool WriteText(std::string_view text, bool flush);
+    void Rotate();
+
+    FILE* m_pFile = nullptr;
+    std::string m_Path;
+};
+
+// The path of the rotation partner: the path without its last four characters, then "2.log".
+std::string RotationPartnerPath(const std::string& path);
+
+// Logs "<name> failed with error <code>: <system text>" for the thread's last error; the message
+// text is queried and freed even when pLogger is null.
+void LogLastError(const char* functionName, CLogger* pLogger);

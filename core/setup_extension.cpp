@@ -1,0 +1,40 @@
+// CSetupExtension: construction, destruction, the installed-software test and the bodies of the
+// operations that no model overrides and no other file holds. Portable logic.
+#include "core/setup_extension.h"
+
+#include <new>
+
+#include "platform/scoped.h"
+
+CSetupExtension::CSetupExtension() : m_hInstance(nullptr), m_pLogger(new (std::nothrow) CLogger("_coInst.log")) {}
+
+CSetupExtension::~CSetupExtension() { delete m_pLogger; }
+
+int CSetupExtension::IsSoftwareInstalled() {
+    if (m_InstallCLSID.empty()) return 0;
+    const std::string path = m_InstallRegPath + "\\" + m_InstallCLSID;
+    plat::ScopedKey key;
+    if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, key.out()) ==
+        ERROR_SUCCESS)
+        return 1;
+    if (m_pLogger) {
+        m_pLogger->Print("Could not open key %s", path.c_str());
+        m_pLogger->Print("GetLastError() returned %d", static_cast<int>(plat::GetLastError()));
+    }
+    return 0;
+}
+
+std::string CSetupExtension::GetTwainNameSuffix() { return " TWAIN"; }
+std::string CSetupExtension::GetMediaSoftwareFolder() { return "tvsw\\"; }
+std::string CSetupExtension::GetSetupArguments() { return " /r0"; }
+
+// The reserved operations keep their places in the table; nothing in the co-installer calls them.
+bool CSetupExtension::ReservedMessage() { return false; }
+int CSetupExtension::ReservedDeviceCheck(HDEVINFO, PSP_DEVINFO_DATA) { return 0; }
+int CSetupExtension::ReservedDeviceScan() { return 0; }
+int CSetupExtension::ReservedDeviceUpdate(HDEVINFO, PSP_DEVINFO_DATA) { return 0; }
+int CSetupExtension::ReservedTwainPrepare(const char*) { return 0; }
+int CSetupExtension::ReservedTwainRename(const char*) {
+    GetTwainNameSuffix();
+    return 0;
+}

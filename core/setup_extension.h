@@ -1,0 +1,75 @@
+// CSetupExtension: the class that carries the whole co-installer. Its virtual operations, in
+// their table order, are the points where a scanner model changes the common behaviour.
+// Portable logic.
+#pragma once
+
+#include <string>
+
+#include "core/logger.h"
+#include "core/os_info.h"
+#include "platform/all.h"
+
+class CSetupExtension {
+public:
+    CSetupExtension();
+    CSetupExtension(const CSetupExtension&) = delete;
+    CSetupExtension& operator=(const CSetupExtension&) = delete;
+
+    // The virtual operations, in table order (the destructor first).
+    virtual ~CSetupExtension();
+    virtual void InstallSoftware(HWND hwnd, HINSTANCE hInstance, LPSTR lpszCmdLine, int nCmdShow);
+    virtual DWORD TarvixDeviceCoInstaller(DI_FUNCTION difCode, HDEVINFO deviceInfoSet,
+                                          PSP_DEVINFO_DATA deviceInfoData, PCOINSTALLER_CONTEXT_DATA context);
+    virtual DWORD HandleFinishInstallAction(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
+    virtual void MarkPnPFinished();
+    virtual std::string GetModelTag() = 0;
+    virtual std::string GetReservedText() = 0;  // no caller
+    virtual void FixInstalledStrings(std::string keyPath) = 0;
+    virtual std::string GetTwainNameSuffix();  // called only by ReservedTwainRename
+    virtual std::string GetMediaSoftwareFolder();
+    virtual std::string GetSetupArguments();
+    virtual int IsSoftwareInstalled();
+    virtual char FindInstallMediaDrive();
+    virtual int IsInstallMedia(char driveLetter);
+    virtual bool ReservedMessage();                                                      // no caller
+    virtual int ReservedDeviceCheck(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);   // no caller
+    virtual int ReservedDeviceScan();                                                    // no caller
+    virtual int ReservedDeviceUpdate(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);  // no caller
+    virtual int ReservedTwainPrepare(const char* instanceNumber);  // called only by the reserved device operations
+    virtual int RemoveTwainDataSource(const char* instanceNumber);
+    virtual int ReservedTwainRename(const char* instanceNumber);  // called only by the reserved device operations
+
+    // The finish-install action's reboot test: true when the device's installation parameters ask
+    // for a reboot or restart, or cannot be read.
+    bool IsRebootRequired(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
+    // The four characters after the last backslash of the device's driver key name ("0000") into
+    // a 5-byte text; 1 when found, 0 otherwise.
+    int GetDriverInstanceNumber(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData, char* instanceNumber);
+
+    // Device naming and network data.
+    bool CopyNetworkDeviceData(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
+    void RegisterDriverDlls(DWORD installFlags, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
+    void AssignDeviceNumber(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
+
+    // Install disc and programs started from it.
+    void RunFirmwareUpdate();
+    DWORD LaunchSetupFromMedia();
+    void ScheduleSetupFromMedia(char driveLetter);
+
+    // Removal.
+    int CleanupRemovedDevice(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
+    void RemovePnPFinishedMarker();
+
+    COsInfo m_OsInfo;
+    HINSTANCE m_hInstance;
+    std::string m_TwainDSmodule;
+    std::string m_ScannerModel;
+    CLogger* m_pLogger;
+    std::string m_InstallCLSID;
+    std::string m_InstallRegPath;
+
+private:
+    // Reads "CoinstallerModel" from an open hardware key into a 32-byte text; false when the
+    // value is missing, longer than 31 characters, or fills the buffer without a terminator.
+    bool ReadModelString(HKEY hardwareKey, char (&model)[32]);
+};

@@ -1,0 +1,8 @@
+// Every family of the seam, for code that uses several of them.
+#pragma once
+
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/services.h"
+#include "platform/setupapi.h"
+#include "platform/system.h"

@@ -1,0 +1,31 @@
+// Files, folders and drives: kernel32 path and drive calls, and the C runtime streams the logs use
+// (opened in binary; the logger does its own text-mode line-end translation).
+#pragma once
+
+#include <cstdio>
+
+#include "platform/seam.h"
+
+#define TVX_FILES_CALLS(X)                                                                           \
+    X(Files, DWORD, GetTempPathA, (DWORD nBufferLength, LPSTR lpBuffer), (nBufferLength, lpBuffer), \
+      Zero)                                                                                        \
+    X(Files, UINT, GetWindowsDirectoryA, (LPSTR lpBuffer, UINT uSize), (lpBuffer, uSize), Zero)    \
+    X(Files, BOOL, DeleteFileA, (LPCSTR lpFileName), (lpFileName), Bool)                           \
+    X(Files, BOOL, MoveFileA, (LPCSTR lpExistingFileName, LPCSTR lpNewFileName),                   \
+      (lpExistingFileName, lpNewFileName), Bool)                                                   \
+    X(Files, BOOL, MoveFileExA, (LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags),  \
+      (lpExistingFileName, lpNewFileName, dwFlags), Bool)                                          \
+    X(Files, DWORD, GetFileAttributesA, (LPCSTR lpFileName), (lpFileName), MinusOne)               \
+    X(Files, FILE*, _fsopen, (const char* filename, const char* mode, int shflag),                 \
+      (filename, mode, shflag), Null)                                                              \
+    X(Files, int, fclose, (FILE * stream), (stream), None)                                         \
+    X(Files, size_t, fread, (void* buffer, size_t size, size_t count, FILE* stream),               \
+      (buffer, size, count, stream), Zero)                                                         \
+    X(Files, size_t, fwrite, (const void* buffer, size_t size, size_t count, FILE* stream),        \
+      (buffer, size, count, stream), Zero)                                                         \
+    X(Files, int, fflush, (FILE * stream), (stream), MinusOne)                                     \
+    X(Files, int, fseek, (FILE * stream, long offset, int origin), (stream, offset, origin),       \
+      MinusOne)                                                                                    \
+    X(Files, long, ftell, (FILE * stream), (stream), MinusOne)
+
+TVX_DECLARE_FAMILY(Files, TVX_FILES_CALLS)

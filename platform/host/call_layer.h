@@ -1,0 +1,85 @@
+// The host side of the seam: the installed backends, and the choke point every plat:: call passes,
+// which records a trace and can fail chosen calls the way Windows would fail them.
+// Host builds only; the Windows build forwards straight to the real calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/all.h"
+
+namespace plat::host {
+
+// A status that no Windows call returns: the answer of a call that the installed backend does
+// not model. It is also recorded, so that tests can insist on none.
+constexpr DWORD kNotModelled = 0x2000DEADu;
+
+struct Backends {
+    RegistryBackend* registry = nullptr;
+    SetupApiBackend* setupapi = nullptr;
+    FilesBackend* files = nullptr;
+    SystemBackend* system = nullptr;
+    ServicesBackend* services = nullptr;
+};
+
+// Installs the backends that plat:: calls reach; a null member leaves that family unmodelled.
+void InstallBackends(const Backends& backends);
+const Backends& CurrentBackends();
+
+struct TraceRecord {
+    uint64_t seq = 0;
+    std::string family;
+    std::string call;
+    std::string args;
+    std::string result;
+    bool injected = false;
+    bool not_modelled = false;
+};
+
+std::string FormatTraceLine(const TraceRecord& record);
+
+// A fault: fail the call whose ordinal among failable calls is `nth` (1-based), or, with nth 0,
+// every failable call named `call`. With `from_then_on` the nth rule keeps failing every later
+// call as well.
+struct FaultRule {
+    std::string call;
+    uint64_t nth = 0;
+    DWORD status = 0;
+    bool from_then_on = false;
+};
+
+class CallLayer {
+public:
+    void Reset();
+    void SetTracing(bool on) { tracing_ = on; }
+    bool tracing() const { return tracing_; }
+
+    void FailNth(uint64_t nth, DWORD status, bool from_then_on = false);
+    void FailCall(const std::string& call, DWORD status);
+    void ClearFaults() { faults_.clear(); }
+
+    const std::vector<TraceRecord>& trace() const { return trace_; }
+    void ClearTrace() { trace_.clear(); }
+    uint64_t failable_calls() const { return failable_calls_; }
+    uint64_t injected() const { return injected_; }
+    const std::vector<std::string>& not_modelled() const { return not_modelled_; }
+
+    // Used by the generated forwards.
+    bool ShouldFail(const char* call, FailKind kind, DWORD* status);
+    void Record(TraceRecord record);
+    void NoteNotModelled(const char* call);
+
+private:
+    bool tracing_ = true;
+    uint64_t seq_ = 0;
+    uint64_t failable_calls_ = 0;
+    uint64_t injected_ = 0;
+    std::vector<FaultRule> faults_;
+    std::vector<TraceRecord> trace_;
+    std::vector<std::string> not_modelled_;
+};
+
+CallLayer& Layer();
+
+}  // namespace plat::host

@@ -1,0 +1,78 @@
+// Owners for the handles the logic opens through the seam: each states its invalid value and its
+// close call once, so every path of an operation closes what the operation opened.
+// Portable: used above the seam on both backends.
+#pragma once
+
+#include "platform/all.h"
+
+namespace plat {
+
+template <class Traits>
+class Scoped {
+public:
+    using Handle = typename Traits::Handle;
+    Scoped() = default;
+    explicit Scoped(Handle h) : h_(h) {}
+    ~Scoped() { reset(); }
+    Scoped(const Scoped&) = delete;
+    Scoped& operator=(const Scoped&) = delete;
+    Scoped(Scoped&& other) noexcept : h_(other.release()) {}
+    Scoped& operator=(Scoped&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+
+    Handle get() const { return h_; }
+    Handle* out() {
+        reset();
+        return &h_;
+    }
+    explicit operator bool() const { return Traits::Valid(h_); }
+    Handle release() {
+        Handle h = h_;
+        h_ = Traits::Invalid();
+        return h;
+    }
+    void reset(Handle h = Traits::Invalid()) {
+        if (Traits::Valid(h_)) Traits::Close(h_);
+        h_ = h;
+    }
+
+private:
+    Handle h_ = Traits::Invalid();
+};
+
+// Registry keys; SetupDiOpenDevRegKey answers INVALID_HANDLE_VALUE, the registry calls NULL.
+struct KeyTraits {
+    using Handle = HKEY;
+    static HKEY Invalid() { return nullptr; }
+    static bool Valid(HKEY h) { return h != nullptr && h != reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE); }
+    static void Close(HKEY h) { plat::RegCloseKey(h); }
+};
+using ScopedKey = Scoped<KeyTraits>;
+
+struct DevInfoTraits {
+    using Handle = HDEVINFO;
+    static HDEVINFO Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Valid(HDEVINFO h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(HDEVINFO h) { plat::SetupDiDestroyDeviceInfoList(h); }
+};
+using ScopedDevInfo = Scoped<DevInfoTraits>;
+
+struct ServiceTraits {
+    using Handle = SC_HANDLE;
+    static SC_HANDLE Invalid() { return nullptr; }
+    static bool Valid(SC_HANDLE h) { return h != nullptr; }
+    static void Close(SC_HANDLE h) { plat::CloseServiceHandle(h); }
+};
+using ScopedService = Scoped<ServiceTraits>;
+
+struct StreamTraits {
+    using Handle = FILE*;
+    static FILE* Invalid() { return nullptr; }
+    static bool Valid(FILE* f) { return f != nullptr; }
+    static void Close(FILE* f) { plat::fclose(f); }
+};
+using ScopedStream = Scoped<StreamTraits>;
+
+}  // namespace plat

@@ -1,0 +1,72 @@
+// The simulated files and drives: drive letters mapped to host folders (C: to a scratch folder
+// holding Windows\, Windows\TWAIN_32\ and Windows\Temp\), names looked up without regard to case
+// as Windows does, folders that the account may not write, and the C runtime streams opened on
+// those files. Simulated machine only.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/sim/handles.h"
+#include "platform/sim/kernel.h"
+
+namespace plat::sim {
+
+struct Drive {
+    char letter = 'C';
+    UINT type = DRIVE_FIXED;
+    std::string label;
+    DWORD serial = 0;
+    std::filesystem::path folder;
+};
+
+class SimFiles : public FilesBackend {
+public:
+    SimFiles(HandleTable& handles, SimKernel& kernel, std::filesystem::path c_drive_folder);
+
+    void AddDrive(Drive drive);
+    const std::map<char, Drive>& drives() const { return drives_; }
+    // Marks a folder (and everything below it) as not writable by the account.
+    void SetReadOnlyFolder(const std::string& windows_path) { read_only_.push_back(windows_path); }
+    std::string temp_path() const { return "C:\\Windows\\Temp\\"; }
+    std::string windows_dir() const { return "C:\\Windows"; }
+
+    // The host file a Windows path names, following existing names without regard to case;
+    // nothing when the path is not on a mapped drive.
+    std::optional<std::filesystem::path> HostPath(const std::string& windows_path) const;
+    // Reads or writes a whole simulated file (set-up and reports).
+    std::optional<std::string> ReadFile(const std::string& windows_path) const;
+    void WriteFile(const std::string& windows_path, const std::string& bytes);
+
+    DWORD GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) override;
+    UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
+    BOOL DeleteFileA(LPCSTR lpFileName) override;
+    BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) override;
+    BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) override;
+    DWORD GetFileAttributesA(LPCSTR lpFileName) override;
+    FILE* _fsopen(const char* filename, const char* mode, int shflag) override;
+    int fclose(FILE* stream) override;
+    size_t fread(void* buffer, size_t size, size_t count, FILE* stream) override;
+    size_t fwrite(const void* buffer, size_t size, size_t count, FILE* stream) override;
+    int fflush(FILE* stream) override;
+    int fseek(FILE* stream, long offset, int origin) override;
+    long ftell(FILE* stream) override;
+
+private:
+    bool IsReadOnly(const std::string& windows_path) const;
+    bool KnownStream(FILE* stream) const;
+    // Resolves a path for a call: sets the last error and answers nothing when the path is not
+    // on a drive (3) or its folder does not exist (3).
+    std::optional<std::filesystem::path> ResolveExistingFolder(const std::string& windows_path);
+
+    HandleTable& handles_;
+    SimKernel& kernel_;
+    std::map<char, Drive> drives_;
+    std::vector<std::string> read_only_;
+};
+
+}  // namespace plat::sim

@@ -1,0 +1,123 @@
+// The simulated kernel services. Simulated machine only.
+#include "platform/sim/kernel.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace plat::sim {
+
+std::string SystemMessageText(DWORD code) {
+    static const struct {
+        DWORD code;
+        const char* text;
+    } kTexts[] = {
+        {0, "The operation completed successfully."},
+        {2, "The system cannot find the file specified."},
+        {3, "The system cannot find the path specified."},
+        {5, "Access is denied."},
+        {6, "The handle is invalid."},
+        {8, "Not enough storage is available to process this command."},
+        {13, "The data is invalid."},
+        {18, "There are no more files."},
+        {32, "The process cannot access the file because it is being used by another process."},
+        {80, "The file exists."},
+        {87, "The parameter is incorrect."},
+        {120, "This function is not supported on this system."},
+        {122, "The data area passed to a system call is too small."},
+        {123, "The filename, directory name, or volume label syntax is incorrect."},
+        {145, "The directory is not empty."},
+        {161, "The specified path is invalid."},
+        {183, "Cannot create a file when that file already exists."},
+        {234, "More data is available."},
+        {259, "No more data is available."},
+        {1004, "Invalid flags."},
+        {1018, "Illegal operation attempted on a registry key that has been marked for deletion."},
+        {1056, "An instance of the service is already running."},
+        {1060, "The specified service does not exist as an installed service."},
+        {1062, "The service has not been started."},
+        {1077, "No attempts to start the service have been made since the last boot."},
+        {1784, "The supplied user buffer is not valid for the requested operation."},
+    };
+    for (const auto& t : kTexts)
+        if (t.code == code) return std::string(t.text) + "\r\n";
+    return "";
+}
+
+SimKernel::SimKernel(HandleTable& handles, const MachineProfile& profile, VirtualClock& clock)
+    : handles_(handles), profile_(profile), clock_(clock) {}
+
+BOOL SimKernel::GetVersionExA(LPOSVERSIONINFOA info) {
+    if (!info) {
+        last_error_ = ERROR_NOACCESS;
+        return FALSE;
+    }
+    DWORD size = info->dwOSVersionInfoSize;
+    if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)) {
+        last_error_ = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
+    const OsVersion& os = profile_.os;
+    info->dwMajorVersion = os.major;
+    info->dwMinorVersion = os.minor;
+    info->dwBuildNumber = os.build;
+    info->dwPlatformId = os.platform_id;
+    std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+    std::strncpy(info->szCSDVersion, os.csd.c_str(), sizeof info->szCSDVersion - 1);
+    if (size == sizeof(OSVERSIONINFOEXA)) {
+        auto* ex = reinterpret_cast<OSVERSIONINFOEXA*>(info);
+        ex->wServicePackMajor = 0;
+        ex->wServicePackMinor = 0;
+        ex->wSuiteMask = 0;
+        ex->wProductType = os.product_type;
+        ex->wReserved = 0;
+    }
+    return TRUE;
+}
+
+DWORD SimKernel::FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize,
+                                va_list*) {
+    if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM)) {
+        last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
+        return 0;
+    }
+    std::string text = SystemMessageText(dwMessageId);
+    if (text.empty()) {
+        last_error_ = ERROR_MR_MID_NOT_FOUND;
+        return 0;
+    }
+    if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
+        size_t bytes = std::max<size_t>(text.size() + 1, nSize);
+        char* block = static_cast<char*>(std::malloc(bytes));
+        std::memcpy(block, text.c_str(), text.size() + 1);
+        handles_.AddAt(reinterpret_cast<uintptr_t>(block), HandleKind::LocalMemory,
+                       std::shared_ptr<void>(block, std::free), "FormatMessageA buffer");
+        *reinterpret_cast<char**>(lpBuffer) = block;
+        return static_cast<DWORD>(text.size());
+    }
+    if (!lpBuffer || nSize < text.size() + 1) {
+        last_error_ = ERROR_INSUFFICIENT_BUFFER;
+        return 0;
+    }
+    std::memcpy(lpBuffer, text.c_str(), text.size() + 1);
+    return static_cast<DWORD>(text.size());
+}
+
+HLOCAL SimKernel::LocalFree(HLOCAL hMem) {
+    if (!hMem) return nullptr;
+    if (!handles_.Remove(reinterpret_cast<uintptr_t>(hMem), HandleKind::LocalMemory)) {
+        last_error_ = ERROR_INVALID_HANDLE;
+        return hMem;
+    }
+    return nullptr;
+}
+
+DWORD SimKernel::GetTickCount() { return static_cast<DWORD>(clock_.now_ms()); }
+
+void SimKernel::GetLocalTime(LPSYSTEMTIME st) {
+    if (st) *st = clock_.LocalTime();
+}
+
+void SimKernel::OutputDebugStringA(LPCSTR text) { debug_output_.emplace_back(text ? text : ""); }
+
+}  // namespace plat::sim

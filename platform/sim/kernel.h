@@ -1,0 +1,44 @@
+// The simulated kernel services that are not files: the version the machine reports, the
+// thread's last error and the system's message texts, memory blocks handed out by
+// FormatMessageA, the virtual clock and debug output. Simulated machine only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/handles.h"
+#include "platform/sim/profile.h"
+#include "platform/system.h"
+
+namespace plat::sim {
+
+class SimKernel : public SystemBackend {
+public:
+    SimKernel(HandleTable& handles, const MachineProfile& profile, VirtualClock& clock);
+
+    const std::vector<std::string>& debug_output() const { return debug_output_; }
+    DWORD last_error() const { return last_error_; }
+
+    BOOL GetVersionExA(LPOSVERSIONINFOA info) override;
+    DWORD GetLastError() override { return last_error_; }
+    void SetLastError(DWORD code) override { last_error_ = code; }
+    DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR lpBuffer,
+                         DWORD nSize, va_list* Arguments) override;
+    HLOCAL LocalFree(HLOCAL hMem) override;
+    DWORD GetTickCount() override;
+    void Sleep(DWORD ms) override { clock_.Advance(ms); }
+    void GetLocalTime(LPSYSTEMTIME st) override;
+    void OutputDebugStringA(LPCSTR text) override;
+
+private:
+    HandleTable& handles_;
+    const MachineProfile& profile_;
+    VirtualClock& clock_;
+    DWORD last_error_ = 0;
+    std::vector<std::string> debug_output_;
+};
+
+// The system's English text for a status, with its closing CR LF; empty when there is none.
+std::string SystemMessageText(DWORD code);
+
+}  // namespace plat::sim

@@ -1,0 +1,53 @@
+// One simulated Windows computer. Simulated machine only.
+#include "platform/sim/machine.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace plat::sim {
+
+std::filesystem::path Machine::MakeScratch(std::filesystem::path given, bool* owned) {
+    *owned = given.empty();
+    if (!given.empty()) {
+        std::filesystem::create_directories(given);
+        return given;
+    }
+    std::string pattern = (std::filesystem::temp_directory_path() / "tvx-machine-XXXXXX").string();
+    char* made = mkdtemp(pattern.data());
+    return made ? std::filesystem::path(made) : std::filesystem::temp_directory_path() / "tvx-machine";
+}
+
+Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
+    : c_drive_(MakeScratch(std::move(c_drive_folder), &owns_folder_)),
+      profile_(std::move(profile)),
+      registry_(handles_, profile_, clock_),
+      kernel_(handles_, profile_, clock_),
+      files_(handles_, kernel_, c_drive_),
+      services_(handles_, profile_, kernel_),
+      devices_(handles_, kernel_, registry_) {}
+
+Machine::~Machine() {
+    if (owns_folder_) {
+        std::error_code ec;
+        std::filesystem::remove_all(c_drive_, ec);
+    }
+}
+
+plat::host::Backends Machine::backends() {
+    plat::host::Backends b;
+    b.registry = &registry_;
+    b.setupapi = &devices_;
+    b.files = &files_;
+    b.system = &kernel_;
+    b.services = &services_;
+    return b;
+}
+
+ActiveMachine::ActiveMachine(Machine& machine) {
+    plat::host::Layer().Reset();
+    plat::host::InstallBackends(machine.backends());
+}
+
+ActiveMachine::~ActiveMachine() { plat::host::InstallBackends({}); }
+
+}  // namespace plat::sim

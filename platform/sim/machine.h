@@ -1,0 +1,65 @@
+// One simulated Windows computer: its profile, clock, handle table, registry, files, kernel,
+// service manager and device installer. Simulated machine only.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "platform/host/call_layer.h"
+#include "platform/sim/devices.h"
+#include "platform/sim/file_system.h"
+#include "platform/sim/handles.h"
+#include "platform/sim/kernel.h"
+#include "platform/sim/profile.h"
+#include "platform/sim/registry.h"
+#include "platform/sim/service_manager.h"
+
+namespace plat::sim {
+
+class Machine {
+public:
+    // c_drive_folder: the host folder that holds drive C:; with an empty path a fresh temporary
+    // folder is made and removed with the machine.
+    explicit Machine(MachineProfile profile = {}, std::filesystem::path c_drive_folder = {});
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    MachineProfile& profile() { return profile_; }
+    VirtualClock& clock() { return clock_; }
+    HandleTable& handles() { return handles_; }
+    SimRegistry& registry() { return registry_; }
+    SimKernel& kernel() { return kernel_; }
+    SimFiles& files() { return files_; }
+    SimServices& services() { return services_; }
+    SimDevices& devices() { return devices_; }
+    const std::filesystem::path& c_drive_folder() const { return c_drive_; }
+
+    plat::host::Backends backends();
+
+private:
+    static std::filesystem::path MakeScratch(std::filesystem::path given, bool* owned);
+
+    bool owns_folder_ = false;
+    std::filesystem::path c_drive_;
+    MachineProfile profile_;
+    VirtualClock clock_;
+    HandleTable handles_;
+    SimRegistry registry_;
+    SimKernel kernel_;
+    SimFiles files_;
+    SimServices services_;
+    SimDevices devices_;
+};
+
+// Makes a machine the one that plat:: calls reach, with a fresh trace and no faults, for the
+// lifetime of this object.
+class ActiveMachine {
+public:
+    explicit ActiveMachine(Machine& machine);
+    ~ActiveMachine();
+    ActiveMachine(const ActiveMachine&) = delete;
+    ActiveMachine& operator=(const ActiveMachine&) = delete;
+};
+
+}  // namespace plat::sim

@@ -1,0 +1,577 @@
+// The simulated registry. Simulated machine only.
+#include "platform/sim/registry.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace plat::sim {
+namespace {
+
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxValueNameLength = 16383;
+
+bool IsStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// Keys that Windows 7 and later share between the 64-bit and the 32-bit view, below SOFTWARE.
+const char* const kSharedKeys[] = {
+    "Classes",
+    "Clients",
+    "Policies",
+    "RegisteredApplications",
+    "Microsoft\\COM3",
+    "Microsoft\\Cryptography\\Calais\\Current",
+    "Microsoft\\Cryptography\\Calais\\Readers",
+    "Microsoft\\Cryptography\\Services",
+    "Microsoft\\CTF\\SystemShared",
+    "Microsoft\\CTF\\TIP",
+    "Microsoft\\DFS",
+    "Microsoft\\Driver Signing",
+    "Microsoft\\EnterpriseCertificates",
+    "Microsoft\\EventSystem",
+    "Microsoft\\MSMQ",
+    "Microsoft\\Non-Driver Signing",
+    "Microsoft\\Notepad\\DefaultFonts",
+    "Microsoft\\OLE",
+    "Microsoft\\RAS",
+    "Microsoft\\RPC",
+    "Microsoft\\SystemCertificates",
+    "Microsoft\\TermServLicensing",
+    "Microsoft\\TransactionServer",
+    "Microsoft\\Windows\\CurrentVersion\\App Paths",
+    "Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cursors\\Schemes",
+    "Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers",
+    "Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons",
+    "Microsoft\\Windows\\CurrentVersion\\Explorer\\KindMap",
+    "Microsoft\\Windows\\CurrentVersion\\Group Policy",
+    "Microsoft\\Windows\\CurrentVersion\\Policies",
+    "Microsoft\\Windows\\CurrentVersion\\PreviewHandlers",
+    "Microsoft\\Windows\\CurrentVersion\\Setup",
+    "Microsoft\\Windows\\CurrentVersion\\Telephony\\Locations",
+    "Microsoft\\Windows NT\\CurrentVersion\\Console",
+    "Microsoft\\Windows NT\\CurrentVersion\\FontDpi",
+    "Microsoft\\Windows NT\\CurrentVersion\\FontLink",
+    "Microsoft\\Windows NT\\CurrentVersion\\FontMapper",
+    "Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+    "Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes",
+    "Microsoft\\Windows NT\\CurrentVersion\\Gre_Initialize",
+    "Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
+    "Microsoft\\Windows NT\\CurrentVersion\\Language Pack",
+    "Microsoft\\Windows NT\\CurrentVersion\\NetworkCards",
+    "Microsoft\\Windows NT\\CurrentVersion\\Perflib",
+    "Microsoft\\Windows NT\\CurrentVersion\\Ports",
+    "Microsoft\\Windows NT\\CurrentVersion\\Print",
+    "Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+    "Microsoft\\Windows NT\\CurrentVersion\\Time Zones",
+};
+
+// Below the shared SOFTWARE\Classes these keep a 32-bit copy under Classes\Wow6432Node.
+const char* const kRedirectedClasses[] = {"CLSID", "DirectShow", "Interface", "Media Type", "MediaFoundation"};
+
+constexpr const char* kWowNode = "Wow6432Node";
+
+bool StartsWith(const std::vector<std::string>& path, size_t offset, const std::vector<std::string>& prefix) {
+    if (path.size() - offset < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (!EqualNames(path[offset + i], prefix[i])) return false;
+    return true;
+}
+
+Hive HiveOfPredefined(uint32_t low, bool* ok) {
+    *ok = true;
+    switch (low) {
+        case 0x80000000u: return Hive::ClassesRoot;
+        case 0x80000001u: return Hive::CurrentUser;
+        case 0x80000002u: return Hive::LocalMachine;
+        case 0x80000003u: return Hive::Users;
+        case 0x80000005u: return Hive::CurrentConfig;
+        default: *ok = false; return Hive::LocalMachine;
+    }
+}
+
+bool IsPredefinedValue(HKEY hKey) {
+    auto low = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey));
+    return low >= 0x80000000u && low <= 0x80000006u;
+}
+
+}  // namespace
+
+int CompareKeyNames(std::string_view a, std::string_view b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        int ca = std::toupper(static_cast<unsigned char>(a[i]));
+        int cb = std::toupper(static_cast<unsigned char>(b[i]));
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool EqualNames(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && CompareKeyNames(a, b) == 0;
+}
+
+std::vector<std::string> SplitRegistryPath(std::string_view path) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end > start) parts.emplace_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+const char* HiveName(Hive hive) {
+    switch (hive) {
+        case Hive::ClassesRoot: return "HKEY_CLASSES_ROOT";
+        case Hive::CurrentUser: return "HKEY_CURRENT_USER";
+        case Hive::LocalMachine: return "HKEY_LOCAL_MACHINE";
+        case Hive::Users: return "HKEY_USERS";
+        case Hive::CurrentConfig: return "HKEY_CURRENT_CONFIG";
+    }
+    return "?";
+}
+
+size_t RegKey::SubkeyInsertPosition(std::string_view n) const {
+    auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,
+                               [](const std::shared_ptr<RegKey>& k, std::string_view v) {
+                                   return CompareKeyNames(k->name, v) < 0;
+                               });
+    return static_cast<size_t>(it - subkeys.begin());
+}
+
+std::shared_ptr<RegKey> RegKey::FindSubkey(std::string_view n) const {
+    size_t pos = SubkeyInsertPosition(n);
+    if (pos < subkeys.size() && CompareKeyNames(subkeys[pos]->name, n) == 0) return subkeys[pos];
+    return nullptr;
+}
+
+RegValue* RegKey::FindValue(std::string_view n) {
+    for (RegValue& v : values)
+        if (EqualNames(v.name, n)) return &v;
+    return nullptr;
+}
+
+std::string RegKey::Path() const {
+    if (!parent) return "";
+    std::string up = parent->Path();
+    return up.empty() ? name : up + "\\" + name;
+}
+
+SimRegistry::SimRegistry(HandleTable& handles, const MachineProfile& profile, const VirtualClock& clock)
+    : handles_(handles), profile_(profile), clock_(clock) {
+    for (auto& root : roots_) root = std::make_shared<RegKey>();
+}
+
+std::shared_ptr<RegKey> SimRegistry::Root(Hive hive) const { return roots_[static_cast<int>(hive)]; }
+
+std::shared_ptr<RegKey> SimRegistry::FindKey(Hive hive, std::string_view path) const {
+    std::shared_ptr<RegKey> key = Root(hive);
+    for (const std::string& part : SplitRegistryPath(path)) {
+        key = key->FindSubkey(part);
+        if (!key) return nullptr;
+    }
+    return key;
+}
+
+void SimRegistry::Touch(RegKey& key) const { key.last_write = clock_.FileTime(); }
+
+std::shared_ptr<RegKey> SimRegistry::EnsureKey(Hive hive, std::string_view path) {
+    std::shared_ptr<RegKey> key = Root(hive);
+    for (const std::string& part : SplitRegistryPath(path)) {
+        std::shared_ptr<RegKey> next = key->FindSubkey(part);
+        if (!next) {
+            next = std::make_shared<RegKey>();
+            next->name = part;
+            next->parent = key.get();
+            Touch(*next);
+            key->subkeys.insert(key->subkeys.begin() + static_cast<long>(key->SubkeyInsertPosition(part)), next);
+        }
+        key = next;
+    }
+    return key;
+}
+
+void SimRegistry::SetValue(Hive hive, std::string_view path, std::string_view name, DWORD type,
+                           std::vector<BYTE> data) {
+    std::shared_ptr<RegKey> key = EnsureKey(hive, path);
+    if (RegValue* v = key->FindValue(name)) {
+        v->type = type;
+        v->data = std::move(data);
+    } else {
+        key->values.push_back(RegValue{std::string(name), type, std::move(data)});
+    }
+    Touch(*key);
+}
+
+void SimRegistry::SetString(Hive hive, std::string_view path, std::string_view name, std::string_view text) {
+    std::vector<BYTE> bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    SetValue(hive, path, name, REG_SZ, std::move(bytes));
+}
+
+void SimRegistry::SetDword(Hive hive, std::string_view path, std::string_view name, DWORD value) {
+    std::vector<BYTE> bytes(4);
+    std::memcpy(bytes.data(), &value, 4);
+    SetValue(hive, path, name, REG_DWORD, std::move(bytes));
+}
+
+std::optional<RegValue> SimRegistry::GetValue(Hive hive, std::string_view path, std::string_view name) const {
+    std::shared_ptr<RegKey> key = FindKey(hive, path);
+    if (!key) return std::nullopt;
+    if (RegValue* v = key->FindValue(name)) return *v;
+    return std::nullopt;
+}
+
+namespace {
+// A deleted key stays alive while handles refer to it; it no longer knows its parent.
+void MarkDeleted(RegKey& key) {
+    key.deleted = true;
+    key.parent = nullptr;
+    for (auto& sub : key.subkeys) MarkDeleted(*sub);
+}
+}  // namespace
+
+bool SimRegistry::DeleteTree(Hive hive, std::string_view path) {
+    std::shared_ptr<RegKey> key = FindKey(hive, path);
+    if (!key || !key->parent) return false;
+    RegKey* parent = key->parent;
+    std::string name = key->name;
+    MarkDeleted(*key);
+    parent->subkeys.erase(parent->subkeys.begin() + static_cast<long>(parent->SubkeyInsertPosition(name)));
+    Touch(*parent);
+    return true;
+}
+
+void SimRegistry::Walk(Hive hive, const std::function<void(const RegKey&, const std::string&)>& visit) const {
+    std::function<void(const RegKey&, const std::string&)> rec = [&](const RegKey& key, const std::string& path) {
+        visit(key, path);
+        for (const auto& sub : key.subkeys) rec(*sub, path.empty() ? sub->name : path + "\\" + sub->name);
+    };
+    rec(*Root(hive), "");
+}
+
+std::vector<std::string> SimRegistry::PhysicalPath(Hive hive, const std::vector<std::string>& logical,
+                                                   bool view32) const {
+    if (!view32 || !profile_.is_64bit || hive != Hive::LocalMachine) return logical;
+    if (logical.empty() || !EqualNames(logical[0], "SOFTWARE")) return logical;
+    if (logical.size() >= 2 && EqualNames(logical[1], kWowNode)) return logical;
+    if (logical.size() >= 3 && EqualNames(logical[1], "Classes")) {
+        for (const char* redirected : kRedirectedClasses) {
+            if (EqualNames(logical[2], redirected)) {
+                std::vector<std::string> out(logical.begin(), logical.begin() + 2);
+                out.emplace_back(kWowNode);
+                out.insert(out.end(), logical.begin() + 2, logical.end());
+                return out;
+            }
+        }
+    }
+    for (const char* shared : kSharedKeys) {
+        if (StartsWith(logical, 1, SplitRegistryPath(shared))) return logical;
+    }
+    std::vector<std::string> out{logical[0], kWowNode};
+    out.insert(out.end(), logical.begin() + 1, logical.end());
+    return out;
+}
+
+std::shared_ptr<SimRegistry::KeyHandle> SimRegistry::HandleOf(HKEY hKey) const {
+    return handles_.Get<KeyHandle>(reinterpret_cast<uintptr_t>(hKey), HandleKind::RegistryKey);
+}
+
+std::optional<SimRegistry::Base> SimRegistry::ResolveBase(HKEY hKey) const {
+    if (!hKey) return std::nullopt;
+    if (IsPredefinedValue(hKey)) {
+        bool ok;
+        Hive hive = HiveOfPredefined(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey)), &ok);
+        if (!ok) return std::nullopt;
+        return Base{Root(hive), hive, {}, false, true};
+    }
+    std::shared_ptr<KeyHandle> h = HandleOf(hKey);
+    if (!h) return std::nullopt;
+    return Base{h->key, h->hive, h->logical, h->view32, false};
+}
+
+bool SimRegistry::WriteDenied(Hive hive) const { return hive == Hive::LocalMachine && !profile_.admin; }
+
+REGSAM SimRegistry::GrantedAccess(Hive hive, REGSAM requested) const {
+    REGSAM rights = requested & ~(KEY_WOW64_32KEY | KEY_WOW64_64KEY);
+    if (rights & MAXIMUM_ALLOWED) rights = WriteDenied(hive) ? KEY_READ : KEY_ALL_ACCESS;
+    if (rights & GENERIC_READ) rights = (rights & ~GENERIC_READ) | KEY_READ;
+    if (rights & GENERIC_WRITE) rights = (rights & ~GENERIC_WRITE) | KEY_WRITE;
+    if (rights & GENERIC_EXECUTE) rights = (rights & ~GENERIC_EXECUTE) | KEY_EXECUTE;
+    if (rights & GENERIC_ALL) rights = (rights & ~GENERIC_ALL) | KEY_ALL_ACCESS;
+    return rights;
+}
+
+HKEY SimRegistry::NewHandle(std::shared_ptr<RegKey> key, Hive hive, std::vector<std::string> logical, bool view32,
+                            REGSAM access) {
+    std::string what = std::string(HiveName(hive)) + "\\" + key->Path();
+    auto h = std::make_shared<KeyHandle>(KeyHandle{std::move(key), hive, std::move(logical), view32, access});
+    return reinterpret_cast<HKEY>(handles_.Add(HandleKind::RegistryKey, h, what));
+}
+
+LSTATUS SimRegistry::Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, PHKEY result,
+                          LPDWORD disposition) {
+    std::optional<Base> base = ResolveBase(hKey);
+    if (!base) return ERROR_INVALID_HANDLE;
+    if (!result) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    if (base->key->deleted) return ERROR_KEY_DELETED;
+    std::string_view sub = lpSubKey ? lpSubKey : "";
+    if (!sub.empty() && sub[0] == '\\') return ERROR_BAD_PATHNAME;
+    std::vector<std::string> parts = SplitRegistryPath(sub);
+    for (const std::string& p : parts)
+        if (p.size() > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
+
+    REGSAM access = GrantedAccess(base->hive, sam);
+    const REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
+    if (WriteDenied(base->hive) && (access & kWriteRights)) return ERROR_ACCESS_DENIED;
+
+    bool view32 = profile_.is_64bit && (base->view32 || (sam & KEY_WOW64_32KEY)) && !(sam & KEY_WOW64_64KEY);
+    std::vector<std::string> logical = base->logical;
+    logical.insert(logical.end(), parts.begin(), parts.end());
+    std::vector<std::string> physical = PhysicalPath(base->hive, logical, view32);
+
+    std::shared_ptr<RegKey> key = Root(base->hive);
+    bool created = false;
+    for (const std::string& part : physical) {
+        std::shared_ptr<RegKey> next = key->FindSubkey(part);
+        if (!next) {
+            if (!create) return ERROR_FILE_NOT_FOUND;
+            if (WriteDenied(base->hive)) return ERROR_ACCESS_DENIED;
+            next = std::make_shared<RegKey>();
+            next->name = part;
+            next->parent = key.get();
+            Touch(*next);
+            key->subkeys.insert(key->subkeys.begin() + static_cast<long>(key->SubkeyInsertPosition(part)), next);
+            Touch(*key);
+            created = true;
+        } else {
+            created = false;
+        }
+        key = next;
+    }
+    if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *result = NewHandle(key, base->hive, std::move(logical), view32, access);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+    if (!lpSubKey || !*lpSubKey) {
+        if (!ResolveBase(hKey)) return ERROR_INVALID_HANDLE;
+        if (!phkResult) return ERROR_INVALID_PARAMETER;
+        *phkResult = hKey;  // the same handle, not a new one
+        return ERROR_SUCCESS;
+    }
+    return Open(hKey, lpSubKey, MAXIMUM_ALLOWED, false, phkResult, nullptr);
+}
+
+LSTATUS SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
+    if ((!lpSubKey || !*lpSubKey) && IsPredefinedValue(hKey) && ResolveBase(hKey)) {
+        if (!phkResult) return ERROR_INVALID_PARAMETER;
+        *phkResult = hKey;
+        return ERROR_SUCCESS;
+    }
+    return Open(hKey, lpSubKey, samDesired, false, phkResult, nullptr);
+}
+
+LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired,
+                                     LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
+    if (!lpSubKey) return ERROR_INVALID_PARAMETER;
+    return Open(hKey, lpSubKey, samDesired, true, phkResult, lpdwDisposition);
+}
+
+LSTATUS SimRegistry::RegCloseKey(HKEY hKey) {
+    if (hKey && IsPredefinedValue(hKey)) return ERROR_SUCCESS;
+    if (!handles_.Remove(reinterpret_cast<uintptr_t>(hKey), HandleKind::RegistryKey)) return ERROR_INVALID_HANDLE;
+    return ERROR_SUCCESS;
+}
+
+namespace {
+
+// Copies a value's data out as Windows does: a string stored without its terminator gets one
+// appended when the buffer has room for it, but the count does not include it.
+void CopyData(const RegValue& v, LPBYTE data, DWORD capacity) {
+    if (!v.data.empty()) std::memcpy(data, v.data.data(), v.data.size());
+    if (IsStringType(v.type) && capacity > v.data.size() && (v.data.empty() || v.data.back() != 0))
+        data[v.data.size()] = 0;
+}
+
+}  // namespace
+
+LSTATUS SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
+                                      LPDWORD lpcbData) {
+    std::optional<Base> base = ResolveBase(hKey);
+    if (!base) return ERROR_INVALID_HANDLE;
+    if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
+    if (!base->predefined) {
+        if (!(HandleOf(hKey)->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    }
+    if (base->key->deleted) return ERROR_KEY_DELETED;
+    RegValue* v = base->key->FindValue(lpValueName ? lpValueName : "");
+    if (!v) return ERROR_FILE_NOT_FOUND;
+    auto size = static_cast<DWORD>(v->data.size());
+    if (lpType) *lpType = v->type;
+    if (!lpData) {
+        if (lpcbData) *lpcbData = size;
+        return ERROR_SUCCESS;
+    }
+    if (*lpcbData < size) {
+        *lpcbData = size;
+        return ERROR_MORE_DATA;
+    }
+    CopyData(*v, lpData, *lpcbData);
+    *lpcbData = size;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
+                                    DWORD cbData) {
+    std::optional<Base> base = ResolveBase(hKey);
+    if (!base) return ERROR_INVALID_HANDLE;
+    if (base->predefined) {
+        if (WriteDenied(base->hive)) return ERROR_ACCESS_DENIED;
+    } else if (!(HandleOf(hKey)->access & KEY_SET_VALUE)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (base->key->deleted) return ERROR_KEY_DELETED;
+    std::string_view name = lpValueName ? lpValueName : "";
+    if (name.size() > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
+    if (!lpData && cbData > 0) return ERROR_NOACCESS;
+    std::vector<BYTE> bytes;
+    if (cbData > 0) {
+        bytes.assign(lpData, lpData + cbData);
+        // NT stores the terminator that a string's byte count left out, when it follows the data.
+        if (IsStringType(dwType) && lpData[cbData - 1] != 0 && lpData[cbData] == 0) bytes.push_back(0);
+    }
+    if (RegValue* v = base->key->FindValue(name)) {
+        v->type = dwType;
+        v->data = std::move(bytes);
+    } else {
+        base->key->values.push_back(RegValue{std::string(name), dwType, std::move(bytes)});
+    }
+    Touch(*base->key);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
+    std::optional<Base> base = ResolveBase(hKey);
+    if (!base) return ERROR_INVALID_HANDLE;
+    if (base->predefined) {
+        if (WriteDenied(base->hive)) return ERROR_ACCESS_DENIED;
+    } else if (!(HandleOf(hKey)->access & KEY_SET_VALUE)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (base->key->deleted) return ERROR_KEY_DELETED;
+    auto& values = base->key->values;
+    std::string_view name = lpValueName ? lpValueName : "";
+    auto it = std::find_if(values.begin(), values.end(), [&](const RegValue& v) { return EqualNames(v.name, name); });
+    if (it == values.end()) return ERROR_FILE_NOT_FOUND;
+    values.erase(it);
+    Touch(*base->key);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::DeleteKey(HKEY hKey, LPCSTR lpSubKey, REGSAM view) {
+    if (!lpSubKey) return ERROR_INVALID_PARAMETER;
+    HKEY target = nullptr;
+    LSTATUS status = Open(hKey, lpSubKey, (view & (KEY_WOW64_32KEY | KEY_WOW64_64KEY)), false, &target, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    std::shared_ptr<KeyHandle> h = HandleOf(target);
+    std::shared_ptr<RegKey> key = h->key;
+    Hive hive = h->hive;
+    handles_.Remove(reinterpret_cast<uintptr_t>(target), HandleKind::RegistryKey);
+    if (WriteDenied(hive)) return ERROR_ACCESS_DENIED;
+    if (!key->parent) return ERROR_ACCESS_DENIED;  // a hive root
+    if (!key->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    RegKey* parent = key->parent;
+    parent->subkeys.erase(parent->subkeys.begin() + static_cast<long>(parent->SubkeyInsertPosition(key->name)));
+    MarkDeleted(*key);
+    Touch(*parent);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) { return DeleteKey(hKey, lpSubKey, 0); }
+
+LSTATUS SimRegistry::RegDeleteKeyExA(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, DWORD) {
+    return DeleteKey(hKey, lpSubKey, samDesired);
+}
+
+LSTATUS SimRegistry::RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD,
+                                   LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
+    std::optional<Base> base = ResolveBase(hKey);
+    if (!base) return ERROR_INVALID_HANDLE;
+    if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
+    if (!base->predefined && !(HandleOf(hKey)->access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+    if (base->key->deleted) return ERROR_KEY_DELETED;
+    if (dwIndex >= base->key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    const RegKey& sub = *base->key->subkeys[dwIndex];
+    if (sub.name.size() + 1 > *lpcchName) return ERROR_MORE_DATA;
+    std::memcpy(lpName, sub.name.c_str(), sub.name.size() + 1);
+    *lpcchName = static_cast<DWORD>(sub.name.size());
+    if (lpClass && lpcchClass && *lpcchClass > 0) {
+        lpClass[0] = 0;
+        *lpcchClass = 0;
+    }
+    if (lpftLastWriteTime) *lpftLastWriteTime = sub.last_write;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD,
+                                   LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    std::optional<Base> base = ResolveBase(hKey);
+    if (!base) return ERROR_INVALID_HANDLE;
+    if (!lpValueName || !lpcchValueName) return ERROR_INVALID_PARAMETER;
+    if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
+    if (!base->predefined && !(HandleOf(hKey)->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    if (base->key->deleted) return ERROR_KEY_DELETED;
+    if (dwIndex >= base->key->values.size()) return ERROR_NO_MORE_ITEMS;
+    const RegValue& v = base->key->values[dwIndex];
+    auto size = static_cast<DWORD>(v.data.size());
+    if (v.name.size() + 1 > *lpcchValueName) return ERROR_MORE_DATA;
+    if (lpData && *lpcbData < size) {
+        *lpcbData = size;
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(lpValueName, v.name.c_str(), v.name.size() + 1);
+    *lpcchValueName = static_cast<DWORD>(v.name.size());
+    if (lpType) *lpType = v.type;
+    if (lpData) CopyData(v, lpData, *lpcbData);
+    if (lpcbData) *lpcbData = size;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPDWORD lpcSubKeys,
+                                      LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                                      LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                                      LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
+    std::optional<Base> base = ResolveBase(hKey);
+    if (!base) return ERROR_INVALID_HANDLE;
+    if (lpClass && !lpcchClass) return ERROR_INVALID_PARAMETER;
+    if (!base->predefined && !(HandleOf(hKey)->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    if (base->key->deleted) return ERROR_KEY_DELETED;
+    const RegKey& key = *base->key;
+    DWORD maxSub = 0, maxName = 0, maxData = 0;
+    for (const auto& s : key.subkeys) maxSub = std::max(maxSub, static_cast<DWORD>(s->name.size()));
+    for (const auto& v : key.values) {
+        maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
+        maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
+    }
+    if (lpClass && *lpcchClass > 0) lpClass[0] = 0;
+    if (lpcchClass) *lpcchClass = 0;
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key.subkeys.size());
+    if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
+    if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
+    if (lpcValues) *lpcValues = static_cast<DWORD>(key.values.size());
+    if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
+    if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
+    if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
+    if (lpftLastWriteTime) *lpftLastWriteTime = key.last_write;
+    return ERROR_SUCCESS;
+}
+
+}  // namespace plat::sim
