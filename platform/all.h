@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/files.h"
+#include "platform/ini.h"
 #include "platform/registry.h"
 #include "platform/services.h"
 #include "platform/setupapi.h"

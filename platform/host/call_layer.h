@@ -21,6 +21,7 @@ struct Backends {
     FilesBackend* files = nullptr;
     SystemBackend* system = nullptr;
     ServicesBackend* services = nullptr;
+    IniBackend* ini = nullptr;
 };
 
 // Installs the backends that plat:: calls reach; a null member leaves that family unmodelled.

@@ -145,12 +145,14 @@ SetupApiBackend g_unmodelled_setupapi;
 FilesBackend g_unmodelled_files;
 SystemBackend g_unmodelled_system;
 ServicesBackend g_unmodelled_services;
+IniBackend g_unmodelled_ini;
 
 RegistryBackend& RegistryOrDefault() { return g_backends.registry ? *g_backends.registry : g_unmodelled_registry; }
 SetupApiBackend& SetupApiOrDefault() { return g_backends.setupapi ? *g_backends.setupapi : g_unmodelled_setupapi; }
 FilesBackend& FilesOrDefault() { return g_backends.files ? *g_backends.files : g_unmodelled_files; }
 SystemBackend& SystemOrDefault() { return g_backends.system ? *g_backends.system : g_unmodelled_system; }
 ServicesBackend& ServicesOrDefault() { return g_backends.services ? *g_backends.services : g_unmodelled_services; }
+IniBackend& IniOrDefault() { return g_backends.ini ? *g_backends.ini : g_unmodelled_ini; }
 
 }  // namespace
 
@@ -235,19 +237,16 @@ CallLayer& Layer() {
             [&] { return plat::host::Args A; });                                                  \
     }
 
-namespace plat::host {
-namespace {
-}  // namespace
-}  // namespace plat::host
-
 TVX_REGISTRY_CALLS(TVX_HOST_UNMODELLED)
 TVX_SETUPAPI_CALLS(TVX_HOST_UNMODELLED)
 TVX_FILES_CALLS(TVX_HOST_UNMODELLED)
 TVX_SYSTEM_CALLS(TVX_HOST_UNMODELLED)
 TVX_SERVICES_CALLS(TVX_HOST_UNMODELLED)
+TVX_INI_CALLS(TVX_HOST_UNMODELLED)
 
 TVX_REGISTRY_CALLS(TVX_HOST_FORWARD)
 TVX_SETUPAPI_CALLS(TVX_HOST_FORWARD)
 TVX_FILES_CALLS(TVX_HOST_FORWARD)
 TVX_SYSTEM_CALLS(TVX_HOST_FORWARD)
 TVX_SERVICES_CALLS(TVX_HOST_FORWARD)
+TVX_INI_CALLS(TVX_HOST_FORWARD)

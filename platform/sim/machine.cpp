@@ -24,7 +24,8 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
       kernel_(handles_, profile_, clock_),
       files_(handles_, kernel_, c_drive_),
       services_(handles_, profile_, kernel_),
-      devices_(handles_, kernel_, registry_) {}
+      devices_(handles_, kernel_, registry_),
+      ini_(files_, kernel_) {}
 
 Machine::~Machine() {
     if (owns_folder_) {
@@ -40,6 +41,7 @@ plat::host::Backends Machine::backends() {
     b.files = &files_;
     b.system = &kernel_;
     b.services = &services_;
+    b.ini = &ini_;
     return b;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/sim/devices.h"
 #include "platform/sim/file_system.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/ini.h"
 #include "platform/sim/kernel.h"
 #include "platform/sim/profile.h"
 #include "platform/sim/registry.h"
@@ -33,6 +34,7 @@ public:
     SimFiles& files() { return files_; }
     SimServices& services() { return services_; }
     SimDevices& devices() { return devices_; }
+    SimIni& ini() { return ini_; }
     const std::filesystem::path& c_drive_folder() const { return c_drive_; }
 
     plat::host::Backends backends();
@@ -50,6 +52,7 @@ private:
     SimFiles files_;
     SimServices services_;
     SimDevices devices_;
+    SimIni ini_;
 };
 
 // Makes a machine the one that plat:: calls reach, with a fresh trace and no faults, for the
