@@ -23,8 +23,9 @@ COsInfo::COsInfo() : m_szCSDVersion{}, m_NTVersion(0), m_9xVersion(0) {
     if (info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         m_9xVersion = version;
         // The record's text may be longer than this member: keep what fits, terminated.
-        std::strncpy(m_szCSDVersion, info.szCSDVersion, sizeof m_szCSDVersion - 1);
-        m_szCSDVersion[sizeof m_szCSDVersion - 1] = '\0';
+        // (The member starts zeroed, so the copy stays terminated.)
+        for (size_t i = 0; i + 1 < sizeof m_szCSDVersion && info.szCSDVersion[i] != '\0'; ++i)
+            m_szCSDVersion[i] = info.szCSDVersion[i];
     } else if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
         m_NTVersion = version;
     }

@@ -1,0 +1,32 @@
+// The one place that includes the Windows SDK headers, for the cross build only: the Win32 types,
+// constants and calls that the seam's inline forwards reach. Nothing above platform/ includes it.
+#pragma once
+
+#ifndef _WIN32
+#error "platform/win32/ is built by the cross compiler only"
+#endif
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+
+// Pinned rather than left to the toolchain's default: Windows Server 2003 / XP x64, the oldest
+// 64-bit system the co-installer serves.
+#ifdef _WIN32_WINNT
+#undef _WIN32_WINNT
+#endif
+#define _WIN32_WINNT 0x0502
+#ifdef WINVER
+#undef WINVER
+#endif
+#define WINVER 0x0502
+
+#include <windows.h>
+
+#include <setupapi.h>
+#include <share.h>
+
+#include <cstdio>
