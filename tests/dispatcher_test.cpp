@@ -42,16 +42,16 @@ struct Scanner {
 };
 
 Scanner AddScanner(SimRig& rig, const char* model, bool hardwareKey = true, DWORD flags = 0) {
-    plat::sim::DeviceSpec spec;
-    spec.instance_id = kInstanceId;
-    spec.description = "Tarvix Q920k";
-    spec.manufacturer = "Tarvix";
-    spec.hardware_ids = {"USB\\VID_1A2B&PID_0920"};
-    spec.driver_instance = "0003";
-    spec.hardware_key = hardwareKey;
-    spec.flags = flags;
+    plat::sim::DeviceConfig device;
+    device.instance_id = kInstanceId;
+    device.description = "Tarvix Q920k";
+    device.manufacturer = "Tarvix";
+    device.hardware_ids = {"USB\\VID_1A2B&PID_0920"};
+    device.driver_instance = "0003";
+    device.hardware_key = hardwareKey;
+    device.flags = flags;
     Scanner s;
-    s.index = rig.machine.devices().AddDevice(spec);
+    s.index = rig.machine.devices().AddDevice(device);
     if (model)
         rig.machine.registry().SetString(plat::sim::Hive::LocalMachine, rig.machine.devices().hardware_key_path(s.index),
                                          "CoinstallerModel", model);
@@ -333,9 +333,9 @@ TEST_F(DispatcherTest, DriverInstanceNumberIsTheTailOfTheDriverKeyName) {
 }
 
 TEST_F(DispatcherTest, MissingDriverPropertyGivesNoInstanceNumber) {
-    plat::sim::DeviceSpec spec;
-    spec.instance_id = kInstanceId;
-    scanner.index = rig.machine.devices().AddDevice(spec);
+    plat::sim::DeviceConfig device;
+    device.instance_id = kInstanceId;
+    scanner.index = rig.machine.devices().AddDevice(device);
     scanner.set = rig.machine.devices().OpenSetFor(scanner.index, &scanner.data);
     char number[5] = {'x', 'x', 'x', 'x', 'x'};
     EXPECT_EQ(Ext().GetDriverInstanceNumber(scanner.set, &scanner.data, number), 0);

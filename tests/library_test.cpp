@@ -25,11 +25,11 @@ std::string ReadFixture(const std::string& name) {
 class LibraryTest : public SimTest {
 protected:
     void AddScanner() {
-        plat::sim::DeviceSpec spec;
-        spec.instance_id = "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2";
-        spec.description = "Tarvix Q920k";
-        spec.driver_instance = "0000";
-        index_ = rig.machine.devices().AddDevice(spec);
+        plat::sim::DeviceConfig device;
+        device.instance_id = "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2";
+        device.description = "Tarvix Q920k";
+        device.driver_instance = "0000";
+        index_ = rig.machine.devices().AddDevice(device);
         rig.machine.registry().SetString(plat::sim::Hive::LocalMachine,
                                          rig.machine.devices().hardware_key_path(index_), "CoinstallerModel",
                                          "tvxQ920k");

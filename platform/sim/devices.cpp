@@ -57,22 +57,22 @@ std::vector<BYTE> MultiSz(const std::vector<std::string>& items) {
 }
 }  // namespace
 
-size_t SimDevices::AddDevice(const DeviceSpec& spec) {
+size_t SimDevices::AddDevice(const DeviceConfig& device) {
     const Hive hklm = Hive::LocalMachine;
-    std::string enum_path = std::string(kEnumRoot) + "\\" + spec.instance_id;
+    std::string enum_path = std::string(kEnumRoot) + "\\" + device.instance_id;
     registry_.EnsureKey(hklm, enum_path);
-    if (!spec.description.empty()) registry_.SetString(hklm, enum_path, "DeviceDesc", spec.description);
-    if (!spec.hardware_ids.empty()) registry_.SetValue(hklm, enum_path, "HardwareID", REG_MULTI_SZ, MultiSz(spec.hardware_ids));
-    registry_.SetString(hklm, enum_path, "Class", spec.class_name);
-    registry_.SetString(hklm, enum_path, "ClassGUID", spec.class_guid);
-    if (!spec.manufacturer.empty()) registry_.SetString(hklm, enum_path, "Mfg", spec.manufacturer);
-    if (!spec.driver_instance.empty()) {
-        std::string driver = spec.class_guid + "\\" + spec.driver_instance;
+    if (!device.description.empty()) registry_.SetString(hklm, enum_path, "DeviceDesc", device.description);
+    if (!device.hardware_ids.empty()) registry_.SetValue(hklm, enum_path, "HardwareID", REG_MULTI_SZ, MultiSz(device.hardware_ids));
+    registry_.SetString(hklm, enum_path, "Class", device.class_name);
+    registry_.SetString(hklm, enum_path, "ClassGUID", device.class_guid);
+    if (!device.manufacturer.empty()) registry_.SetString(hklm, enum_path, "Mfg", device.manufacturer);
+    if (!device.driver_instance.empty()) {
+        std::string driver = device.class_guid + "\\" + device.driver_instance;
         registry_.SetString(hklm, enum_path, "Driver", driver);
         registry_.EnsureKey(hklm, std::string(kClassRoot) + "\\" + driver);
     }
-    if (spec.hardware_key) registry_.EnsureKey(hklm, enum_path + "\\Device Parameters");
-    devices_.push_back(Device{spec.instance_id, spec.class_guid, spec.present, false, spec.flags, spec.flags_ex});
+    if (device.hardware_key) registry_.EnsureKey(hklm, enum_path + "\\Device Parameters");
+    devices_.push_back(Device{device.instance_id, device.class_guid, device.present, false, device.flags, device.flags_ex});
     return devices_.size() - 1;
 }
 

@@ -17,7 +17,7 @@ constexpr const char* kImageClassGuid = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}"
 constexpr const char* kEnumRoot = "SYSTEM\\CurrentControlSet\\Enum";
 constexpr const char* kClassRoot = "SYSTEM\\CurrentControlSet\\Control\\Class";
 
-struct DeviceSpec {
+struct DeviceConfig {
     std::string instance_id;                 // "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2"
     std::string class_guid = kImageClassGuid;
     std::string class_name = "Image";
@@ -38,7 +38,7 @@ public:
     SimDevices(HandleTable& handles, SimKernel& kernel, SimRegistry& registry);
 
     // Adds a device and writes its Enum key, hardware key and driver key. Answers its index.
-    size_t AddDevice(const DeviceSpec& spec);
+    size_t AddDevice(const DeviceConfig& device);
     size_t device_count() const { return devices_.size(); }
     const std::string& instance_id(size_t index) const { return devices_[index].instance_id; }
     std::string hardware_key_path(size_t index) const;  // below HKLM
