@@ -12,7 +12,7 @@ pattern=$(echo "$names" | paste -sd'|')
 
 status=0
 # A call by a seam name not preceded by "plat::" (member definitions like Class::Name are not calls of Windows).
-hits=$(grep -rnE "(^|[^:A-Za-z_0-9"])($pattern)\s*\(" $logic --include=*.cpp --include=*.h 2>/dev/null)
+hits=$(grep -rnE "(^|[^:A-Za-z_0-9\"])($pattern)\s*\(" $logic --include=*.cpp --include=*.h 2>/dev/null)
 if [ -n "$hits" ]; then
     echo "Windows calls outside the seam (write plat::Name):"
     echo "$hits"
