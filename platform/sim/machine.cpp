@@ -25,7 +25,24 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
       files_(handles_, kernel_, c_drive_),
       services_(handles_, profile_, kernel_),
       devices_(handles_, kernel_, registry_),
-      ini_(files_, kernel_) {}
+      ini_(files_, kernel_) {
+    // The keys every Windows installation has before anything is installed.
+    const char* const kBaseKeys[] = {
+        "SOFTWARE\\Classes",
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+        "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}",
+        "SYSTEM\\CurrentControlSet\\Control\\StillImage",
+        "SYSTEM\\CurrentControlSet\\Enum",
+        "SYSTEM\\CurrentControlSet\\Services",
+        "SYSTEM\\Setup",
+    };
+    for (const char* key : kBaseKeys) registry_.EnsureKey(Hive::LocalMachine, key);
+    if (profile_.is_64bit) {
+        registry_.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+        registry_.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Classes\\Wow6432Node");
+    }
+    registry_.EnsureKey(Hive::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion");
+}
 
 Machine::~Machine() {
     if (owns_folder_) {
