@@ -56,6 +56,15 @@ public:
     DWORD LaunchSetupFromMedia();
     void ScheduleSetupFromMedia(char driveLetter);
 
+    // Registry wrappers (registry/registry_access.cpp). The value calls work in the native view:
+    // a read takes the bytes as stored (no type test, no size reported; a value larger than the
+    // buffer fails), a write stores REG_SZ with exactly the byte count given, creating the key if
+    // needed; both answer true on success. The key removal works in the 32-bit view, removes a
+    // key without subkeys only, logs its failures and answers the Win32 status.
+    bool ReadRegistryValue(HKEY hRootKey, LPCSTR lpSubKey, LPCSTR lpValueName, LPBYTE lpData, DWORD cbData);
+    bool WriteRegistryString(HKEY hRootKey, LPCSTR lpSubKey, LPCSTR lpValueName, LPCSTR lpText, DWORD cbData);
+    LONG DeleteRegistryKey(HKEY hRootKey, LPCSTR lpParentPath, LPCSTR lpKeyName);
+
     // Removal.
     int CleanupRemovedDevice(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
     void RemovePnPFinishedMarker();
