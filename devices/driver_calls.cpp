@@ -1,0 +1,38 @@
+// CDriverCalls. Portable logic.
+#include "devices/driver_calls.h"
+
+namespace {
+// GUID_DEVCLASS_IMAGE, {6BDD1FC6-810F-11D0-BEC7-08002BE2092F}.
+const GUID kImageClassGuid = {0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
+}  // namespace
+
+CDriverCalls::CDriverCalls() : m_hDevInfo(INVALID_HANDLE_VALUE), m_idx(0) {
+    m_hDevInfo = plat::SetupDiGetClassDevsA(&kImageClassGuid, nullptr, nullptr, 0);
+}
+
+CDriverCalls::~CDriverCalls() {
+    if (m_hDevInfo != INVALID_HANDLE_VALUE && m_hDevInfo != nullptr) plat::SetupDiDestroyDeviceInfoList(m_hDevInfo);
+}
+
+bool CDriverCalls::EnumImagingDevices(PSP_DEVINFO_DATA deviceData, bool log, CLogger* logger) {
+    if (m_hDevInfo == INVALID_HANDLE_VALUE || m_hDevInfo == nullptr) return false;
+    // Logging needs a logger; without one the walk goes on unlogged.
+    log = log && logger != nullptr;
+
+    for (;;) {
+        const BOOL found = plat::SetupDiEnumDeviceInfo(m_hDevInfo, static_cast<DWORD>(m_idx), deviceData);
+        // Taken before the log line, whose file calls may change it.
+        const DWORD error = found ? ERROR_SUCCESS : plat::GetLastError();
+        if (log) logger->Print("SetupDiEnumDeviceInfo returned %d, m_idx = %d", found ? 1 : 0, m_idx);
+        if (found) {
+            ++m_idx;
+            return true;
+        }
+        if (error == ERROR_NO_MORE_ITEMS || m_idx > kMaxIndex) break;
+        if (log) logger->Print(" EnumImagingDevices non-terminating error, GetLastError returned %d", static_cast<int>(error));
+        ++m_idx;
+    }
+    if (log) logger->Print("EnumImagingDevices terminating condition, m_idx = %d", m_idx);
+    m_idx = 0;
+    return false;
+}
