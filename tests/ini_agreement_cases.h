@@ -189,6 +189,11 @@ inline bool WriteTableFiles() {
     return true;
 }
 
+// Removes the table's files again.
+inline void RemoveTableFiles() {
+    for (const IniFile& f : Files()) plat::DeleteFileA(f.path);
+}
+
 // Runs one case: a buffer of '#' bytes, the last error set to a sentinel, then the query.
 inline IniOutcome RunCase(const IniCase& c) {
     std::string buffer(c.size + 8, '#');
