@@ -361,10 +361,9 @@ LSTATUS SimRegistry::Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, P
 }
 
 LSTATUS SimRegistry::RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
     if (!lpSubKey || !*lpSubKey) {
-        if (!ResolveBase(hKey)) return ERROR_INVALID_HANDLE;
-        if (!phkResult) return ERROR_INVALID_PARAMETER;
-        *phkResult = hKey;  // the same handle, not a new one
+        *phkResult = hKey;  // the same handle, not a new one, and not even looked at
         return ERROR_SUCCESS;
     }
     return Open(hKey, lpSubKey, MAXIMUM_ALLOWED, false, phkResult, nullptr);
@@ -559,7 +558,9 @@ LSTATUS SimRegistry::RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchCla
     for (const auto& s : key.subkeys) maxSub = std::max(maxSub, static_cast<DWORD>(s->name.size()));
     for (const auto& v : key.values) {
         maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
-        maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
+        // Windows keeps strings in UTF-16 and reports that size, also to the ANSI call.
+        const auto size = static_cast<DWORD>(v.data.size());
+        maxData = std::max(maxData, IsStringType(v.type) ? 2 * size : size);
     }
     if (lpClass && *lpcchClass > 0) lpClass[0] = 0;
     if (lpcchClass) *lpcchClass = 0;
