@@ -1,0 +1,74 @@
+# Reads the export and import tables of the Windows build of the co-installer and checks that it
+# is a 64-bit DLL exporting exactly its four entries and importing from system DLLs only.
+#   cmake -DDLL=path/TarvixQ920kCO.dll -DOBJDUMP=x86_64-w64-mingw32-objdump -P check_exports.cmake
+cmake_minimum_required(VERSION 3.25)
+
+set(expected_exports
+    "?DllEntryPoint@@YAHPEAUHINSTANCE__@@KPEAX@Z"
+    DllMain
+    InstallPellionSoftware
+    TarvixScannerCoInstaller)
+
+# DLLs in the system folder of every Windows the co-installer supports (XP x64 onwards).
+set(system_dlls
+    advapi32.dll cfgmgr32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll newdev.dll ntdll.dll
+    ole32.dll oleaut32.dll rpcrt4.dll setupapi.dll shell32.dll shlwapi.dll sti.dll user32.dll
+    version.dll)
+
+if(NOT EXISTS "${DLL}")
+    message(FATAL_ERROR "cannot check exports of ${DLL}: no such file (build the windows preset first: "
+                        "cmake --preset windows && cmake --build --preset windows)")
+endif()
+if(NOT OBJDUMP)
+    message(FATAL_ERROR "cannot check exports of ${DLL}: x86_64-w64-mingw32-objdump not found")
+endif()
+
+execute_process(COMMAND "${OBJDUMP}" -p "${DLL}" OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cannot read ${DLL} with ${OBJDUMP}: exit status ${status}")
+endif()
+
+set(problems "")
+if(NOT dump MATCHES "file format pei-x86-64")
+    string(APPEND problems "\n  not a 64-bit (pei-x86-64) image")
+endif()
+
+# Export names: the lines "[   n] name" after "[Ordinal/Name Pointer] Table".
+set(exports "")
+string(FIND "${dump}" "[Ordinal/Name Pointer] Table" at)
+if(at GREATER -1)
+    string(SUBSTRING "${dump}" ${at} -1 table)
+    string(REGEX MATCHALL "\n[ \t]*\\[ *[0-9]+\\] [^\n]+" rows "${table}")
+    foreach(row IN LISTS rows)
+        string(REGEX REPLACE "^\n[ \t]*\\[ *[0-9]+\\] " "" name "${row}")
+        string(STRIP "${name}" name)
+        list(APPEND exports "${name}")
+    endforeach()
+endif()
+list(SORT exports)
+set(sorted_expected ${expected_exports})
+list(SORT sorted_expected)
+if(NOT exports STREQUAL sorted_expected)
+    string(APPEND problems "\n  exports are [${exports}], expected exactly [${sorted_expected}]")
+endif()
+
+# Imported DLLs: "DLL Name: X".
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+if(NOT imports)
+    string(APPEND problems "\n  no import table found")
+endif()
+set(imported "")
+foreach(line IN LISTS imports)
+    string(REGEX REPLACE "^DLL Name: " "" name "${line}")
+    string(STRIP "${name}" name)
+    list(APPEND imported "${name}")
+    string(TOLOWER "${name}" lower)
+    if(NOT lower IN_LIST system_dlls)
+        string(APPEND problems "\n  imports ${name}, which is not a system DLL")
+    endif()
+endforeach()
+
+if(problems)
+    message(FATAL_ERROR "${DLL}:${problems}")
+endif()
+message(STATUS "${DLL}: exports [${exports}]; imports [${imported}]")
