@@ -1,0 +1,160 @@
+// Checking a scenario's expectations. Portable.
+#include "tools/scenario/expectations.h"
+
+#include "tools/scenario/names.h"
+#include "tools/scenario/reg_file.h"
+
+namespace tvx {
+namespace {
+
+std::string TrimRight(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.pop_back();
+    return s;
+}
+
+std::string ValueLabel(const RegistryExpectation& e) {
+    std::string key = e.key;
+    if (!e.value) return "key " + key;
+    return "value " + (e.value->empty() ? std::string("@ (default)") : "\"" + *e.value + "\"") + " of " + key;
+}
+
+std::string Where(const Scenario& s, int line) {
+    return s.file.string() + (line > 0 ? ":" + std::to_string(line) : "") + ": ";
+}
+
+std::string ProgramText(const std::string& command_line, const std::optional<std::string>& directory) {
+    std::string text = "\"" + command_line + "\"";
+    if (directory) text += " in folder \"" + *directory + "\"";
+    return text;
+}
+
+}  // namespace
+
+RegistryLookup LookupIn(const RegistrySnapshot& snapshot) {
+    RegistryLookup lookup;
+    lookup.key_exists = [&snapshot](const std::string& key) { return snapshot.Find(key) != nullptr; };
+    lookup.value = [&snapshot](const std::string& key, const std::string& name) -> std::optional<RegistryValue> {
+        const RegistryKeyState* state = snapshot.Find(key);
+        if (!state) return std::nullopt;
+        const RegistryValue* v = state->FindValue(name);
+        if (!v) return std::nullopt;
+        return *v;
+    };
+    return lookup;
+}
+
+std::vector<std::string> CheckExpectations(const Scenario& scenario, const Report& report,
+                                           const RegistryLookup& registry) {
+    std::vector<std::string> unmet;
+
+    // Results of DIF calls: the report has one step per scenario step.
+    for (size_t i = 0; i < scenario.steps.size() && i < report.steps.size(); ++i) {
+        const Step& step = scenario.steps[i];
+        if (!step.expect_result) continue;
+        const ReportStep& got = report.steps[i];
+        if (!got.result) {
+            unmet.push_back(Where(scenario, step.expect_line) + "expected step " + std::to_string(i + 1) + " (" +
+                            got.description + ") to answer " + DescribeResult(*step.expect_result) +
+                            ", but it did not run");
+        } else if (*got.result != *step.expect_result) {
+            unmet.push_back(Where(scenario, step.expect_line) + "expected step " + std::to_string(i + 1) + " (" +
+                            got.description + ") to answer " + DescribeResult(*step.expect_result) + ", but it answered " +
+                            DescribeResult(*got.result));
+        }
+    }
+
+    for (const RegistryExpectation& e : scenario.expect.registry) {
+        std::string where = Where(scenario, e.line);
+        if (!e.value) {
+            bool exists = registry.key_exists(e.key);
+            if (exists != e.present)
+                unmet.push_back(where + "expected " + ValueLabel(e) + (e.present ? " to exist" : " to be absent") +
+                                ", but it " + (exists ? "exists" : "does not exist"));
+            continue;
+        }
+        std::optional<RegistryValue> got = registry.value(e.key, *e.value);
+        if (!e.present) {
+            if (got) unmet.push_back(where + "expected " + ValueLabel(e) + " to be absent, but it holds " +
+                                     FormatRegValue(*got));
+            continue;
+        }
+        if (!got) {
+            unmet.push_back(where + "expected " + ValueLabel(e) + " to exist, but it does not");
+            continue;
+        }
+        if (e.data && (got->type != e.data->type || got->data != e.data->data)) {
+            RegistryValue want = *e.data;
+            want.name = got->name;
+            unmet.push_back(where + "expected " + ValueLabel(e) + " to hold " + FormatRegValue(want) + " (" +
+                            RegTypeName(want.type) + "), but it holds " + FormatRegValue(*got) + " (" +
+                            RegTypeName(got->type) + ")");
+        }
+    }
+
+    if (scenario.expect.programs) {
+        const auto& want = *scenario.expect.programs;
+        std::string where = Where(scenario, scenario.expect.programs_line);
+        for (size_t i = 0; i < want.size(); ++i) {
+            std::string expected = "program " + std::to_string(i + 1) + " to be " +
+                                   ProgramText(want[i].command_line, want[i].directory);
+            if (i >= report.programs.size()) {
+                unmet.push_back(Where(scenario, want[i].line) + "expected " + expected + ", but " +
+                                (report.programs.empty() ? std::string("no program was started")
+                                                         : std::to_string(report.programs.size()) +
+                                                               " programs were started"));
+                continue;
+            }
+            const ProgramStarted& got = report.programs[i];
+            if (got.command_line != want[i].command_line || (want[i].directory && got.directory != *want[i].directory))
+                unmet.push_back(Where(scenario, want[i].line) + "expected " + expected + ", but it was " +
+                                ProgramText(got.command_line, got.directory));
+        }
+        for (size_t i = want.size(); i < report.programs.size(); ++i)
+            unmet.push_back(where + "expected no program beyond the " + std::to_string(want.size()) +
+                            " listed, but step " + std::to_string(report.programs[i].step) + " started " +
+                            ProgramText(report.programs[i].command_line, report.programs[i].directory));
+    }
+
+    if (scenario.expect.events) {
+        std::vector<std::string> got;
+        for (const EventSet& e : report.events) got.push_back(e.name);
+        if (got != *scenario.expect.events) {
+            auto list = [](const std::vector<std::string>& names) {
+                if (names.empty()) return std::string("none");
+                std::string out;
+                for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
+                return out;
+            };
+            unmet.push_back(Where(scenario, scenario.expect.events_line) + "expected the named events set to be " +
+                            list(*scenario.expect.events) + ", but they were " + list(got));
+        }
+    }
+
+    for (const LogExpectation& e : scenario.expect.log) {
+        const LogFileReport* log = nullptr;
+        for (const LogFileReport& l : report.logs)
+            if (SameRegistryName(l.name, e.file)) log = &l;
+        bool found = false;
+        if (log) {
+            std::string want = TrimRight(e.text);
+            for (const std::string& line : SplitLogLines(log->new_bytes)) {
+                std::string got = TrimRight(line);
+                if (e.whole_line ? got == want : got.find(e.text) != std::string::npos) {
+                    found = true;
+                    break;
+                }
+            }
+        }
+        if (found == e.present) continue;
+        std::string noun = e.whole_line ? "line \"" + e.text + "\"" : "line containing \"" + e.text + "\"";
+        if (e.present)
+            unmet.push_back(Where(scenario, e.line) + "expected a " + noun + " among the new lines of " + e.file +
+                            ", but " + (log ? "there is none" : "the run added nothing to " + e.file));
+        else
+            unmet.push_back(Where(scenario, e.line) + "expected no " + noun + " among the new lines of " + e.file +
+                            ", but there is one");
+    }
+    return unmet;
+}
+
+}  // namespace tvx

@@ -1,0 +1,240 @@
+// Registry snapshots and their difference. Portable.
+#include "tools/scenario/registry_snapshot.h"
+
+#include <algorithm>
+
+#include "tools/scenario/reg_file.h"
+
+namespace tvx {
+namespace {
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+struct HiveAlias {
+    const char* full;
+    const char* abbreviation;
+};
+
+const HiveAlias kHives[] = {
+    {"HKEY_CLASSES_ROOT", "HKCR"}, {"HKEY_CURRENT_USER", "HKCU"},   {"HKEY_LOCAL_MACHINE", "HKLM"},
+    {"HKEY_USERS", "HKU"},         {"HKEY_CURRENT_CONFIG", "HKCC"},
+};
+
+std::vector<std::string> SplitPath(std::string_view path) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end > start) parts.emplace_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+bool SameRegistryName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i])) return false;
+    return true;
+}
+
+std::optional<std::string> CanonicalRegistryPath(std::string_view path) {
+    std::vector<std::string> parts = SplitPath(path);
+    if (parts.empty()) return std::nullopt;
+    std::string out;
+    for (const HiveAlias& hive : kHives) {
+        if (SameRegistryName(parts[0], hive.full) || SameRegistryName(parts[0], hive.abbreviation)) out = hive.full;
+    }
+    if (out.empty()) return std::nullopt;
+    for (size_t i = 1; i < parts.size(); ++i) out += "\\" + parts[i];
+    return out;
+}
+
+const RegistryValue* RegistryKeyState::FindValue(std::string_view name) const {
+    for (const RegistryValue& v : values)
+        if (SameRegistryName(v.name, name)) return &v;
+    return nullptr;
+}
+
+// Upper-cased, with the separator ordered before every character, so that a key sorts
+// directly before its subkeys and siblings sort as Windows sorts them.
+std::string RegistrySnapshot::OrderKey(std::string_view path) {
+    std::string key;
+    key.reserve(path.size());
+    for (char c : path) key += c == '\\' ? '\x01' : Upper(c);
+    return key;
+}
+
+const RegistryKeyState* RegistrySnapshot::Find(std::string_view path) const {
+    auto it = keys_.find(OrderKey(path));
+    return it == keys_.end() ? nullptr : &it->second;
+}
+
+RegistryKeyState& RegistrySnapshot::Ensure(std::string_view path) {
+    std::vector<std::string> parts = SplitPath(path);
+    std::string current;
+    RegistryKeyState* state = nullptr;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        current += (i ? "\\" : "") + parts[i];
+        if (i == 0 && parts.size() > 1) continue;  // the hive itself is not listed as a key
+        auto [it, added] = keys_.try_emplace(OrderKey(current));
+        if (added) it->second.path = current;
+        state = &it->second;
+    }
+    if (!state) {
+        auto [it, added] = keys_.try_emplace(OrderKey(path));
+        if (added) it->second.path = std::string(path);
+        state = &it->second;
+    }
+    return *state;
+}
+
+void RegistrySnapshot::SetValue(std::string_view path, RegistryValue value) {
+    RegistryKeyState& key = Ensure(path);
+    for (RegistryValue& v : key.values) {
+        if (SameRegistryName(v.name, value.name)) {
+            v.type = value.type;
+            v.data = std::move(value.data);
+            return;
+        }
+    }
+    key.values.push_back(std::move(value));
+}
+
+bool RegistrySnapshot::DeleteValue(std::string_view path, std::string_view name) {
+    auto it = keys_.find(OrderKey(path));
+    if (it == keys_.end()) return false;
+    auto& values = it->second.values;
+    auto found = std::find_if(values.begin(), values.end(),
+                              [&](const RegistryValue& v) { return SameRegistryName(v.name, name); });
+    if (found == values.end()) return false;
+    values.erase(found);
+    return true;
+}
+
+void RegistrySnapshot::RemoveTree(std::string_view path) {
+    std::string prefix = OrderKey(path);
+    auto it = keys_.lower_bound(prefix);
+    while (it != keys_.end() && it->first.compare(0, prefix.size(), prefix) == 0 &&
+           (it->first.size() == prefix.size() || it->first[prefix.size()] == '\x01')) {
+        it = keys_.erase(it);
+    }
+}
+
+void RegistrySnapshot::Apply(const RegFile& file) {
+    for (const RegFileKey& key : file.keys) {
+        if (key.remove) {
+            RemoveTree(key.path);
+            continue;
+        }
+        Ensure(key.path);
+        for (const RegFileValue& v : key.values) {
+            if (v.remove)
+                DeleteValue(key.path, v.name);
+            else
+                SetValue(key.path, RegistryValue{v.name, v.type, v.data});
+        }
+    }
+}
+
+RegistryDiff DiffRegistry(const RegistrySnapshot& before, const RegistrySnapshot& after) {
+    RegistryDiff diff;
+    auto b = before.keys().begin();
+    auto a = after.keys().begin();
+    std::string last_removed;  // order key of the last removed subtree root
+    auto removed_below = [&](const std::string& order_key) {
+        return !last_removed.empty() && order_key.size() > last_removed.size() &&
+               order_key.compare(0, last_removed.size(), last_removed) == 0 &&
+               order_key[last_removed.size()] == '\x01';
+    };
+    while (b != before.keys().end() || a != after.keys().end()) {
+        bool take_before = a == after.keys().end() || (b != before.keys().end() && b->first < a->first);
+        bool take_after = b == before.keys().end() || (a != after.keys().end() && a->first < b->first);
+        if (take_before) {
+            if (!removed_below(b->first)) {
+                diff.keys.push_back(KeyChange{KeyChange::Kind::Removed, b->second.path, {}, {}});
+                last_removed = b->first;
+            }
+            ++b;
+        } else if (take_after) {
+            diff.keys.push_back(KeyChange{KeyChange::Kind::Added, a->second.path, a->second.values, {}});
+            ++a;
+        } else {
+            KeyChange change{KeyChange::Kind::Changed, a->second.path, {}, {}};
+            for (const RegistryValue& old : b->second.values) {
+                const RegistryValue* now = a->second.FindValue(old.name);
+                if (!now)
+                    change.changes.push_back(ValueChange{old.name, old, std::nullopt});
+                else if (now->type != old.type || now->data != old.data)
+                    change.changes.push_back(ValueChange{now->name, old, *now});
+            }
+            for (const RegistryValue& now : a->second.values) {
+                if (!b->second.FindValue(now.name)) change.changes.push_back(ValueChange{now.name, std::nullopt, now});
+            }
+            if (!change.changes.empty()) diff.keys.push_back(std::move(change));
+            ++a;
+            ++b;
+        }
+    }
+    return diff;
+}
+
+namespace {
+
+void AppendValue(std::string& out, const RegistryValue& value) {
+    std::string readable = ReadableRegData(value);
+    if (!readable.empty()) out += "; " + readable + "\n";
+    out += FormatRegValue(value) + "\n";
+}
+
+// A value as it was, as comment lines.
+void AppendFormerValue(std::string& out, const char* what, const RegistryValue& value) {
+    out += std::string("; ") + what + "; it was:\n";
+    std::string text = FormatRegValue(value);
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        out += ";   " + text.substr(start, end - start) + "\n";
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+std::string FormatRegistryDiff(const RegistryDiff& diff) {
+    std::string out;
+    for (const KeyChange& key : diff.keys) {
+        if (!out.empty()) out += "\n";
+        switch (key.kind) {
+            case KeyChange::Kind::Added:
+                out += "; key added\n[" + key.path + "]\n";
+                for (const RegistryValue& v : key.values) AppendValue(out, v);
+                break;
+            case KeyChange::Kind::Removed:
+                out += "; key removed, with everything below it\n[-" + key.path + "]\n";
+                break;
+            case KeyChange::Kind::Changed:
+                out += "; values changed\n[" + key.path + "]\n";
+                for (const ValueChange& c : key.changes) {
+                    if (!c.before) {
+                        out += "; added\n";
+                        AppendValue(out, *c.after);
+                    } else if (!c.after) {
+                        AppendFormerValue(out, "removed", *c.before);
+                        out += FormatRegName(c.name) + "=-\n";
+                    } else {
+                        AppendFormerValue(out, "changed", *c.before);
+                        AppendValue(out, *c.after);
+                    }
+                }
+                break;
+        }
+    }
+    return out;
+}
+
+}  // namespace tvx

@@ -1,0 +1,115 @@
+// What one run of a scenario did to a machine, and its text and JSON forms. The simulated machine
+// (tvx-sim) and the Wine harness each fill a Report their own way and print it with the same
+// formatters, so the two machines' reports can be compared after NormaliseReport. Portable.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/scenario/registry_snapshot.h"
+#include "tools/scenario/scenario.h"
+
+namespace tvx {
+
+struct InstallParams {
+    uint32_t flags = 0;
+    uint32_t flags_ex = 0;
+    friend bool operator==(const InstallParams&, const InstallParams&) = default;
+};
+
+// A line a step added to a log file (split as SplitLogLines splits).
+struct StepLogLine {
+    std::string file;  // "_coInst.log"
+    std::string text;
+};
+
+struct ReportStep {
+    StepKind kind = StepKind::Load;
+    std::string description;  // DescribeStep
+    int line = 0;             // in the scenario file; 0 when added by the reader
+    uint32_t dif_code = 0;
+    bool post_processing = false;
+    uint32_t install_result = 0;
+    std::string device;        // instance id, DIF calls
+    std::string command_line;  // InstallPellionSoftware
+    std::optional<uint32_t> result;  // DIF calls
+    // The device's installation parameters around a DIF call.
+    std::optional<InstallParams> params_before;
+    std::optional<InstallParams> params_after;
+    std::vector<StepLogLine> log;           // what the step added to the log files
+    std::vector<std::string> trace;         // platform calls made during the step, when traced
+    std::vector<std::string> not_modelled;  // calls the machine could not answer during the step
+};
+
+struct ProgramStarted {
+    size_t step = 0;  // 1-based index of the step that started it
+    std::string command_line;
+    std::string directory;
+};
+
+struct EventSet {
+    size_t step = 0;
+    std::string name;
+};
+
+struct MessagePosted {
+    size_t step = 0;
+    std::string window_class;
+    uint32_t message = 0;
+    uint64_t wparam = 0;
+    uint64_t lparam = 0;
+};
+
+struct LogFileReport {
+    std::string name;  // file name in the temporary folder, "_coInst.log"
+    std::string path;  // full Windows path on this machine
+    bool created = false;    // the file did not exist before the run
+    bool rewritten = false;  // the old content did not survive as the file's beginning (rotation)
+    std::string new_bytes;   // what was added, exact bytes (the whole file when rewritten)
+};
+
+struct Report {
+    std::string machine_kind;  // "simulated machine", "Wine"
+    std::string scenario_name;
+    std::string scenario_file;
+    std::string description;
+    std::vector<std::string> machine;  // DescribeMachine
+    std::vector<ReportStep> steps;
+    std::vector<ProgramStarted> programs;
+    std::vector<EventSet> events;
+    std::vector<MessagePosted> messages;
+    RegistryDiff registry;
+    std::vector<LogFileReport> logs;
+    std::vector<std::string> open_handles;  // left open at the end (besides those kept on purpose)
+    std::vector<std::string> notes;         // what this machine could not set up, and why
+    bool traced = false;
+    // The scenario's expectations, when it has any and they were checked: one line per unmet one.
+    bool expectations_checked = false;
+    std::vector<std::string> unmet_expectations;
+};
+
+// A report with the scenario's parts filled in and one ReportStep per step, results still empty.
+Report StartReport(const Scenario& scenario, const std::string& machine_kind);
+
+// A log's bytes as lines: split at CR LF; a line of its own CR (from "\n\r") stays "\r".
+// `complete` is false when the bytes do not end with a line end.
+std::vector<std::string> SplitLogLines(const std::string& bytes, bool* complete = nullptr);
+
+struct TextOptions {
+    bool trace = false;  // show the platform calls of every step
+};
+std::string FormatReportText(const Report& report, const TextOptions& options = {});
+std::string FormatReportJson(const Report& report);
+
+// The form in which two machines' reports are compared: log timestamps ("HH:MM:SS<tab>MM/DD/YY")
+// masked, handle values in traces and in the log lines that print one ("CreateEvent returned 0x...")
+// masked, and what only one machine can know dropped (its kind,
+// full log paths, the scenario's folder, calls not modelled, open handles, notes, the expectations' outcome).
+Report NormaliseReport(Report report);
+std::string MaskLogTimestamps(const std::string& text);
+std::string MaskLogHandles(const std::string& text);
+std::string MaskHandleValues(const std::string& trace_line);
+
+}  // namespace tvx

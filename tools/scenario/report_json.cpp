@@ -1,0 +1,272 @@
+// The report for machines: the same content as the text form, as JSON (UTF-8). Portable.
+#include <cstdio>
+
+#include "tools/scenario/names.h"
+#include "tools/scenario/reg_file.h"
+#include "tools/scenario/report.h"
+#include "tools/scenario/text_codec.h"
+
+namespace tvx {
+namespace {
+
+// A small JSON writer: objects and arrays with two-space indentation.
+class Json {
+public:
+    std::string str() const { return out_ + "\n"; }
+
+    Json& Begin(char open) {
+        Separate();
+        out_ += open;
+        ++depth_;
+        first_ = true;
+        return *this;
+    }
+    Json& End(char close) {
+        --depth_;
+        if (!first_) Newline();
+        out_ += close;
+        first_ = false;
+        return *this;
+    }
+    Json& Key(const std::string& key) {
+        Separate();
+        out_ += Quote(key) + ": ";
+        after_key_ = true;
+        return *this;
+    }
+    Json& String(const std::string& ansi) { return Raw(Quote(AnsiToUtf8(ansi))); }
+    Json& Number(uint64_t v) { return Raw(std::to_string(v)); }
+    Json& Bool(bool v) { return Raw(v ? "true" : "false"); }
+    Json& Null() { return Raw("null"); }
+
+    // A DWORD result with its name: {"value": 3758096934, "hex": "0xE0000226", "name": "..."}.
+    Json& Result(uint32_t v) {
+        Begin('{');
+        Key("value").Number(v);
+        Key("hex").String(Hex8(v));
+        Key("name").String(ResultName(v));
+        return End('}');
+    }
+
+private:
+    Json& Raw(const std::string& text) {
+        Separate();
+        out_ += text;
+        return *this;
+    }
+    void Newline() {
+        out_ += "\n";
+        out_.append(static_cast<size_t>(depth_) * 2, ' ');
+    }
+    void Separate() {
+        if (after_key_) {
+            after_key_ = false;
+            first_ = false;
+            return;
+        }
+        if (depth_ == 0) return;
+        if (!first_) out_ += ",";
+        Newline();
+        first_ = false;
+    }
+    static std::string Quote(const std::string& utf8) {
+        std::string q = "\"";
+        for (char c : utf8) {
+            auto u = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                q += '\\';
+                q += c;
+            } else if (c == '\n') {
+                q += "\\n";
+            } else if (c == '\r') {
+                q += "\\r";
+            } else if (c == '\t') {
+                q += "\\t";
+            } else if (u < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", u);
+                q += buf;
+            } else {
+                q += c;
+            }
+        }
+        return q + "\"";
+    }
+
+    std::string out_;
+    int depth_ = 0;
+    bool first_ = true;
+    bool after_key_ = false;
+};
+
+const char* StepKindName(StepKind kind) {
+    switch (kind) {
+        case StepKind::Load: return "load";
+        case StepKind::Dif: return "dif";
+        case StepKind::InstallPellionSoftware: return "install_pellion_software";
+        case StepKind::Unload: return "unload";
+    }
+    return "";
+}
+
+void Value(Json& j, const RegistryValue& v) {
+    j.Begin('{');
+    j.Key("name").String(v.name);
+    j.Key("type").String(RegTypeName(v.type));
+    j.Key("reg").String(FormatRegValue(v));
+    j.End('}');
+}
+
+void Params(Json& j, const std::string& key, const std::optional<InstallParams>& p) {
+    if (!p) return;
+    j.Key(key).Begin('{');
+    j.Key("flags").Number(p->flags);
+    j.Key("flags_ex").Number(p->flags_ex);
+    j.End('}');
+}
+
+void Strings(Json& j, const std::string& key, const std::vector<std::string>& items) {
+    j.Key(key).Begin('[');
+    for (const std::string& s : items) j.String(s);
+    j.End(']');
+}
+
+}  // namespace
+
+std::string FormatReportJson(const Report& r) {
+    Json j;
+    j.Begin('{');
+    j.Key("machine_kind").String(r.machine_kind);
+    j.Key("scenario").Begin('{');
+    j.Key("name").String(r.scenario_name);
+    j.Key("file").String(r.scenario_file);
+    j.Key("description").String(r.description);
+    j.End('}');
+    Strings(j, "machine", r.machine);
+
+    j.Key("steps").Begin('[');
+    for (const ReportStep& s : r.steps) {
+        j.Begin('{');
+        j.Key("action").String(StepKindName(s.kind));
+        j.Key("description").String(s.description);
+        j.Key("line").Number(static_cast<uint64_t>(s.line));
+        if (s.kind == StepKind::Dif) {
+            j.Key("dif").Begin('{');
+            j.Key("code").Number(s.dif_code);
+            j.Key("name").String(DifName(s.dif_code));
+            j.End('}');
+            j.Key("pass").String(s.post_processing ? "post" : "pre");
+            j.Key("install_result").Result(s.install_result);
+            j.Key("device").String(s.device);
+        }
+        if (s.kind == StepKind::InstallPellionSoftware) j.Key("command_line").String(s.command_line);
+        j.Key("result");
+        if (s.result)
+            j.Result(*s.result);
+        else
+            j.Null();
+        Params(j, "install_params_before", s.params_before);
+        Params(j, "install_params_after", s.params_after);
+        j.Key("log").Begin('[');
+        for (const StepLogLine& line : s.log) {
+            j.Begin('{');
+            j.Key("file").String(line.file);
+            j.Key("line").String(line.text);
+            j.End('}');
+        }
+        j.End(']');
+        Strings(j, "not_modelled", s.not_modelled);
+        if (r.traced) Strings(j, "trace", s.trace);
+        j.End('}');
+    }
+    j.End(']');
+
+    j.Key("programs").Begin('[');
+    for (const ProgramStarted& p : r.programs) {
+        j.Begin('{');
+        j.Key("step").Number(p.step);
+        j.Key("command_line").String(p.command_line);
+        j.Key("directory").String(p.directory);
+        j.End('}');
+    }
+    j.End(']');
+
+    j.Key("events").Begin('[');
+    for (const EventSet& e : r.events) {
+        j.Begin('{');
+        j.Key("step").Number(e.step);
+        j.Key("name").String(e.name);
+        j.End('}');
+    }
+    j.End(']');
+
+    j.Key("messages").Begin('[');
+    for (const MessagePosted& m : r.messages) {
+        j.Begin('{');
+        j.Key("step").Number(m.step);
+        j.Key("window_class").String(m.window_class);
+        j.Key("message").Number(m.message);
+        j.Key("wparam").Number(m.wparam);
+        j.Key("lparam").Number(m.lparam);
+        j.End('}');
+    }
+    j.End(']');
+
+    j.Key("registry").Begin('{');
+    j.Key("changes").Begin('[');
+    for (const KeyChange& k : r.registry.keys) {
+        j.Begin('{');
+        j.Key("key").String(k.path);
+        j.Key("kind").String(k.kind == KeyChange::Kind::Added     ? "added"
+                             : k.kind == KeyChange::Kind::Removed ? "removed"
+                                                                  : "changed");
+        if (k.kind == KeyChange::Kind::Added) {
+            j.Key("values").Begin('[');
+            for (const RegistryValue& v : k.values) Value(j, v);
+            j.End(']');
+        }
+        if (k.kind == KeyChange::Kind::Changed) {
+            j.Key("values").Begin('[');
+            for (const ValueChange& c : k.changes) {
+                j.Begin('{');
+                j.Key("name").String(c.name);
+                j.Key("before");
+                if (c.before)
+                    Value(j, *c.before);
+                else
+                    j.Null();
+                j.Key("after");
+                if (c.after)
+                    Value(j, *c.after);
+                else
+                    j.Null();
+                j.End('}');
+            }
+            j.End(']');
+        }
+        j.End('}');
+    }
+    j.End(']');
+    j.Key("reg").String(FormatRegistryDiff(r.registry));
+    j.End('}');
+
+    j.Key("logs").Begin('[');
+    for (const LogFileReport& log : r.logs) {
+        j.Begin('{');
+        j.Key("name").String(log.name);
+        j.Key("path").String(log.path);
+        j.Key("created").Bool(log.created);
+        j.Key("rewritten").Bool(log.rewritten);
+        j.Key("new_bytes").String(log.new_bytes);
+        Strings(j, "new_lines", SplitLogLines(log.new_bytes));
+        j.End('}');
+    }
+    j.End(']');
+    Strings(j, "open_handles", r.open_handles);
+    Strings(j, "notes", r.notes);
+    if (r.expectations_checked) Strings(j, "unmet_expectations", r.unmet_expectations);
+    j.End('}');
+    return j.str();
+}
+
+}  // namespace tvx

@@ -1,0 +1,168 @@
+// A scenario: one Windows machine (version, bitness, rights, registry, drives, devices, services,
+// windows, how started programs behave), the calls the device installer or the DLL runner makes
+// on the co-installer, and what is expected to happen. Read from a TOML file; every text is kept
+// in the machine's ANSI code page. Portable: the simulated machine and the Wine harness both set
+// themselves up from this model.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/scenario/reg_file.h"
+#include "tools/scenario/registry_snapshot.h"
+
+namespace tvx {
+
+struct OsVersionSpec {
+    uint32_t major = 5;
+    uint32_t minor = 2;
+    uint32_t build = 3790;
+    uint32_t platform_id = 2;  // 1: Windows 9x family, 2: NT family
+    std::string service_pack;  // the version's additional text
+    uint32_t product_type = 1;  // 1 workstation, 2 domain controller, 3 server
+};
+
+// Drive types with Windows' numbers (GetDriveType).
+constexpr uint32_t kDriveRemovable = 2;
+constexpr uint32_t kDriveFixed = 3;
+constexpr uint32_t kDriveRemote = 4;
+constexpr uint32_t kDriveCdrom = 5;
+constexpr uint32_t kDriveRamdisk = 6;
+
+struct DriveSpec {
+    char letter = 'D';
+    uint32_t type = kDriveCdrom;
+    std::string label;
+    std::optional<uint32_t> serial;
+    std::filesystem::path folder;  // absolute; empty: an empty drive
+    int line = 0;
+};
+
+struct DeviceSpec {
+    std::string instance_id;
+    std::string class_guid = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+    std::string class_name = "Image";
+    std::string description;
+    std::string manufacturer;
+    std::vector<std::string> hardware_ids;
+    std::string driver_instance;  // "0000"; empty: no driver key yet
+    bool hardware_key = true;     // whether the hardware key ("Device Parameters") exists
+    bool present = true;
+    uint32_t install_flags = 0;     // SP_DEVINSTALL_PARAMS.Flags
+    uint32_t install_flags_ex = 0;  // SP_DEVINSTALL_PARAMS.FlagsEx
+    std::vector<RegistryValue> hardware_key_values;
+    std::vector<RegistryValue> driver_key_values;
+    int line = 0;
+};
+
+struct ServiceSpec {
+    std::string name;
+    std::string display_name;
+    std::string state = "stopped";  // "stopped" or "running"
+    uint32_t transition_ms = 0;     // virtual time a start or stop takes
+    int line = 0;
+};
+
+struct WindowSpec {
+    std::string class_name;
+    std::string title;
+    int line = 0;
+};
+
+struct ProgramSpec {
+    std::string path;  // Windows path of the program file
+    uint32_t run_time_ms = 0;
+    uint32_t exit_code = 0;
+    int line = 0;
+};
+
+struct MachineSpec {
+    OsVersionSpec os;
+    bool is_64bit = true;
+    bool administrator = true;
+    std::vector<RegFile> registry;  // applied in order
+    std::vector<DriveSpec> drives;
+    std::vector<DeviceSpec> devices;
+    std::vector<ServiceSpec> services;
+    std::vector<WindowSpec> windows;
+    std::vector<ProgramSpec> programs;
+};
+
+enum class StepKind { Load, Dif, InstallPellionSoftware, Unload };
+
+struct Step {
+    StepKind kind = StepKind::Load;
+    bool implicit = false;  // a load or unload the scenario did not write out
+    // DIF calls.
+    uint32_t dif_code = 0;
+    bool post_processing = false;
+    uint32_t install_result = 0;
+    size_t device = 0;  // index into MachineSpec::devices
+    // InstallPellionSoftware.
+    std::string command_line;
+    // Expected result of a DIF call, and the line that says so.
+    std::optional<uint32_t> expect_result;
+    int expect_line = 0;
+    int line = 0;
+};
+
+struct RegistryExpectation {
+    std::string key;                   // canonical path
+    std::optional<std::string> value;  // nothing: the key itself; "": the default value
+    bool present = true;
+    std::optional<RegistryValue> data;  // type and bytes the value must hold
+    int line = 0;
+};
+
+struct ProgramExpectation {
+    std::string command_line;
+    std::optional<std::string> directory;
+    int line = 0;
+};
+
+struct LogExpectation {
+    std::string file = "_coInst.log";  // name in the temporary folder
+    std::string text;
+    bool whole_line = true;  // false: the text may be part of a line
+    bool present = true;
+    int line = 0;
+};
+
+struct Expectations {
+    std::vector<RegistryExpectation> registry;
+    // When given, the programs started, in order, and no others.
+    std::optional<std::vector<ProgramExpectation>> programs;
+    int programs_line = 0;
+    // When given, the named events set, in order, and no others.
+    std::optional<std::vector<std::string>> events;
+    int events_line = 0;
+    std::vector<LogExpectation> log;
+
+    bool empty() const;
+};
+
+struct Scenario {
+    std::string name;
+    std::string description;
+    std::filesystem::path file;  // the scenario file as given
+    MachineSpec machine;
+    std::vector<Step> steps;
+    Expectations expect;
+};
+
+// Reads a scenario file; relative paths in it are relative to its folder. Throws ScenarioError
+// (file, line, what is wrong) for every problem: unknown key, wrong type, missing file, malformed
+// .reg, a step that names no known device.
+Scenario ReadScenario(const std::filesystem::path& file);
+// The same from text in hand; `file` names it in errors and anchors relative paths.
+Scenario ParseScenario(std::string_view toml_text, const std::filesystem::path& file);
+
+// The machine in a few lines for people, as a report shows it.
+std::vector<std::string> DescribeMachine(const Scenario& scenario);
+// "DIF_INSTALLDEVICE (0x02), post-processing, InstallResult NO_ERROR (0x00000000)", "load", ...
+std::string DescribeStep(const Scenario& scenario, const Step& step);
+
+}  // namespace tvx

@@ -1,0 +1,612 @@
+// Reading a scenario from TOML, checked strictly: every key known, every type right, every file
+// present. The only file that includes toml++. Portable.
+#include <cctype>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <set>
+
+#define TOML_EXCEPTIONS 1
+#include <toml++/toml.h>
+
+#include "tools/scenario/names.h"
+#include "tools/scenario/scenario.h"
+#include "tools/scenario/scenario_error.h"
+#include "tools/scenario/text_codec.h"
+
+namespace tvx {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* TypeName(const toml::node& n) {
+    switch (n.type()) {
+        case toml::node_type::table: return "a table";
+        case toml::node_type::array: return "an array";
+        case toml::node_type::string: return "a string";
+        case toml::node_type::integer: return "an integer";
+        case toml::node_type::floating_point: return "a floating-point number";
+        case toml::node_type::boolean: return "a boolean";
+        case toml::node_type::date: return "a date";
+        case toml::node_type::time: return "a time";
+        case toml::node_type::date_time: return "a date-time";
+        default: return "nothing";
+    }
+}
+
+class Reader {
+public:
+    Reader(std::string file, fs::path folder) : file_(std::move(file)), folder_(std::move(folder)) {}
+
+    [[noreturn]] void Fail(const toml::node& at, const std::string& message) const {
+        throw ScenarioError(file_, static_cast<int>(at.source().begin.line), message);
+    }
+    [[noreturn]] void FailAt(int line, const std::string& message) const { throw ScenarioError(file_, line, message); }
+
+    static int Line(const toml::node& n) { return static_cast<int>(n.source().begin.line); }
+
+    // Every key of the table must be one of `allowed`.
+    void CheckKeys(const toml::table& table, std::initializer_list<std::string_view> allowed,
+                   const std::string& where) const {
+        for (auto&& [key, node] : table) {
+            bool known = false;
+            for (std::string_view a : allowed) known = known || key.str() == a;
+            if (known) continue;
+            std::string list;
+            for (std::string_view a : allowed) list += (list.empty() ? "" : ", ") + std::string(a);
+            throw ScenarioError(file_, static_cast<int>(key.source().begin.line),
+                                "unknown key '" + std::string(key.str()) + "' in " + where + " (known keys: " + list +
+                                    ")");
+        }
+    }
+
+    const toml::table& Table(const toml::node& n, const std::string& what) const {
+        if (!n.is_table()) Fail(n, what + " must be a table, not " + TypeName(n));
+        return *n.as_table();
+    }
+    const toml::array& Array(const toml::node& n, const std::string& what) const {
+        if (!n.is_array()) Fail(n, what + " must be an array, not " + TypeName(n));
+        return *n.as_array();
+    }
+    std::string Utf8(const toml::node& n, const std::string& what) const {
+        if (!n.is_string()) Fail(n, what + " must be a string, not " + TypeName(n));
+        return n.as_string()->get();
+    }
+    // A string in the machine's ANSI code page.
+    std::string Text(const toml::node& n, const std::string& what) const {
+        std::optional<std::string> ansi = Utf8ToAnsi(Utf8(n, what));
+        if (!ansi) Fail(n, what + " holds a character that the machine's ANSI code page (Windows-1252) cannot hold");
+        return *ansi;
+    }
+    uint64_t Number(const toml::node& n, const std::string& what, uint64_t max) const {
+        if (!n.is_integer()) Fail(n, what + " must be an integer, not " + TypeName(n));
+        int64_t v = n.as_integer()->get();
+        if (v < 0 || static_cast<uint64_t>(v) > max) Fail(n, what + " is out of range (0 to " + std::to_string(max) + ")");
+        return static_cast<uint64_t>(v);
+    }
+    uint32_t U32(const toml::node& n, const std::string& what) const {
+        return static_cast<uint32_t>(Number(n, what, 0xFFFFFFFFu));
+    }
+    bool Bool(const toml::node& n, const std::string& what) const {
+        if (!n.is_boolean()) Fail(n, what + " must be true or false, not " + TypeName(n));
+        return n.as_boolean()->get();
+    }
+    std::vector<std::string> TextList(const toml::node& n, const std::string& what) const {
+        std::vector<std::string> out;
+        for (const toml::node& item : Array(n, what)) out.push_back(Text(item, "each item of " + what));
+        return out;
+    }
+    // A file or folder named relative to the scenario.
+    fs::path Resolve(const toml::node& n, const std::string& what) const {
+        fs::path p = fs::path(Utf8(n, what));
+        return p.is_absolute() ? p : folder_ / p;
+    }
+
+    // A DIF code or a result: a SetupAPI/Win32 name or a number.
+    uint32_t DifCode(const toml::node& n) const {
+        if (n.is_integer()) return U32(n, "code");
+        std::string name = Utf8(n, "code");
+        std::optional<uint32_t> code = DifCodeByName(name);
+        if (!code) Fail(n, "unknown DIF code name '" + name + "' (write a number for codes without a name)");
+        return *code;
+    }
+    uint32_t Result(const toml::node& n, const std::string& what) const {
+        if (n.is_integer()) return U32(n, what);
+        std::string name = Utf8(n, what);
+        std::optional<uint32_t> value = ResultByName(name);
+        if (!value) Fail(n, "unknown result name '" + name + "' in " + what + " (write a number instead)");
+        return *value;
+    }
+
+    // A registry value's data: "text" (REG_SZ), a number (REG_DWORD), ["a", "b"] (REG_MULTI_SZ), or
+    // { type = "REG_EXPAND_SZ", text = "..." } / { type = ..., items = [...] } /
+    // { type = ..., number = n } / { type = ..., hex = "01,02" } for any type and exact bytes.
+    RegistryValue Data(const toml::node& n, const std::string& what) const {
+        RegistryValue v;
+        if (n.is_string()) {
+            std::string t = Text(n, what);
+            v.type = kRegSz;
+            v.data.assign(t.begin(), t.end());
+            v.data.push_back(0);
+            return v;
+        }
+        if (n.is_integer()) {
+            v.type = kRegDword;
+            AppendNumber(v.data, U32(n, what), 4);
+            return v;
+        }
+        if (n.is_array()) {
+            v.type = kRegMultiSz;
+            v.data = MultiSz(TextList(n, what));
+            return v;
+        }
+        if (!n.is_table()) Fail(n, what + " must be a string, an integer, an array of strings or a table, not " +
+                                       TypeName(n));
+        const toml::table& t = *n.as_table();
+        CheckKeys(t, {"type", "text", "items", "number", "hex"}, what);
+        const toml::node* type = t.get("type");
+        if (!type) Fail(n, what + " needs a type (\"REG_SZ\", \"REG_EXPAND_SZ\", ... or a number)");
+        v.type = TypeNumber(*type);
+        int given = 0;
+        for (const char* k : {"text", "items", "number", "hex"}) given += t.contains(k) ? 1 : 0;
+        if (given != 1) Fail(n, what + " needs exactly one of text, items, number or hex");
+        if (const toml::node* text = t.get("text")) {
+            std::string s = Text(*text, what + ".text");
+            v.data.assign(s.begin(), s.end());
+            v.data.push_back(0);
+        } else if (const toml::node* items = t.get("items")) {
+            v.data = MultiSz(TextList(*items, what + ".items"));
+        } else if (const toml::node* number = t.get("number")) {
+            if (v.type == kRegQword) {
+                AppendNumber(v.data, Number(*number, what + ".number", 0x7FFFFFFFFFFFFFFFull), 8);
+            } else {
+                AppendNumber(v.data, U32(*number, what + ".number"), 4);
+            }
+        } else {
+            v.data = HexBytes(*t.get("hex"), what + ".hex");
+        }
+        return v;
+    }
+
+private:
+    static void AppendNumber(std::vector<uint8_t>& out, uint64_t n, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(n >> (8 * i)));
+    }
+    static std::vector<uint8_t> MultiSz(const std::vector<std::string>& items) {
+        std::vector<uint8_t> out;
+        for (const std::string& s : items) {
+            out.insert(out.end(), s.begin(), s.end());
+            out.push_back(0);
+        }
+        out.push_back(0);
+        return out;
+    }
+    uint32_t TypeNumber(const toml::node& n) const {
+        if (n.is_integer()) return U32(n, "type");
+        std::string name = Utf8(n, "type");
+        for (uint32_t t = 0; t <= 11; ++t)
+            if (RegTypeName(t) == name) return t;
+        Fail(n, "unknown registry type '" + name + "' (REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, "
+                                                   "REG_QWORD, ... or a number)");
+    }
+    std::vector<uint8_t> HexBytes(const toml::node& n, const std::string& what) const {
+        std::string text = Utf8(n, what);
+        std::vector<uint8_t> out;
+        int digits = 0, value = 0;
+        auto flush = [&]() {
+            if (digits) out.push_back(static_cast<uint8_t>(value));
+            digits = value = 0;
+        };
+        for (char c : text) {
+            int d = (c >= '0' && c <= '9') ? c - '0'
+                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                             : -1;
+            if (d >= 0) {
+                if (++digits > 2) Fail(n, what + ": hex bytes have at most two digits (separate them with commas)");
+                value = value * 16 + d;
+            } else if (c == ',' || c == ' ') {
+                flush();
+            } else {
+                Fail(n, what + ": '" + std::string(1, c) + "' is not a hex digit");
+            }
+        }
+        flush();
+        return out;
+    }
+
+    std::string file_;
+    fs::path folder_;
+};
+
+OsVersionSpec ReadOs(const Reader& r, const toml::table& t) {
+    r.CheckKeys(t, {"major", "minor", "build", "platform_id", "service_pack", "product_type"}, "[machine.os]");
+    OsVersionSpec os;
+    if (auto* n = t.get("major")) os.major = r.U32(*n, "major");
+    if (auto* n = t.get("minor")) os.minor = r.U32(*n, "minor");
+    if (auto* n = t.get("build")) os.build = r.U32(*n, "build");
+    if (auto* n = t.get("platform_id")) {
+        os.platform_id = r.U32(*n, "platform_id");
+        if (os.platform_id > 2) r.Fail(*n, "platform_id must be 0 (Win32s), 1 (Windows 9x family) or 2 (NT family)");
+    }
+    if (auto* n = t.get("service_pack")) {
+        os.service_pack = r.Text(*n, "service_pack");
+        if (os.service_pack.size() > 127) r.Fail(*n, "service_pack is longer than the 127 characters Windows holds");
+    }
+    if (auto* n = t.get("product_type")) {
+        os.product_type = r.U32(*n, "product_type");
+        if (os.product_type < 1 || os.product_type > 3)
+            r.Fail(*n, "product_type must be 1 (workstation), 2 (domain controller) or 3 (server)");
+    }
+    return os;
+}
+
+DriveSpec ReadDrive(const Reader& r, const toml::node& node) {
+    const toml::table& t = r.Table(node, "each [[machine.drives]]");
+    r.CheckKeys(t, {"letter", "type", "label", "serial", "folder"}, "[[machine.drives]]");
+    DriveSpec d;
+    d.line = Reader::Line(node);
+    const toml::node* letter = t.get("letter");
+    if (!letter) r.Fail(node, "a drive needs its letter");
+    std::string l = r.Utf8(*letter, "letter");
+    if (!l.empty() && l.back() == ':') l.pop_back();
+    if (l.size() != 1 || !std::isalpha(static_cast<unsigned char>(l[0])))
+        r.Fail(*letter, "letter must be one drive letter such as \"D\"");
+    d.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(l[0])));
+    if (auto* n = t.get("type")) {
+        std::string type = r.Utf8(*n, "type");
+        if (type == "removable") d.type = kDriveRemovable;
+        else if (type == "fixed") d.type = kDriveFixed;
+        else if (type == "remote") d.type = kDriveRemote;
+        else if (type == "cdrom") d.type = kDriveCdrom;
+        else if (type == "ramdisk") d.type = kDriveRamdisk;
+        else r.Fail(*n, "unknown drive type '" + type + "' (removable, fixed, remote, cdrom or ramdisk)");
+    }
+    if (auto* n = t.get("label")) d.label = r.Text(*n, "label");
+    if (auto* n = t.get("serial")) d.serial = r.U32(*n, "serial");
+    if (auto* n = t.get("folder")) {
+        d.folder = r.Resolve(*n, "folder");
+        std::error_code ec;
+        if (!fs::is_directory(d.folder, ec))
+            r.Fail(*n, "cannot read drive " + std::string(1, d.letter) + ": folder " + d.folder.string() +
+                           ": no such directory");
+    }
+    return d;
+}
+
+std::vector<RegistryValue> ReadValues(const Reader& r, const toml::node& node, const std::string& what) {
+    std::vector<RegistryValue> values;
+    for (auto&& [key, value] : r.Table(node, what)) {
+        std::optional<std::string> name = Utf8ToAnsi(key.str());
+        if (!name) r.Fail(value, "value name '" + std::string(key.str()) + "' cannot be held in the ANSI code page");
+        RegistryValue v = r.Data(value, what + "." + std::string(key.str()));
+        v.name = *name;
+        values.push_back(std::move(v));
+    }
+    return values;
+}
+
+DeviceSpec ReadDevice(const Reader& r, const toml::node& node) {
+    const toml::table& t = r.Table(node, "each [[machine.devices]]");
+    r.CheckKeys(t,
+                {"instance_id", "description", "manufacturer", "hardware_ids", "class_guid", "class",
+                 "driver_instance", "hardware_key", "present", "install_flags", "install_flags_ex",
+                 "hardware_key_values", "driver_key_values"},
+                "[[machine.devices]]");
+    DeviceSpec d;
+    d.line = Reader::Line(node);
+    const toml::node* id = t.get("instance_id");
+    if (!id) r.Fail(node, "a device needs its instance_id");
+    d.instance_id = r.Text(*id, "instance_id");
+    if (d.instance_id.empty() || d.instance_id.size() > 199)
+        r.Fail(*id, "instance_id must have 1 to 199 characters");
+    if (auto* n = t.get("description")) d.description = r.Text(*n, "description");
+    if (auto* n = t.get("manufacturer")) d.manufacturer = r.Text(*n, "manufacturer");
+    if (auto* n = t.get("hardware_ids")) d.hardware_ids = r.TextList(*n, "hardware_ids");
+    if (auto* n = t.get("class_guid")) {
+        d.class_guid = r.Text(*n, "class_guid");
+        if (d.class_guid.size() != 38 || d.class_guid.front() != '{' || d.class_guid.back() != '}')
+            r.Fail(*n, "class_guid must be a GUID in braces, such as \"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\"");
+    }
+    if (auto* n = t.get("class")) d.class_name = r.Text(*n, "class");
+    if (auto* n = t.get("driver_instance")) {
+        d.driver_instance = r.Text(*n, "driver_instance");
+        if (d.driver_instance.find('\\') != std::string::npos)
+            r.Fail(*n, "driver_instance is the number below the class key, such as \"0000\", without a backslash");
+    }
+    if (auto* n = t.get("hardware_key")) d.hardware_key = r.Bool(*n, "hardware_key");
+    if (auto* n = t.get("present")) d.present = r.Bool(*n, "present");
+    if (auto* n = t.get("install_flags")) d.install_flags = r.U32(*n, "install_flags");
+    if (auto* n = t.get("install_flags_ex")) d.install_flags_ex = r.U32(*n, "install_flags_ex");
+    if (auto* n = t.get("hardware_key_values")) {
+        if (!d.hardware_key) r.Fail(*n, "hardware_key_values given, but hardware_key = false says the key does not exist");
+        d.hardware_key_values = ReadValues(r, *n, "hardware_key_values");
+    }
+    if (auto* n = t.get("driver_key_values")) {
+        if (d.driver_instance.empty()) r.Fail(*n, "driver_key_values given, but no driver_instance names the driver key");
+        d.driver_key_values = ReadValues(r, *n, "driver_key_values");
+    }
+    return d;
+}
+
+ServiceSpec ReadService(const Reader& r, const toml::node& node) {
+    const toml::table& t = r.Table(node, "each [[machine.services]]");
+    r.CheckKeys(t, {"name", "display_name", "state", "transition_ms"}, "[[machine.services]]");
+    ServiceSpec s;
+    s.line = Reader::Line(node);
+    const toml::node* name = t.get("name");
+    if (!name) r.Fail(node, "a service needs its name");
+    s.name = r.Text(*name, "name");
+    if (auto* n = t.get("display_name")) s.display_name = r.Text(*n, "display_name");
+    if (auto* n = t.get("state")) {
+        s.state = r.Utf8(*n, "state");
+        if (s.state != "stopped" && s.state != "running") r.Fail(*n, "state must be \"stopped\" or \"running\"");
+    }
+    if (auto* n = t.get("transition_ms")) s.transition_ms = r.U32(*n, "transition_ms");
+    return s;
+}
+
+WindowSpec ReadWindow(const Reader& r, const toml::node& node) {
+    const toml::table& t = r.Table(node, "each [[machine.windows]]");
+    r.CheckKeys(t, {"class", "title"}, "[[machine.windows]]");
+    WindowSpec w;
+    w.line = Reader::Line(node);
+    const toml::node* cls = t.get("class");
+    if (!cls) r.Fail(node, "a window needs its class");
+    w.class_name = r.Text(*cls, "class");
+    if (auto* n = t.get("title")) w.title = r.Text(*n, "title");
+    return w;
+}
+
+ProgramSpec ReadProgram(const Reader& r, const toml::node& node) {
+    const toml::table& t = r.Table(node, "each [[machine.programs]]");
+    r.CheckKeys(t, {"path", "run_time_ms", "exit_code"}, "[[machine.programs]]");
+    ProgramSpec p;
+    p.line = Reader::Line(node);
+    const toml::node* path = t.get("path");
+    if (!path) r.Fail(node, "a program needs its path, such as 'D:\\setup.exe'");
+    p.path = r.Text(*path, "path");
+    if (p.path.size() < 3 || p.path[1] != ':' || p.path[2] != '\\')
+        r.Fail(*path, "path must be a full Windows path such as 'D:\\setup.exe'");
+    if (auto* n = t.get("run_time_ms")) p.run_time_ms = r.U32(*n, "run_time_ms");
+    if (auto* n = t.get("exit_code")) p.exit_code = r.U32(*n, "exit_code");
+    return p;
+}
+
+MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
+    const toml::table& t = r.Table(node, "[machine]");
+    r.CheckKeys(t, {"os", "bits", "administrator", "registry", "drives", "devices", "services", "windows", "programs"},
+                "[machine]");
+    MachineSpec m;
+    if (auto* n = t.get("os")) m.os = ReadOs(r, r.Table(*n, "[machine.os]"));
+    if (auto* n = t.get("bits")) {
+        uint32_t bits = r.U32(*n, "bits");
+        if (bits != 32 && bits != 64) r.Fail(*n, "bits must be 32 or 64");
+        m.is_64bit = bits == 64;
+    }
+    if (auto* n = t.get("administrator")) m.administrator = r.Bool(*n, "administrator");
+    if (auto* n = t.get("registry")) {
+        for (const toml::node& item : r.Array(*n, "registry")) {
+            fs::path file = r.Resolve(item, "each registry file");
+            std::error_code ec;
+            if (!fs::is_regular_file(file, ec))
+                r.Fail(item, "cannot read registry file " + file.string() + ": no such file");
+            m.registry.push_back(ReadRegFile(file));
+        }
+    }
+    if (auto* n = t.get("drives")) {
+        std::set<char> letters;
+        for (const toml::node& item : r.Array(*n, "drives")) {
+            DriveSpec d = ReadDrive(r, item);
+            if (!letters.insert(d.letter).second)
+                r.Fail(item, "drive " + std::string(1, d.letter) + ": is given twice");
+            m.drives.push_back(std::move(d));
+        }
+    }
+    if (auto* n = t.get("devices")) {
+        for (const toml::node& item : r.Array(*n, "devices")) {
+            DeviceSpec d = ReadDevice(r, item);
+            for (const DeviceSpec& other : m.devices)
+                if (SameRegistryName(other.instance_id, d.instance_id))
+                    r.Fail(item, "device " + d.instance_id + " is given twice");
+            m.devices.push_back(std::move(d));
+        }
+    }
+    if (auto* n = t.get("services"))
+        for (const toml::node& item : r.Array(*n, "services")) m.services.push_back(ReadService(r, item));
+    if (auto* n = t.get("windows"))
+        for (const toml::node& item : r.Array(*n, "windows")) m.windows.push_back(ReadWindow(r, item));
+    if (auto* n = t.get("programs"))
+        for (const toml::node& item : r.Array(*n, "programs")) m.programs.push_back(ReadProgram(r, item));
+    return m;
+}
+
+Step ReadStep(const Reader& r, const toml::node& node, const MachineSpec& machine) {
+    const toml::table& t = r.Table(node, "each [[steps]]");
+    Step s;
+    s.line = Reader::Line(node);
+    const toml::node* action = t.get("action");
+    if (!action) r.Fail(node, "a step needs its action: \"load\", \"dif\", \"install_pellion_software\" or \"unload\"");
+    std::string a = r.Utf8(*action, "action");
+    if (a == "load" || a == "unload") {
+        r.CheckKeys(t, {"action"}, "a " + a + " step");
+        s.kind = a == "load" ? StepKind::Load : StepKind::Unload;
+        return s;
+    }
+    if (a == "install_pellion_software") {
+        r.CheckKeys(t, {"action", "command_line"}, "an install_pellion_software step");
+        s.kind = StepKind::InstallPellionSoftware;
+        if (auto* n = t.get("command_line")) s.command_line = r.Text(*n, "command_line");
+        return s;
+    }
+    if (a != "dif")
+        r.Fail(*action, "unknown action '" + a + "' (load, dif, install_pellion_software or unload)");
+    r.CheckKeys(t, {"action", "code", "pass", "install_result", "device", "expect_result"}, "a dif step");
+    s.kind = StepKind::Dif;
+    const toml::node* code = t.get("code");
+    if (!code) r.Fail(node, "a dif step needs its code, such as \"DIF_INSTALLDEVICE\" or 0x02");
+    s.dif_code = r.DifCode(*code);
+    if (auto* n = t.get("pass")) {
+        std::string pass = r.Utf8(*n, "pass");
+        if (pass != "pre" && pass != "post") r.Fail(*n, "pass must be \"pre\" or \"post\"");
+        s.post_processing = pass == "post";
+    }
+    if (auto* n = t.get("install_result")) s.install_result = r.Result(*n, "install_result");
+    if (machine.devices.empty()) r.Fail(node, "a dif step needs a device, and [machine] has no devices");
+    if (auto* n = t.get("device")) {
+        std::string id = r.Text(*n, "device");
+        bool found = false;
+        for (size_t i = 0; i < machine.devices.size() && !found; ++i) {
+            if (SameRegistryName(machine.devices[i].instance_id, id)) {
+                s.device = i;
+                found = true;
+            }
+        }
+        if (!found) r.Fail(*n, "no device with instance id " + id + " in [machine]");
+    }
+    if (auto* n = t.get("expect_result")) {
+        s.expect_result = r.Result(*n, "expect_result");
+        s.expect_line = Reader::Line(*n);
+    }
+    return s;
+}
+
+// Steps as written, with the loads and unloads the calls need: a call while the library is not
+// loaded loads it first, and a library still loaded at the end is unloaded.
+std::vector<Step> ReadSteps(const Reader& r, const toml::node& node, const MachineSpec& machine) {
+    std::vector<Step> steps;
+    bool loaded = false;
+    for (const toml::node& item : r.Array(node, "steps")) {
+        Step s = ReadStep(r, item, machine);
+        if (s.kind == StepKind::Load) {
+            if (loaded) r.Fail(item, "load while the library is already loaded (unload it first)");
+            loaded = true;
+        } else if (s.kind == StepKind::Unload) {
+            if (!loaded) r.Fail(item, "unload while the library is not loaded");
+            loaded = false;
+        } else if (!loaded) {
+            Step load;
+            load.kind = StepKind::Load;
+            load.implicit = true;
+            load.line = s.line;
+            steps.push_back(load);
+            loaded = true;
+        }
+        steps.push_back(std::move(s));
+    }
+    if (loaded) {
+        Step unload;
+        unload.kind = StepKind::Unload;
+        unload.implicit = true;
+        unload.line = steps.empty() ? 0 : steps.back().line;
+        steps.push_back(unload);
+    }
+    return steps;
+}
+
+Expectations ReadExpectations(const Reader& r, const toml::node& node) {
+    const toml::table& t = r.Table(node, "[expect]");
+    r.CheckKeys(t, {"registry", "programs", "events", "log"}, "[expect]");
+    Expectations e;
+    if (auto* n = t.get("registry")) {
+        for (const toml::node& item : r.Array(*n, "expect.registry")) {
+            const toml::table& rt = r.Table(item, "each [[expect.registry]]");
+            r.CheckKeys(rt, {"key", "value", "present", "data"}, "[[expect.registry]]");
+            RegistryExpectation x;
+            x.line = Reader::Line(item);
+            const toml::node* key = rt.get("key");
+            if (!key) r.Fail(item, "a registry expectation needs its key");
+            std::optional<std::string> path = CanonicalRegistryPath(r.Text(*key, "key"));
+            if (!path) r.Fail(*key, "key must start with a root key such as HKEY_LOCAL_MACHINE or HKLM");
+            x.key = *path;
+            if (auto* v = rt.get("value")) x.value = r.Text(*v, "value");
+            if (auto* p = rt.get("present")) x.present = r.Bool(*p, "present");
+            if (auto* d = rt.get("data")) {
+                if (!x.value) r.Fail(*d, "data needs the value it belongs to (value = \"name\", \"\" for the default)");
+                if (!x.present) r.Fail(*d, "data of a value expected to be absent");
+                x.data = r.Data(*d, "data");
+            }
+            e.registry.push_back(std::move(x));
+        }
+    }
+    if (auto* n = t.get("programs")) {
+        e.programs_line = Reader::Line(*n);
+        e.programs.emplace();
+        for (const toml::node& item : r.Array(*n, "expect.programs")) {
+            const toml::table& pt = r.Table(item, "each program expectation");
+            r.CheckKeys(pt, {"command_line", "directory"}, "a program expectation");
+            ProgramExpectation x;
+            x.line = Reader::Line(item);
+            const toml::node* cmd = pt.get("command_line");
+            if (!cmd) r.Fail(item, "a program expectation needs its command_line");
+            x.command_line = r.Text(*cmd, "command_line");
+            if (auto* d = pt.get("directory")) x.directory = r.Text(*d, "directory");
+            e.programs->push_back(std::move(x));
+        }
+    }
+    if (auto* n = t.get("events")) {
+        e.events_line = Reader::Line(*n);
+        e.events = r.TextList(*n, "expect.events");
+    }
+    if (auto* n = t.get("log")) {
+        for (const toml::node& item : r.Array(*n, "expect.log")) {
+            const toml::table& lt = r.Table(item, "each [[expect.log]]");
+            r.CheckKeys(lt, {"file", "line", "contains", "present"}, "[[expect.log]]");
+            LogExpectation x;
+            x.line = Reader::Line(item);
+            if (auto* f = lt.get("file")) x.file = r.Text(*f, "file");
+            const toml::node* line = lt.get("line");
+            const toml::node* contains = lt.get("contains");
+            if ((line != nullptr) == (contains != nullptr))
+                r.Fail(item, "a log expectation needs exactly one of line (a whole line) or contains (part of a line)");
+            x.whole_line = line != nullptr;
+            x.text = r.Text(line ? *line : *contains, line ? "line" : "contains");
+            if (auto* p = lt.get("present")) x.present = r.Bool(*p, "present");
+            e.log.push_back(std::move(x));
+        }
+    }
+    return e;
+}
+
+}  // namespace
+
+bool Expectations::empty() const {
+    if (!registry.empty() || programs || events || !log.empty()) return false;
+    return true;
+}
+
+Scenario ParseScenario(std::string_view toml_text, const std::filesystem::path& file) {
+    const std::string file_name = file.string();
+    toml::table root;
+    try {
+        root = toml::parse(toml_text, file_name);
+    } catch (const toml::parse_error& e) {
+        throw ScenarioError(file_name, static_cast<int>(e.source().begin.line), std::string(e.description()));
+    }
+    fs::path folder = file.parent_path();
+    if (folder.empty()) folder = ".";
+    Reader r(file_name, folder);
+    r.CheckKeys(root, {"name", "description", "machine", "steps", "expect"}, "the scenario");
+
+    Scenario s;
+    s.file = file;
+    s.name = file.filename() == "scenario.toml" && !file.parent_path().filename().empty()
+                 ? file.parent_path().filename().string()
+                 : file.stem().string();
+    if (auto* n = root.get("name")) s.name = r.Text(*n, "name");
+    if (auto* n = root.get("description")) s.description = r.Text(*n, "description");
+    if (auto* n = root.get("machine")) s.machine = ReadMachine(r, *n);
+    if (auto* n = root.get("steps")) s.steps = ReadSteps(r, *n, s.machine);
+    if (s.steps.empty()) r.FailAt(0, "the scenario has no [[steps]]: nothing would run");
+    if (auto* n = root.get("expect")) s.expect = ReadExpectations(r, *n);
+    return s;
+}
+
+Scenario ReadScenario(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw ScenarioError(file.string(), 0, "cannot read the scenario file: no such file or not readable");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ParseScenario(text, file);
+}
+
+}  // namespace tvx

@@ -1,0 +1,61 @@
+# Checks the promises of tvx-sim's command line. Run by ctest as:
+#   cmake -DTVX_SIM=... -DFIXTURES=... -DSCENARIOS=... -DWORK=... -P cli_test.cmake
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+
+function(run_sim expected_status)
+    execute_process(COMMAND ${TVX_SIM} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT status STREQUAL "${expected_status}")
+        message(FATAL_ERROR "tvx-sim ${ARGN}: exit status ${status}, expected ${expected_status}\n${out}\n${err}")
+    endif()
+    set(out "${out}" PARENT_SCOPE)
+    set(err "${err}" PARENT_SCOPE)
+endfunction()
+
+function(expect_in text what)
+    string(FIND "${text}" "${what}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "expected to find:\n${what}\nin:\n${text}")
+    endif()
+endfunction()
+
+# The built-in scenario runs, says what it is, answers each call by name, and meets its expectations.
+run_sim(0 run)
+expect_in("${out}" "Scenario \"first plug-in\" (scenarios/default/scenario.toml), run on the simulated machine")
+expect_in("${out}" "=> ERROR_DI_POSTPROCESSING_REQUIRED (0xE0000226)")
+expect_in("${out}" "TarvixScannerCoInstaller DIF_FINISHINSTALL_ACTION (0x2A), pre-processing")
+expect_in("${out}" "| ModelString retrieved from registry = tvxQ920k")
+expect_in("${out}" "Expectations of the scenario\n  all met")
+
+run_sim(0 run --json)
+expect_in("${out}" "\"machine_kind\": \"simulated machine\"")
+expect_in("${out}" "\"name\": \"ERROR_DI_POSTPROCESSING_REQUIRED\"")
+
+# The final registry as a version-5 .reg file: UTF-16LE with its byte order mark.
+run_sim(0 run --export-reg ${WORK}/final.reg)
+file(READ ${WORK}/final.reg head LIMIT 4 HEX)
+if(NOT head STREQUAL "fffe5700")
+    message(FATAL_ERROR "final.reg does not start with the UTF-16LE byte order mark and \"W\": ${head}")
+endif()
+
+# Bad input: file and line of the problem, exit status 2, and nothing runs.
+run_sim(2 run ${FIXTURES}/unknown_key.toml)
+expect_in("${err}" "unknown_key.toml:7: unknown key 'colour' in [[machine.devices]]")
+run_sim(2 check ${SCENARIOS}/default/scenario.toml ${FIXTURES}/bad_reg.toml)
+expect_in("${err}" "broken.reg:4: ")
+if(NOT out STREQUAL "")
+    message(FATAL_ERROR "a check with a bad scenario ran something:\n${out}")
+endif()
+run_sim(2 run ${WORK}/no-such-scenario.toml)
+expect_in("${err}" "no-such-scenario.toml: cannot read the scenario file")
+
+# Unmet expectations: each named with its line, exit status 1.
+run_sim(1 check ${FIXTURES}/unmet.toml)
+expect_in("${out}" "FAIL unmet")
+expect_in("${out}" "unmet.toml:18: expected step 2 (TarvixScannerCoInstaller DIF_REMOVE (0x05)")
+expect_in("${out}" "unmet.toml:20: expected value \"Marker\" of HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix to exist")
+expect_in("${out}" "unmet.toml:25: expected a line \"No such line\" among the new lines of _coInst.log")
+expect_in("${out}" "1 scenario: 0 passed, 1 failed")
+
+# Usage errors are bad input too.
+run_sim(2 run --no-such-option)

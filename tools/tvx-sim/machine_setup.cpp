@@ -1,0 +1,157 @@
+// Setting up a simulated machine from a scenario, and reading it back. tvx-sim only.
+#include "tools/tvx-sim/machine_setup.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "tools/scenario/registry_snapshot.h"
+
+namespace tvx::sim {
+namespace {
+
+namespace fs = std::filesystem;
+using plat::sim::Hive;
+
+// The hive and the path below it, from a canonical path.
+Hive SplitHive(const std::string& path, std::string* rest) {
+    size_t slash = path.find('\\');
+    std::string hive = path.substr(0, slash);
+    *rest = slash == std::string::npos ? "" : path.substr(slash + 1);
+    if (hive == "HKEY_CLASSES_ROOT") return Hive::ClassesRoot;
+    if (hive == "HKEY_CURRENT_USER") return Hive::CurrentUser;
+    if (hive == "HKEY_USERS") return Hive::Users;
+    if (hive == "HKEY_CURRENT_CONFIG") return Hive::CurrentConfig;
+    return Hive::LocalMachine;
+}
+
+void ApplyRegFile(plat::sim::SimRegistry& registry, const RegFile& file) {
+    for (const RegFileKey& key : file.keys) {
+        std::string path;
+        Hive hive = SplitHive(key.path, &path);
+        if (key.remove) {
+            registry.DeleteTree(hive, path);
+            continue;
+        }
+        registry.EnsureKey(hive, path);
+        for (const RegFileValue& v : key.values) {
+            if (!v.remove) {
+                registry.SetValue(hive, path, v.name, v.type, std::vector<BYTE>(v.data.begin(), v.data.end()));
+                continue;
+            }
+            auto k = registry.FindKey(hive, path);
+            if (!k) continue;
+            for (auto it = k->values.begin(); it != k->values.end(); ++it) {
+                if (plat::sim::EqualNames(it->name, v.name)) {
+                    k->values.erase(it);
+                    break;
+                }
+            }
+        }
+    }
+}
+
+void SetValues(plat::sim::SimRegistry& registry, const std::string& key_path, const std::vector<RegistryValue>& values) {
+    for (const RegistryValue& v : values)
+        registry.SetValue(Hive::LocalMachine, key_path, v.name, v.type, std::vector<BYTE>(v.data.begin(), v.data.end()));
+}
+
+}  // namespace
+
+plat::sim::MachineProfile ProfileOf(const Scenario& scenario) {
+    const MachineSpec& m = scenario.machine;
+    plat::sim::MachineProfile profile;
+    profile.os.major = m.os.major;
+    profile.os.minor = m.os.minor;
+    profile.os.build = m.os.build;
+    profile.os.platform_id = m.os.platform_id;
+    profile.os.csd = m.os.service_pack;
+    profile.os.product_type = static_cast<BYTE>(m.os.product_type);
+    profile.is_64bit = m.is_64bit;
+    profile.admin = m.administrator;
+    return profile;
+}
+
+fs::path DriveFolder(const fs::path& run_folder, char letter) { return run_folder / std::string(1, letter); }
+
+void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const fs::path& run_folder,
+                  std::vector<std::string>* not_set_up) {
+    const MachineSpec& m = scenario.machine;
+    for (const DriveSpec& d : m.drives) {
+        fs::path folder = DriveFolder(run_folder, d.letter);
+        if (d.letter == 'C') folder = machine.c_drive_folder();
+        if (!d.folder.empty()) {
+            fs::create_directories(folder);
+            fs::copy(d.folder, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        }
+        plat::sim::Drive drive;
+        drive.letter = d.letter;
+        drive.type = d.type;
+        drive.label = d.label;
+        drive.serial = d.serial ? *d.serial : 0x5C0E0000u + static_cast<unsigned char>(d.letter);
+        drive.folder = folder;
+        machine.files().AddDrive(drive);
+    }
+
+    for (const RegFile& file : m.registry) ApplyRegFile(machine.registry(), file);
+
+    for (const DeviceSpec& d : m.devices) {
+        plat::sim::DeviceConfig spec;
+        spec.instance_id = d.instance_id;
+        spec.class_guid = d.class_guid;
+        spec.class_name = d.class_name;
+        spec.description = d.description;
+        spec.manufacturer = d.manufacturer;
+        spec.hardware_ids = d.hardware_ids;
+        spec.driver_instance = d.driver_instance;
+        spec.hardware_key = d.hardware_key;
+        spec.present = d.present;
+        spec.flags = d.install_flags;
+        spec.flags_ex = d.install_flags_ex;
+        size_t index = machine.devices().AddDevice(spec);
+        if (d.hardware_key) SetValues(machine.registry(), machine.devices().hardware_key_path(index), d.hardware_key_values);
+        if (!d.driver_instance.empty())
+            SetValues(machine.registry(), machine.devices().driver_key_path(index), d.driver_key_values);
+    }
+
+    // Kept in the scenario for the parts of the machine that later work models.
+    for (const ServiceSpec& s : m.services)
+        not_set_up->push_back("service " + s.name + " (" + s.state + "): the simulated machine has no services yet");
+    for (const WindowSpec& w : m.windows)
+        not_set_up->push_back("window of class " + w.class_name + ": the simulated machine has no windows yet");
+    for (const ProgramSpec& p : m.programs)
+        not_set_up->push_back("behaviour of program " + p.path +
+                              ": the simulated machine does not start programs yet");
+}
+
+RegistrySnapshot SnapshotRegistry(const plat::sim::SimRegistry& registry) {
+    RegistrySnapshot snapshot;
+    const Hive hives[] = {Hive::ClassesRoot, Hive::CurrentUser, Hive::LocalMachine, Hive::Users, Hive::CurrentConfig};
+    for (Hive hive : hives) {
+        std::string root = plat::sim::HiveName(hive);
+        registry.Walk(hive, [&](const plat::sim::RegKey& key, const std::string& path) {
+            if (path.empty() && key.values.empty()) return;
+            std::string full = path.empty() ? root : root + "\\" + path;
+            RegistryKeyState& state = snapshot.Ensure(full);
+            for (const plat::sim::RegValue& v : key.values)
+                state.values.push_back(RegistryValue{v.name, v.type, std::vector<uint8_t>(v.data.begin(), v.data.end())});
+        });
+    }
+    return snapshot;
+}
+
+std::map<std::string, std::string> SnapshotLogs(const plat::sim::SimFiles& files) {
+    std::map<std::string, std::string> logs;
+    auto folder = files.HostPath(files.temp_path());
+    if (!folder) return logs;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(*folder, ec)) {
+        if (!entry.is_regular_file()) continue;
+        std::string name = entry.path().filename().string();
+        if (name.size() < 4 || !SameRegistryName(name.substr(name.size() - 4), ".log")) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        logs[name] = std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    return logs;
+}
+
+}  // namespace tvx::sim

@@ -1,0 +1,35 @@
+// Building a simulated machine from a scenario, and reading its state back as plain data for the
+// report: the registry as a snapshot, the log files of the temporary folder. tvx-sim only.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/sim/machine.h"
+#include "tools/scenario/registry_snapshot.h"
+#include "tools/scenario/scenario.h"
+
+namespace tvx::sim {
+
+// The machine's profile: version, bitness, administrator.
+plat::sim::MachineProfile ProfileOf(const Scenario& scenario);
+
+// Copies the scenario's drive folders below run_folder (so nothing the run does reaches the
+// scenario's own files), maps the drives, loads the .reg content and adds the devices with their
+// key values. Parts of the scenario the simulated machine does not model yet (services, windows,
+// program behaviour) are not set up; each gets a line in `not_set_up`.
+void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const std::filesystem::path& run_folder,
+                  std::vector<std::string>* not_set_up);
+
+// The drive folder the run uses for a letter: a copy of the scenario's folder.
+std::filesystem::path DriveFolder(const std::filesystem::path& run_folder, char letter);
+
+// Every key and value of every hive.
+RegistrySnapshot SnapshotRegistry(const plat::sim::SimRegistry& registry);
+
+// The .log files of the temporary folder by file name, with their bytes.
+std::map<std::string, std::string> SnapshotLogs(const plat::sim::SimFiles& files);
+
+}  // namespace tvx::sim

@@ -1,0 +1,196 @@
+// tvx-sim: runs the co-installer's calls on a simulated Windows machine and reports what it did.
+//   tvx-sim run [SCENARIO]      one scenario (the built-in first plug-in without an argument)
+//   tvx-sim check SCENARIO...   scenarios with expectations, as a test runner
+//   tvx-sim extract-default DIR the built-in scenario's files, to copy and change
+// Exit status: 0 done (check: every expectation met), 1 an expectation unmet, 2 bad command line or
+// bad scenario (nothing ran), 3 the run itself failed (the co-installer could not be loaded).
+// tvx-sim only.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+#include "tools/scenario/expectations.h"
+#include "tools/scenario/reg_file.h"
+#include "tools/scenario/report.h"
+#include "tools/scenario/scenario.h"
+#include "tools/scenario/scenario_error.h"
+#include "tools/tvx-sim/embedded_scenario.h"
+#include "tools/tvx-sim/sim_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitUnmet = 1;
+constexpr int kExitBadInput = 2;
+constexpr int kExitRunFailed = 3;
+
+// A folder below the temporary folder that holds the built-in scenario while it runs.
+class DefaultScenarioFolder {
+public:
+    DefaultScenarioFolder() {
+        std::string pattern = (fs::temp_directory_path() / "tvx-sim-default-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw tvx::sim::RunError("cannot make a folder for the built-in scenario below " +
+                                     fs::temp_directory_path().string());
+        path_ = pattern;
+    }
+    ~DefaultScenarioFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    DefaultScenarioFolder(const DefaultScenarioFolder&) = delete;
+    DefaultScenarioFolder& operator=(const DefaultScenarioFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+struct RunCommand {
+    std::string scenario;
+    bool json = false;
+    bool trace = false;
+    bool normalised = false;
+    std::string export_reg;
+};
+
+tvx::sim::RunResult RunAndCheck(const tvx::Scenario& scenario, const tvx::sim::RunOptions& options) {
+    tvx::sim::RunResult run = tvx::sim::RunScenario(scenario, options);
+    bool has_expectations = !scenario.expect.empty();
+    for (const tvx::Step& step : scenario.steps) has_expectations = has_expectations || step.expect_result;
+    if (has_expectations) {
+        run.report.expectations_checked = true;
+        run.report.unmet_expectations = tvx::CheckExpectations(scenario, run.report, tvx::LookupIn(run.final_registry));
+    }
+    return run;
+}
+
+int Run(const RunCommand& cmd, const std::string& module) {
+    std::unique_ptr<DefaultScenarioFolder> builtin;
+    tvx::Scenario scenario;
+    try {
+        if (cmd.scenario.empty()) {
+            builtin = std::make_unique<DefaultScenarioFolder>();
+            scenario = tvx::ReadScenario(tvx::sim::WriteDefaultScenario(builtin->path()));
+            scenario.file = "scenarios/default/scenario.toml";
+        } else {
+            scenario = tvx::ReadScenario(cmd.scenario);
+        }
+    } catch (const tvx::ScenarioError& e) {
+        std::cerr << "tvx-sim: " << e.what() << "\n";
+        return kExitBadInput;
+    }
+
+    tvx::sim::RunResult run = RunAndCheck(scenario, {module, cmd.trace});
+    tvx::Report report = cmd.normalised ? tvx::NormaliseReport(run.report) : run.report;
+    std::cout << (cmd.json ? tvx::FormatReportJson(report) : tvx::FormatReportText(report, {cmd.trace}));
+
+    if (!cmd.export_reg.empty()) {
+        std::ofstream out(cmd.export_reg, std::ios::binary | std::ios::trunc);
+        out << tvx::WriteRegFile(run.final_registry);
+        if (!out) {
+            std::cerr << "tvx-sim: cannot write the final registry to " << cmd.export_reg << "\n";
+            return kExitRunFailed;
+        }
+        std::cerr << "tvx-sim: the final registry is in " << cmd.export_reg << "\n";
+    }
+    return 0;
+}
+
+int Check(const std::vector<std::string>& files, const std::string& module) {
+    // Every scenario is read before any runs: bad input stops everything.
+    std::vector<tvx::Scenario> scenarios;
+    bool bad = false;
+    for (const std::string& file : files) {
+        try {
+            scenarios.push_back(tvx::ReadScenario(file));
+        } catch (const tvx::ScenarioError& e) {
+            std::cerr << "tvx-sim: " << e.what() << "\n";
+            bad = true;
+        }
+    }
+    if (bad) return kExitBadInput;
+
+    size_t failed = 0;
+    for (const tvx::Scenario& scenario : scenarios) {
+        tvx::sim::RunResult run = RunAndCheck(scenario, {module, false});
+        std::string label = scenario.name + " (" + scenario.file.string() + ")";
+        if (!run.report.expectations_checked) {
+            std::cout << "FAIL " << label << ": the scenario has no expectations, so nothing was checked\n";
+            ++failed;
+            continue;
+        }
+        if (run.report.unmet_expectations.empty()) {
+            std::cout << "PASS " << label << "\n";
+            continue;
+        }
+        ++failed;
+        std::cout << "FAIL " << label << "\n";
+        for (const std::string& unmet : run.report.unmet_expectations) std::cout << "  unmet: " << unmet << "\n";
+    }
+    std::cout << scenarios.size() << " scenario" << (scenarios.size() == 1 ? "" : "s") << ": "
+              << scenarios.size() - failed << " passed, " << failed << " failed\n";
+    return failed ? kExitUnmet : 0;
+}
+
+int ExtractDefault(const std::string& folder) {
+    fs::path scenario = tvx::sim::WriteDefaultScenario(folder);
+    std::cout << "The built-in scenario is in " << scenario.parent_path().string() << "; run it with\n"
+              << "  tvx-sim run " << scenario.string() << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "tvx-sim runs the Tarvix Q920k co-installer (TarvixQ920kCO.dll) on a simulated Windows machine:\n"
+        "a scenario describes the machine and the calls Windows makes; the report shows each call's answer,\n"
+        "the programs started, the registry changes and the log lines.",
+        "tvx-sim"};
+    app.require_subcommand(1);
+    std::string module = TVX_COINSTALLER_MODULE;
+    app.add_option("--module", module, "the host build of the co-installer to load")->capture_default_str();
+
+    RunCommand run_cmd;
+    CLI::App* run = app.add_subcommand("run", "run one scenario and print its report (no SCENARIO: the built-in "
+                                              "first plug-in of the scanner on 64-bit Windows 5.2)");
+    run->add_option("scenario", run_cmd.scenario, "the scenario's TOML file");
+    run->add_flag("--json", run_cmd.json, "print the report as JSON");
+    run->add_flag("--trace", run_cmd.trace, "show every platform call of every step with its result");
+    run->add_flag("--normalised", run_cmd.normalised,
+                  "print the form compared with the Wine run (timestamps and handles masked)");
+    run->add_option("--export-reg", run_cmd.export_reg, "write the final registry to FILE (.reg, version 5)");
+
+    std::vector<std::string> check_files;
+    CLI::App* check = app.add_subcommand("check", "run scenarios and check their expectations; exit status 1 when "
+                                                  "one is unmet");
+    check->add_option("scenarios", check_files, "the scenarios' TOML files")->required();
+
+    std::string extract_folder;
+    CLI::App* extract = app.add_subcommand("extract-default", "write the built-in scenario's files to a folder");
+    extract->add_option("folder", extract_folder, "where to write them")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int code = app.exit(e);
+        return code == 0 ? 0 : kExitBadInput;
+    }
+
+    try {
+        if (*run) return Run(run_cmd, module);
+        if (*check) return Check(check_files, module);
+        if (*extract) return ExtractDefault(extract_folder);
+    } catch (const tvx::sim::RunError& e) {
+        std::cerr << "tvx-sim: " << e.what() << "\n";
+        return kExitRunFailed;
+    } catch (const fs::filesystem_error& e) {
+        std::cerr << "tvx-sim: " << e.what() << "\n";
+        return kExitRunFailed;
+    }
+    return kExitBadInput;
+}

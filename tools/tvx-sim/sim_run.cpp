@@ -1,0 +1,130 @@
+// Running a scenario on the simulated machine. tvx-sim only.
+#include "tools/tvx-sim/sim_run.h"
+
+#include <cstdlib>
+
+#include "platform/host/library.h"
+#include "platform/sim/machine.h"
+#include "tools/tvx-sim/machine_setup.h"
+
+namespace tvx::sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder below the temporary folder (TMPDIR) for the run's drives, removed afterwards.
+class RunFolder {
+public:
+    RunFolder() {
+        std::string pattern = (fs::temp_directory_path() / "tvx-sim-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw RunError("cannot make a folder for the simulated machine's drives below " +
+                                                     fs::temp_directory_path().string());
+        path_ = pattern;
+    }
+    ~RunFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    RunFolder(const RunFolder&) = delete;
+    RunFolder& operator=(const RunFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// The log files the run wrote: new lines, or the whole file when its old content is gone.
+std::vector<LogFileReport> LogChanges(const std::map<std::string, std::string>& before,
+                                      const std::map<std::string, std::string>& after, const std::string& folder) {
+    std::vector<LogFileReport> logs;
+    for (const auto& [name, bytes] : after) {
+        LogFileReport log;
+        log.name = name;
+        log.path = folder + name;
+        auto old = before.find(name);
+        if (old == before.end()) {
+            log.created = true;
+            log.new_bytes = bytes;
+        } else if (bytes == old->second) {
+            continue;
+        } else if (bytes.compare(0, old->second.size(), old->second) == 0) {
+            log.new_bytes = bytes.substr(old->second.size());
+        } else {
+            log.rewritten = true;
+            log.new_bytes = bytes;
+        }
+        logs.push_back(std::move(log));
+    }
+    return logs;
+}
+
+}  // namespace
+
+RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
+    RunFolder folder;
+    plat::sim::Machine machine(ProfileOf(scenario), DriveFolder(folder.path(), 'C'));
+    RunResult run;
+    Report& report = run.report;
+    report = StartReport(scenario, "simulated machine");
+    SetUpMachine(machine, scenario, folder.path(), &report.notes);
+    report.traced = options.trace;
+    RegistrySnapshot registry_before = SnapshotRegistry(machine.registry());
+    auto logs_before = SnapshotLogs(machine.files());
+
+    plat::sim::ActiveMachine active(machine);
+    plat::host::CallLayer& layer = plat::host::Layer();
+    plat::host::CoInstallerLibrary library;
+
+    auto logs_now = logs_before;
+    for (size_t i = 0; i < scenario.steps.size(); ++i) {
+        const Step& step = scenario.steps[i];
+        ReportStep& out = report.steps[i];
+        size_t trace_from = layer.trace().size();
+        size_t not_modelled_from = layer.not_modelled().size();
+        switch (step.kind) {
+            case StepKind::Load:
+                if (!library.Load(options.module_path)) throw RunError(library.error());
+                break;
+            case StepKind::Unload:
+                library.Unload();
+                break;
+            case StepKind::InstallPellionSoftware: {
+                // The DLL runner hands the entry a writable copy of the command line.
+                std::string command_line = step.command_line;
+                library.InstallPellionSoftware(nullptr, plat::host::CoInstallerLibrary::ModuleHandle(),
+                                               command_line.data(), 1);
+                break;
+            }
+            case StepKind::Dif: {
+                plat::sim::SimDevices& devices = machine.devices();
+                SP_DEVINFO_DATA data;
+                HDEVINFO set = devices.OpenSetFor(step.device, &data);
+                out.params_before = InstallParams{devices.flags(step.device), devices.flags_ex(step.device)};
+                COINSTALLER_CONTEXT_DATA context{};
+                context.PostProcessing = step.post_processing ? TRUE : FALSE;
+                context.InstallResult = step.install_result;
+                out.result = library.TarvixScannerCoInstaller(step.dif_code, set, &data, &context);
+                out.params_after = InstallParams{devices.flags(step.device), devices.flags_ex(step.device)};
+                devices.SetupDiDestroyDeviceInfoList(set);
+                break;
+            }
+        }
+        for (size_t t = trace_from; options.trace && t < layer.trace().size(); ++t)
+            out.trace.push_back(plat::host::FormatTraceLine(layer.trace()[t]));
+        for (size_t n = not_modelled_from; n < layer.not_modelled().size(); ++n)
+            out.not_modelled.push_back(layer.not_modelled()[n]);
+        auto logs_after = SnapshotLogs(machine.files());
+        for (const LogFileReport& log : LogChanges(logs_now, logs_after, ""))
+            for (std::string& line : SplitLogLines(log.new_bytes)) out.log.push_back(StepLogLine{log.name, line});
+        logs_now = std::move(logs_after);
+    }
+    library.Unload();
+
+    run.final_registry = SnapshotRegistry(machine.registry());
+    report.registry = DiffRegistry(registry_before, run.final_registry);
+    report.logs = LogChanges(logs_before, SnapshotLogs(machine.files()), machine.files().temp_path());
+    report.open_handles = machine.handles().Describe();
+    return run;
+}
+
+}  // namespace tvx::sim
