@@ -100,6 +100,10 @@ public:
                 char next = s[pos++];
                 if (next == '\\' || next == '"') {
                     out += next;
+                } else if (next == 'n') {
+                    out += '\n';
+                } else if (next == 'r') {
+                    out += '\r';
                 } else {
                     Fail(file_, line,
                          std::string("unknown escape \\") + next + " in a string (write a backslash as \\\\)");
@@ -283,7 +287,9 @@ std::string FormatRegName(std::string_view name) {
     std::string out = "\"";
     for (char c : name) {
         if (c == '\\' || c == '"') out += '\\';
-        out += c;
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
     }
     return out + "\"";
 }
@@ -293,7 +299,7 @@ namespace {
 bool IsPlainString(const RegistryValue& v) {
     if (v.type != kRegSz || v.data.empty() || v.data.back() != 0) return false;
     for (size_t i = 0; i + 1 < v.data.size(); ++i)
-        if (v.data[i] == 0 || v.data[i] == '\r' || v.data[i] == '\n') return false;
+        if (v.data[i] == 0) return false;
     return true;
 }
 
@@ -316,7 +322,9 @@ std::string FormatRegValue(const RegistryValue& value) {
         for (size_t i = 0; i + 1 < value.data.size(); ++i) {
             char c = static_cast<char>(value.data[i]);
             if (c == '\\' || c == '"') out += '\\';
-            out += c;
+            if (c == '\n') out += "\\n";
+            else if (c == '\r') out += "\\r";
+            else out += c;
         }
         return out + '"';
     }
@@ -335,7 +343,8 @@ std::string FormatRegValue(const RegistryValue& value) {
     else
         std::snprintf(prefix, sizeof prefix, "hex(%x):", value.type);
     out += prefix;
-    // Lines of at most 80 characters, continued with a backslash and two blanks, as regedit does.
+    // Long data goes on over lines continued with a backslash and two blanks, as `reg export`
+    // writes it: a line is broken once it reaches 77 characters with its last comma.
     size_t column = out.size();
     for (size_t i = 0; i < bytes.size(); ++i) {
         char hex[4];
@@ -345,7 +354,7 @@ std::string FormatRegValue(const RegistryValue& value) {
         if (i + 1 < bytes.size()) {
             out += ',';
             ++column;
-            if (column + 3 > 78) {
+            if (column >= 77) {
                 out += "\\\n  ";
                 column = 2;
             }

@@ -1,5 +1,6 @@
 // Reading a scenario from TOML, checked strictly: every key known, every type right, every file
 // present. The only file that includes toml++. Portable.
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <initializer_list>
@@ -34,6 +35,23 @@ const char* TypeName(const toml::node& n) {
     }
 }
 
+// A table's entries in the order the file gives them (toml++ keeps them sorted by name).
+struct Entry {
+    const toml::key* key;
+    const toml::node* node;
+};
+
+std::vector<Entry> InFileOrder(const toml::table& table) {
+    std::vector<Entry> entries;
+    for (auto&& [key, node] : table) entries.push_back(Entry{&key, &node});
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const toml::source_position& pa = a.key->source().begin;
+        const toml::source_position& pb = b.key->source().begin;
+        return pa.line != pb.line ? pa.line < pb.line : pa.column < pb.column;
+    });
+    return entries;
+}
+
 class Reader {
 public:
     Reader(std::string file, fs::path folder) : file_(std::move(file)), folder_(std::move(folder)) {}
@@ -48,7 +66,8 @@ public:
     // Every key of the table must be one of `allowed`.
     void CheckKeys(const toml::table& table, std::initializer_list<std::string_view> allowed,
                    const std::string& where) const {
-        for (auto&& [key, node] : table) {
+        for (const Entry& entry : InFileOrder(table)) {
+            const toml::key& key = *entry.key;
             bool known = false;
             for (std::string_view a : allowed) known = known || key.str() == a;
             if (known) continue;
@@ -276,7 +295,9 @@ DriveSpec ReadDrive(const Reader& r, const toml::node& node) {
 
 std::vector<RegistryValue> ReadValues(const Reader& r, const toml::node& node, const std::string& what) {
     std::vector<RegistryValue> values;
-    for (auto&& [key, value] : r.Table(node, what)) {
+    for (const Entry& entry : InFileOrder(r.Table(node, what))) {
+        const toml::key& key = *entry.key;
+        const toml::node& value = *entry.node;
         std::optional<std::string> name = Utf8ToAnsi(key.str());
         if (!name) r.Fail(value, "value name '" + std::string(key.str()) + "' cannot be held in the ANSI code page");
         RegistryValue v = r.Data(value, what + "." + std::string(key.str()));

@@ -1,0 +1,87 @@
+// Checking a scenario's expectations against what a run did: each kind of expectation met and
+// unmet, and every unmet one named with its line.
+#include <gtest/gtest.h>
+
+#include "tests/sim_fixture.h"
+#include "tools/scenario/expectations.h"
+#include "tools/scenario/names.h"
+#include "tools/scenario/scenario.h"
+
+namespace {
+
+// What the run did: one DIF call answered NO_ERROR, setup started from D:, two log lines, and a
+// marker in the registry.
+struct FinishedRun {
+    tvx::Scenario scenario;
+    tvx::Report report;
+    tvx::RegistrySnapshot registry;
+
+    explicit FinishedRun(const std::string& expectations) {
+        std::filesystem::path folder = tvx::test::FreshScratchFolder();
+        scenario = tvx::ParseScenario(
+            "[[machine.devices]]\ninstance_id = 'USB\\X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\n" + expectations,
+            folder / "scenario.toml");
+        report = tvx::StartReport(scenario, "simulated machine");
+        for (tvx::ReportStep& step : report.steps)
+            if (step.kind == tvx::StepKind::Dif) step.result = 0;
+        report.programs.push_back({2, "D:\\setup.exe", "D:\\"});
+        report.logs.push_back({"_coInst.log", "", true, false,
+                               "Start Log\r\nModelString retrieved from registry = tvxQ920k \r\n"});
+        registry.SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix", {"Marker", tvx::kRegSz, {'1', 0}});
+    }
+    std::vector<std::string> Unmet() const { return tvx::CheckExpectations(scenario, report, tvx::LookupIn(registry)); }
+};
+
+struct Row {
+    const char* what;
+    const char* expectations;  // TOML after the scenario's one dif step (line 6 on)
+    const char* unmet;         // nullptr: met; else a part of the one message expected
+};
+
+TEST(ScenarioExpectations, EachKindMetOrNamedWithItsLine) {
+    const Row rows[] = {
+        {"result as expected", "expect_result = \"NO_ERROR\"\n", nullptr},
+        {"result differs", "expect_result = \"ERROR_DI_POSTPROCESSING_REQUIRED\"\n",
+         "scenario.toml:6: expected step 2 (TarvixScannerCoInstaller DIF_INSTALLDEVICE (0x02), pre-processing, device "
+         "USB\\X\\1) to answer ERROR_DI_POSTPROCESSING_REQUIRED (0xE0000226), but it answered NO_ERROR (0x00000000)"},
+        {"value with its data", "[[expect.registry]]\nkey = 'HKLM\\SOFTWARE\\Tarvix'\nvalue = \"marker\"\ndata = \"1\"\n",
+         nullptr},
+        {"value with other data", "[[expect.registry]]\nkey = 'HKLM\\SOFTWARE\\Tarvix'\nvalue = \"Marker\"\ndata = 1\n",
+         "scenario.toml:6: expected value \"Marker\" of HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix to hold "
+         "\"Marker\"=dword:00000001 (REG_DWORD), but it holds \"Marker\"=\"1\" (REG_SZ)"},
+        {"value expected absent", "[[expect.registry]]\nkey = 'HKLM\\SOFTWARE\\Tarvix'\nvalue = \"Marker\"\npresent = false\n",
+         "to be absent, but it holds \"Marker\"=\"1\""},
+        {"key expected absent", "[[expect.registry]]\nkey = 'HKLM\\SOFTWARE\\Tarvix\\tvx'\npresent = false\n", nullptr},
+        {"key expected present", "[[expect.registry]]\nkey = 'HKLM\\SOFTWARE\\Other'\n",
+         "expected key HKEY_LOCAL_MACHINE\\SOFTWARE\\Other to exist, but it does not exist"},
+        {"programs as expected", "[[expect.programs]]\ncommand_line = 'D:\\setup.exe'\ndirectory = 'D:\\'\n", nullptr},
+        {"program in another folder", "[[expect.programs]]\ncommand_line = 'D:\\setup.exe'\ndirectory = 'C:\\'\n",
+         "scenario.toml:6: expected program 1 to be \"D:\\setup.exe\" in folder \"C:\\\", but it was \"D:\\setup.exe\" "
+         "in folder \"D:\\\""},
+        {"no program expected", "[expect]\nprograms = []\n", "expected no program beyond the 0 listed, but step 2 started"},
+        {"events expected", "[expect]\nevents = [\"tvx_PNPFinishedEvent_99\"]\n",
+         "expected the named events set to be tvx_PNPFinishedEvent_99, but they were none"},
+        {"whole line, trailing blanks aside", "[[expect.log]]\nline = \"ModelString retrieved from registry = tvxQ920k\"\n",
+         nullptr},
+        {"part of a line", "[[expect.log]]\ncontains = \"retrieved\"\n", nullptr},
+        {"part of a line is not a whole line", "[[expect.log]]\nline = \"ModelString\"\n",
+         "expected a line \"ModelString\" among the new lines of _coInst.log, but there is none"},
+        {"line expected absent", "[[expect.log]]\nline = \"Start Log\"\npresent = false\n",
+         "expected no line \"Start Log\" among the new lines of _coInst.log, but there is one"},
+        {"log not written", "[[expect.log]]\nfile = \"_scan_buttons.log\"\ncontains = \"Start\"\n",
+         "but the run added nothing to _scan_buttons.log"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        FinishedRun run(row.expectations);
+        std::vector<std::string> unmet = run.Unmet();
+        if (!row.unmet) {
+            EXPECT_TRUE(unmet.empty()) << unmet.front();
+            continue;
+        }
+        ASSERT_EQ(unmet.size(), 1u);
+        EXPECT_NE(unmet[0].find(row.unmet), std::string::npos) << unmet[0];
+    }
+}
+
+}  // namespace

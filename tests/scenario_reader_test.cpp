@@ -1,0 +1,247 @@
+// Reading scenario files: what a well-formed scenario becomes, and how every kind of bad input is
+// refused with its file, line and cause before anything runs.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/sim_fixture.h"
+#include "tools/scenario/names.h"
+#include "tools/scenario/scenario.h"
+#include "tools/scenario/scenario_error.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<uint8_t> Bytes(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+TEST(ScenarioReader, ReadsMachineStepsAndExpectations) {
+    fs::path folder = tvx::test::FreshScratchFolder();
+    fs::create_directories(folder / "disc");
+    WriteFile(folder / "base.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n\"SystemSetupInProgress\"=dword:00000001\r\n");
+    WriteFile(folder / "scenario.toml", R"(
+description = "two processes"
+[machine]
+bits = 32
+administrator = false
+registry = ["base.reg"]
+[machine.os]
+major = 5
+minor = 0
+build = 2195
+service_pack = "Service Pack 4"
+[[machine.drives]]
+letter = "e:"
+type = "cdrom"
+label = "DISC"
+folder = "disc"
+[[machine.devices]]
+instance_id = 'USB\VID_1A2B&PID_0920\7'
+driver_instance = "0003"
+install_flags = 0x100
+[machine.devices.hardware_key_values]
+Text = "tvxQ920k"
+Number = 0x01020304
+List = ["a", "bc"]
+Expand = { type = "REG_EXPAND_SZ", text = "%TEMP%" }
+Raw = { type = "REG_BINARY", hex = "00,ff, 7" }
+Big = { type = "REG_QWORD", number = 0x1122334455 }
+[[steps]]
+action = "dif"
+code = "DIF_INSTALLDEVICE"
+pass = "post"
+install_result = 0xE0000226
+expect_result = "NO_ERROR"
+[[steps]]
+action = "unload"
+[[steps]]
+action = "dif"
+code = 0x77
+[[steps]]
+action = "install_pellion_software"
+command_line = "tvxQ920k"
+[expect]
+programs = []
+[[expect.registry]]
+key = 'HKLM\SOFTWARE\Tarvix'
+value = ""
+data = 7
+[[expect.log]]
+file = "_scan_buttons.log"
+contains = "Start"
+present = false
+)");
+    tvx::Scenario s = tvx::ReadScenario(folder / "scenario.toml");
+
+    EXPECT_EQ(s.name, folder.filename().string()) << "a scenario.toml is named after its folder";
+    const tvx::MachineSpec& m = s.machine;
+    EXPECT_FALSE(m.is_64bit);
+    EXPECT_FALSE(m.administrator);
+    EXPECT_EQ(m.os.major * 100 + m.os.minor, 500u);
+    EXPECT_EQ(m.os.build, 2195u);
+    EXPECT_EQ(m.os.platform_id, 2u) << "the NT family unless said otherwise";
+    EXPECT_EQ(m.os.service_pack, "Service Pack 4");
+    ASSERT_EQ(m.registry.size(), 1u);
+    EXPECT_EQ(m.registry[0].keys[0].path, "HKEY_LOCAL_MACHINE\\SYSTEM\\Setup");
+
+    ASSERT_EQ(m.drives.size(), 1u);
+    EXPECT_EQ(m.drives[0].letter, 'E');
+    EXPECT_EQ(m.drives[0].type, tvx::kDriveCdrom);
+    EXPECT_EQ(m.drives[0].folder, folder / "disc") << "folders are relative to the scenario file";
+
+    ASSERT_EQ(m.devices.size(), 1u);
+    const tvx::DeviceSpec& d = m.devices[0];
+    EXPECT_EQ(d.install_flags, 0x100u);
+    struct Want {
+        const char* name;
+        uint32_t type;
+        std::vector<uint8_t> data;
+    };
+    const Want want[] = {
+        {"Text", tvx::kRegSz, Bytes(std::string_view("tvxQ920k\0", 9))},
+        {"Number", tvx::kRegDword, {0x04, 0x03, 0x02, 0x01}},
+        {"List", tvx::kRegMultiSz, Bytes(std::string_view("a\0bc\0\0", 6))},
+        {"Expand", tvx::kRegExpandSz, Bytes(std::string_view("%TEMP%\0", 7))},
+        {"Raw", tvx::kRegBinary, {0x00, 0xFF, 0x07}},
+        {"Big", tvx::kRegQword, {0x55, 0x44, 0x33, 0x22, 0x11, 0, 0, 0}},
+    };
+    ASSERT_EQ(d.hardware_key_values.size(), std::size(want));
+    for (size_t i = 0; i < std::size(want); ++i) {
+        SCOPED_TRACE(want[i].name);
+        EXPECT_EQ(d.hardware_key_values[i].name, want[i].name);
+        EXPECT_EQ(d.hardware_key_values[i].type, want[i].type);
+        EXPECT_EQ(d.hardware_key_values[i].data, want[i].data);
+    }
+
+    // A call while the library is not loaded gets a load before it; the end gets an unload.
+    std::vector<tvx::StepKind> kinds;
+    for (const tvx::Step& step : s.steps) kinds.push_back(step.kind);
+    using K = tvx::StepKind;
+    EXPECT_EQ(kinds, (std::vector<K>{K::Load, K::Dif, K::Unload, K::Load, K::Dif, K::InstallPellionSoftware,
+                                     K::Unload}));
+    EXPECT_TRUE(s.steps[0].implicit);
+    EXPECT_FALSE(s.steps[2].implicit);
+    EXPECT_TRUE(s.steps[6].implicit);
+    EXPECT_EQ(s.steps[1].dif_code, 0x02u);
+    EXPECT_TRUE(s.steps[1].post_processing);
+    EXPECT_EQ(s.steps[1].install_result, tvx::kResultPostProcessingRequired);
+    EXPECT_EQ(s.steps[1].expect_result, 0u);
+    EXPECT_EQ(s.steps[4].dif_code, 0x77u);
+    EXPECT_FALSE(s.steps[4].post_processing);
+    EXPECT_EQ(s.steps[5].command_line, "tvxQ920k");
+
+    ASSERT_TRUE(s.expect.programs.has_value()) << "an empty list says: no program at all";
+    EXPECT_TRUE(s.expect.programs->empty());
+    ASSERT_EQ(s.expect.registry.size(), 1u);
+    EXPECT_EQ(s.expect.registry[0].key, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix");
+    EXPECT_EQ(s.expect.registry[0].value, "");
+    ASSERT_TRUE(s.expect.registry[0].data.has_value());
+    EXPECT_EQ(s.expect.registry[0].data->type, tvx::kRegDword);
+    ASSERT_EQ(s.expect.log.size(), 1u);
+    EXPECT_FALSE(s.expect.log[0].whole_line);
+    EXPECT_FALSE(s.expect.log[0].present);
+}
+
+TEST(ScenarioReader, TextIsKeptInTheAnsiCodePage) {
+    fs::path folder = tvx::test::FreshScratchFolder();
+    WriteFile(folder / "s.toml", "[machine]\n[[machine.devices]]\ninstance_id = 'X\\1'\ndescription = \"Caf\xC3\xA9 \xE2\x82\xAC\"\n"
+                                 "[[steps]]\naction = \"load\"\n");
+    tvx::Scenario s = tvx::ReadScenario(folder / "s.toml");
+    EXPECT_EQ(s.machine.devices[0].description, "Caf\xE9 \x80") << "UTF-8 in the file, Windows-1252 on the machine";
+}
+
+struct BadInput {
+    const char* what;
+    const char* toml;
+    const char* reg;  // written as bad.reg next to the scenario when not null
+    const char* file;  // the file the error must name
+    int line;
+    const char* message;
+};
+
+const BadInput kBadInputs[] = {
+    {"TOML syntax", "name = \n", nullptr, "scenario.toml", 1, ""},
+    {"unknown top-level key", "[[steps]]\naction = \"load\"\n[machin]\n", nullptr, "scenario.toml", 3,
+     "unknown key 'machin' in the scenario"},
+    {"unknown key in a table", "[machine.os]\nmajor = 5\nminr = 1\n", nullptr, "scenario.toml", 3,
+     "unknown key 'minr' in [machine.os]"},
+    {"wrong type", "[machine]\nbits = \"64\"\n", nullptr, "scenario.toml", 2, "bits must be an integer, not a string"},
+    {"value out of range", "[machine]\nbits = 48\n", nullptr, "scenario.toml", 2, "bits must be 32 or 64"},
+    {"negative number", "[machine.os]\nbuild = -1\n", nullptr, "scenario.toml", 2, "build is out of range"},
+    {"missing registry file", "[machine]\nregistry = [\n  \"nope.reg\"]\n", nullptr, "scenario.toml", 3,
+     "cannot read registry file"},
+    {"malformed .reg", "[machine]\nregistry = [\"bad.reg\"]\n", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n\"a\"=dword:1x\r\n",
+     "bad.reg", 4, "'x' in dword: data"},
+    {"missing drive folder", "[[machine.drives]]\nletter = \"D\"\nfolder = \"nowhere\"\n", nullptr, "scenario.toml", 3,
+     "nowhere: no such directory"},
+    {"bad drive letter", "[[machine.drives]]\nletter = \"DD\"\n", nullptr, "scenario.toml", 2, "one drive letter"},
+    {"drive given twice", "[[machine.drives]]\nletter = \"D\"\n[[machine.drives]]\nletter = \"d\"\n", nullptr,
+     "scenario.toml", 3, "drive D: is given twice"},
+    {"device without instance id", "[[machine.devices]]\ndescription = \"x\"\n", nullptr, "scenario.toml", 1,
+     "a device needs its instance_id"},
+    {"value of no registry type", "[[machine.devices]]\ninstance_id = 'X\\1'\n[machine.devices.hardware_key_values]\nA = 1.5\n",
+     nullptr, "scenario.toml", 4, "must be a string, an integer, an array of strings or a table, not a floating-point"},
+    {"driver key values without a driver key", "[[machine.devices]]\ninstance_id = 'X\\1'\n[machine.devices.driver_key_values]\nA = 1\n",
+     nullptr, "scenario.toml", 3, "no driver_instance names the driver key"},
+    {"text the code page cannot hold", "description = \"\xE6\xBC\xA2\"\n", nullptr, "scenario.toml", 1,
+     "ANSI code page"},
+    {"step without action", "[[steps]]\ncode = 2\n", nullptr, "scenario.toml", 1, "a step needs its action"},
+    {"unknown action", "[[steps]]\naction = \"reboot\"\n", nullptr, "scenario.toml", 2, "unknown action 'reboot'"},
+    {"unknown DIF name", "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = \"DIF_INSTALL\"\n",
+     nullptr, "scenario.toml", 5, "unknown DIF code name 'DIF_INSTALL'"},
+    {"DIF call on a machine without devices", "[[steps]]\naction = \"dif\"\ncode = 2\n", nullptr, "scenario.toml", 1,
+     "[machine] has no devices"},
+    {"DIF call on an unknown device", "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\ndevice = 'X\\2'\n",
+     nullptr, "scenario.toml", 6, "no device with instance id X\\2"},
+    {"unknown result name", "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\nexpect_result = \"OK\"\n",
+     nullptr, "scenario.toml", 6, "unknown result name 'OK'"},
+    {"key of another step kind", "[[steps]]\naction = \"load\"\ncommand_line = \"x\"\n", nullptr, "scenario.toml", 3,
+     "unknown key 'command_line' in a load step"},
+    {"unload without load", "[[steps]]\naction = \"unload\"\n", nullptr, "scenario.toml", 1, "unload while the library is not loaded"},
+    {"load twice", "[[steps]]\naction = \"load\"\n[[steps]]\naction = \"load\"\n", nullptr, "scenario.toml", 3,
+     "already loaded"},
+    {"no steps", "[machine]\nbits = 64\n", nullptr, "scenario.toml", 0, "no [[steps]]"},
+    {"expectation on an unknown hive", "[[steps]]\naction = \"load\"\n[[expect.registry]]\nkey = 'HKXX\\A'\n", nullptr,
+     "scenario.toml", 4, "root key"},
+    {"data of an absent value", "[[steps]]\naction = \"load\"\n[[expect.registry]]\nkey = 'HKLM\\A'\nvalue = \"v\"\npresent = false\ndata = 1\n",
+     nullptr, "scenario.toml", 7, "data of a value expected to be absent"},
+    {"log expectation with line and contains", "[[steps]]\naction = \"load\"\n[[expect.log]]\nline = \"a\"\ncontains = \"b\"\n",
+     nullptr, "scenario.toml", 3, "exactly one of line"},
+};
+
+TEST(ScenarioReader, RefusesBadInputNamingFileLineAndCause) {
+    fs::path folder = tvx::test::FreshScratchFolder();
+    for (const BadInput& row : kBadInputs) {
+        SCOPED_TRACE(row.what);
+        fs::path case_folder = folder / std::to_string(&row - kBadInputs);
+        WriteFile(case_folder / "scenario.toml", row.toml);
+        if (row.reg) WriteFile(case_folder / "bad.reg", row.reg);
+        try {
+            tvx::ReadScenario(case_folder / "scenario.toml");
+            ADD_FAILURE() << "read without an error";
+        } catch (const tvx::ScenarioError& e) {
+            EXPECT_EQ(fs::path(e.file()).filename(), row.file) << e.what();
+            EXPECT_EQ(e.line(), row.line) << e.what();
+            EXPECT_NE(e.message().find(row.message), std::string::npos) << e.what();
+            EXPECT_FALSE(e.message().empty());
+        }
+    }
+}
+
+TEST(ScenarioReader, MissingScenarioFileIsAnError) {
+    fs::path folder = tvx::test::FreshScratchFolder();
+    try {
+        tvx::ReadScenario(folder / "absent.toml");
+        ADD_FAILURE() << "read without an error";
+    } catch (const tvx::ScenarioError& e) {
+        EXPECT_EQ(e.line(), 0);
+        EXPECT_NE(std::string(e.what()).find("absent.toml: cannot read the scenario file"), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace
