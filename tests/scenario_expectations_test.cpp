@@ -68,6 +68,9 @@ TEST(ScenarioExpectations, EachKindMetOrNamedWithItsLine) {
          "expected a line \"ModelString\" among the new lines of _coInst.log, but there is none"},
         {"line expected absent", "[[expect.log]]\nline = \"Start Log\"\npresent = false\n",
          "expected no line \"Start Log\" among the new lines of _coInst.log, but there is one"},
+        {"line counted", "[[expect.log]]\nline = \"Start Log\"\ncount = 1\n", nullptr},
+        {"line counted wrong", "[[expect.log]]\ncontains = \"Log\"\ncount = 0\n",
+         "expected 0 of the line containing \"Log\" among the new lines of _coInst.log, but there is 1"},
         {"log not written", "[[expect.log]]\nfile = \"_scan_buttons.log\"\ncontains = \"Start\"\n",
          "but the run added nothing to _scan_buttons.log"},
     };

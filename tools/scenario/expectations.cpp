@@ -134,19 +134,23 @@ std::vector<std::string> CheckExpectations(const Scenario& scenario, const Repor
         const LogFileReport* log = nullptr;
         for (const LogFileReport& l : report.logs)
             if (SameRegistryName(l.name, e.file)) log = &l;
-        bool found = false;
+        uint32_t found = 0;
         if (log) {
             std::string want = TrimRight(e.text);
             for (const std::string& line : SplitLogLines(log->new_bytes)) {
                 std::string got = TrimRight(line);
-                if (e.whole_line ? got == want : got.find(e.text) != std::string::npos) {
-                    found = true;
-                    break;
-                }
+                if (e.whole_line ? got == want : got.find(e.text) != std::string::npos) ++found;
             }
         }
-        if (found == e.present) continue;
         std::string noun = e.whole_line ? "line \"" + e.text + "\"" : "line containing \"" + e.text + "\"";
+        if (e.count) {
+            if (found != *e.count)
+                unmet.push_back(Where(scenario, e.line) + "expected " + std::to_string(*e.count) + " of the " + noun +
+                                " among the new lines of " + e.file + ", but there " +
+                                (found == 1 ? std::string("is 1") : "are " + std::to_string(found)));
+            continue;
+        }
+        if ((found > 0) == e.present) continue;
         if (e.present)
             unmet.push_back(Where(scenario, e.line) + "expected a " + noun + " among the new lines of " + e.file +
                             ", but " + (log ? "there is none" : "the run added nothing to " + e.file));

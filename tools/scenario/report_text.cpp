@@ -177,6 +177,10 @@ std::string FormatReportText(const Report& r, const TextOptions& options) {
             start = end + 1;
         }
     }
+    out += "\n  (TarvixQ920kCO.dll is the scanner's device co-installer: Windows' device installer calls its entry\n"
+           "  TarvixScannerCoInstaller once for each step of installing or removing the scanner, named by a DIF\n"
+           "  code, and goes on according to the answer. Below: the machine, each call with its answer and the\n"
+           "  log lines it wrote, then everything the run changed on the machine.)\n";
     Section(out, "The machine before the run");
     for (const std::string& line : r.machine) out += "  " + AnsiToUtf8(line) + "\n";
     if (!r.notes.empty()) {

@@ -128,6 +128,7 @@ struct LogExpectation {
     std::string text;
     bool whole_line = true;  // false: the text may be part of a line
     bool present = true;
+    std::optional<uint32_t> count;  // when given: exactly this many matching lines
     int line = 0;
 };
 

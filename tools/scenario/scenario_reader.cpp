@@ -572,7 +572,7 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
     if (auto* n = t.get("log")) {
         for (const toml::node& item : r.Array(*n, "expect.log")) {
             const toml::table& lt = r.Table(item, "each [[expect.log]]");
-            r.CheckKeys(lt, {"file", "line", "contains", "present"}, "[[expect.log]]");
+            r.CheckKeys(lt, {"file", "line", "contains", "present", "count"}, "[[expect.log]]");
             LogExpectation x;
             x.line = Reader::Line(item);
             if (auto* f = lt.get("file")) x.file = r.Text(*f, "file");
@@ -583,6 +583,10 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             x.whole_line = line != nullptr;
             x.text = r.Text(line ? *line : *contains, line ? "line" : "contains");
             if (auto* p = lt.get("present")) x.present = r.Bool(*p, "present");
+            if (auto* c = lt.get("count")) {
+                if (lt.contains("present")) r.Fail(*c, "count and present together: count = 0 says absent");
+                x.count = r.U32(*c, "count");
+            }
             e.log.push_back(std::move(x));
         }
     }

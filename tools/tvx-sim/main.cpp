@@ -84,7 +84,7 @@ int Run(const RunCommand& cmd, const std::string& module) {
         return kExitBadInput;
     }
 
-    tvx::sim::RunResult run = RunAndCheck(scenario, {module, cmd.trace});
+    tvx::sim::RunResult run = RunAndCheck(scenario, {module, cmd.trace, {}});
     tvx::Report report = cmd.normalised ? tvx::NormaliseReport(run.report) : run.report;
     std::cout << (cmd.json ? tvx::FormatReportJson(report) : tvx::FormatReportText(report, {cmd.trace}));
 
@@ -116,7 +116,7 @@ int Check(const std::vector<std::string>& files, const std::string& module) {
 
     size_t failed = 0;
     for (const tvx::Scenario& scenario : scenarios) {
-        tvx::sim::RunResult run = RunAndCheck(scenario, {module, false});
+        tvx::sim::RunResult run = RunAndCheck(scenario, {module, false, {}});
         std::string label = scenario.name + " (" + scenario.file.string() + ")";
         if (!run.report.expectations_checked) {
             std::cout << "FAIL " << label << ": the scenario has no expectations, so nothing was checked\n";

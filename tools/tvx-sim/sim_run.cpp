@@ -12,13 +12,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder below the temporary folder (TMPDIR) for the run's drives, removed afterwards.
+// A fresh folder for the run's drives, removed afterwards.
 class RunFolder {
 public:
-    RunFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tvx-sim-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw RunError("cannot make a folder for the simulated machine's drives below " +
-                                                     fs::temp_directory_path().string());
+    explicit RunFolder(fs::path below) {
+        if (below.empty()) below = fs::temp_directory_path();
+        std::error_code ec;
+        fs::create_directories(below, ec);
+        std::string pattern = (below / "tvx-sim-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw RunError("cannot make a folder for the simulated machine's drives below " + below.string());
         path_ = pattern;
     }
     ~RunFolder() {
@@ -61,7 +64,7 @@ std::vector<LogFileReport> LogChanges(const std::map<std::string, std::string>& 
 }  // namespace
 
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
-    RunFolder folder;
+    RunFolder folder(options.scratch);
     plat::sim::Machine machine(ProfileOf(scenario), DriveFolder(folder.path(), 'C'));
     RunResult run;
     Report& report = run.report;

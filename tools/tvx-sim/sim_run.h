@@ -15,6 +15,8 @@ namespace tvx::sim {
 struct RunOptions {
     std::string module_path;  // the host build of the co-installer
     bool trace = false;       // keep every platform call of every step in the report
+    // Where the run's drive folders are made (and removed again); empty: the temporary folder.
+    std::filesystem::path scratch;
 };
 
 struct RunResult {

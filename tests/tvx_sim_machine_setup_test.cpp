@@ -1,0 +1,153 @@
+// tvx-sim's side of a scenario: the simulated machine built from it (version, registry from .reg
+// files, drives as copies of their folders, devices with their keys) and a run's report.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/sim_fixture.h"
+#include "tools/scenario/names.h"
+#include "tools/scenario/scenario.h"
+#include "tools/tvx-sim/machine_setup.h"
+#include "tools/tvx-sim/sim_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using plat::sim::Hive;
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+const char* const kScenario = R"(
+[machine]
+bits = 32
+administrator = false
+registry = ["base.reg"]
+[machine.os]
+major = 6
+minor = 1
+build = 7601
+service_pack = "Service Pack 1"
+[[machine.drives]]
+letter = "D"
+type = "cdrom"
+label = "DISC"
+folder = "disc"
+[[machine.devices]]
+instance_id = 'USB\VID_1A2B&PID_0920\9'
+description = "Tarvix Q920k"
+driver_instance = "0002"
+install_flags = 0x100
+[machine.devices.hardware_key_values]
+CoinstallerModel = "tvxQ920k"
+[machine.devices.driver_key_values]
+Multi = ["a", "b"]
+[[machine.services]]
+name = "stisvc"
+[[steps]]
+action = "dif"
+code = "DIF_INSTALLDEVICE"
+pass = "post"
+install_result = "ERROR_CANCELLED"
+)";
+
+// The .reg content goes over the keys every machine starts with: it may remove them too.
+const char* const kBaseReg =
+    "REGEDIT4\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix]\r\n"
+    "\"Keep\"=\"1\"\r\n"
+    "\"Drop\"=\"2\"\r\n\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix]\r\n"
+    "\"Drop\"=-\r\n\r\n"
+    "[-HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n";
+
+class TvxSimMachine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = tvx::test::FreshScratchFolder();
+        WriteFile(folder_ / "base.reg", kBaseReg);
+        WriteFile(folder_ / "disc" / "setup.exe", "disc program");
+        WriteFile(folder_ / "scenario.toml", kScenario);
+        scenario_ = tvx::ReadScenario(folder_ / "scenario.toml");
+    }
+    fs::path folder_;
+    tvx::Scenario scenario_;
+};
+
+TEST_F(TvxSimMachine, IsBuiltAsTheScenarioDescribesIt) {
+    fs::path run = folder_ / "run";
+    plat::sim::Machine machine(tvx::sim::ProfileOf(scenario_), run / "C");
+    std::vector<std::string> not_set_up;
+    tvx::sim::SetUpMachine(machine, scenario_, run, &not_set_up);
+
+    EXPECT_EQ(machine.profile().os.major * 100 + machine.profile().os.minor, 601u);
+    EXPECT_EQ(machine.profile().os.csd, "Service Pack 1");
+    EXPECT_FALSE(machine.profile().is_64bit);
+    EXPECT_FALSE(machine.profile().admin);
+
+    plat::sim::SimRegistry& reg = machine.registry();
+    ASSERT_TRUE(reg.GetValue(Hive::LocalMachine, "SOFTWARE\\Tarvix", "Keep").has_value());
+    EXPECT_FALSE(reg.GetValue(Hive::LocalMachine, "SOFTWARE\\Tarvix", "Drop").has_value());
+    EXPECT_EQ(reg.FindKey(Hive::LocalMachine, "SYSTEM\\Setup"), nullptr);
+
+    // The disc is a copy: what the run writes to D: never reaches the scenario's folder.
+    const plat::sim::Drive& d = machine.files().drives().at('D');
+    EXPECT_EQ(d.type, static_cast<UINT>(tvx::kDriveCdrom));
+    EXPECT_EQ(d.label, "DISC");
+    EXPECT_NE(fs::weakly_canonical(d.folder), fs::weakly_canonical(folder_ / "disc"));
+    EXPECT_EQ(machine.files().ReadFile("D:\\SETUP.EXE"), "disc program");
+    machine.files().WriteFile("D:\\setup.exe", "changed by the run");
+    EXPECT_EQ(ReadFile(folder_ / "disc" / "setup.exe"), "disc program");
+
+    ASSERT_EQ(machine.devices().device_count(), 1u);
+    EXPECT_EQ(machine.devices().flags(0), 0x100u);
+    auto model = reg.GetValue(Hive::LocalMachine, machine.devices().hardware_key_path(0), "CoinstallerModel");
+    ASSERT_TRUE(model.has_value());
+    EXPECT_EQ(model->data, (std::vector<BYTE>{'t', 'v', 'x', 'Q', '9', '2', '0', 'k', 0}));
+    EXPECT_EQ(machine.devices().driver_key_path(0),
+              "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0002");
+    auto multi = reg.GetValue(Hive::LocalMachine, machine.devices().driver_key_path(0), "Multi");
+    ASSERT_TRUE(multi.has_value());
+    EXPECT_EQ(multi->type, static_cast<DWORD>(REG_MULTI_SZ));
+
+    ASSERT_EQ(not_set_up.size(), 1u) << "the service is not modelled yet, and says so";
+    EXPECT_NE(not_set_up[0].find("stisvc"), std::string::npos);
+}
+
+TEST_F(TvxSimMachine, RunReportsResultsLogAndRegistryOfTheCalls) {
+    tvx::sim::RunOptions options{TVX_COINSTALLER_MODULE, true, folder_ / "runs"};
+    tvx::sim::RunResult run = tvx::sim::RunScenario(scenario_, options);
+    const tvx::Report& report = run.report;
+
+    ASSERT_EQ(report.steps.size(), 3u) << "load, the call, unload";
+    const tvx::ReportStep& call = report.steps[1];
+    ASSERT_TRUE(call.result.has_value());
+    EXPECT_EQ(*call.result, 0x4C7u) << "a failed InstallResult comes back unchanged";
+    ASSERT_TRUE(call.params_before && call.params_after);
+    EXPECT_EQ(call.params_after->flags, 0x100u);
+    EXPECT_FALSE(call.trace.empty()) << "traced on request";
+    bool logged_call = false;
+    for (const tvx::StepLogLine& line : call.log)
+        logged_call = logged_call || line.text.find("InstallResult = 0x000004C7") != std::string::npos;
+    EXPECT_TRUE(logged_call);
+
+    ASSERT_EQ(report.logs.size(), 1u);
+    EXPECT_EQ(report.logs[0].name, "_coInst.log");
+    EXPECT_TRUE(report.logs[0].created);
+    EXPECT_NE(report.logs[0].new_bytes.find("End Log\r\n"), std::string::npos);
+    EXPECT_TRUE(report.registry.empty()) << tvx::FormatRegistryDiff(report.registry);
+    EXPECT_TRUE(report.open_handles.empty());
+    for (const tvx::ReportStep& step : report.steps) EXPECT_TRUE(step.not_modelled.empty()) << step.description;
+
+    EXPECT_NE(run.final_registry.Find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix"), nullptr);
+    EXPECT_TRUE(fs::is_empty(folder_ / "runs")) << "the run's drives are removed afterwards";
+}
+
+}  // namespace
