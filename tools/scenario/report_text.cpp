@@ -166,7 +166,8 @@ void Summary(std::string& out, const Report& r) {
 std::string FormatReportText(const Report& r, const TextOptions& options) {
     std::string out = "Scenario \"" + AnsiToUtf8(r.scenario_name) + "\"";
     if (!r.scenario_file.empty()) out += " (" + r.scenario_file + ")";
-    if (!r.machine_kind.empty()) out += ", run on the " + r.machine_kind;
+    if (!r.machine_kind.empty())
+        out += ", run on " + (r.machine_kind == "simulated machine" ? "the " + r.machine_kind : r.machine_kind);
     out += "\n";
     if (!r.description.empty()) {
         size_t start = 0;

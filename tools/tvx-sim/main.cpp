@@ -153,26 +153,29 @@ int main(int argc, char** argv) {
         "tvx-sim"};
     app.require_subcommand(1);
     std::string module = TVX_COINSTALLER_MODULE;
-    app.add_option("--module", module, "the host build of the co-installer to load")->capture_default_str();
+    app.add_option("--module", module, "the host build of the co-installer to load")
+        ->type_name("FILE")
+        ->capture_default_str();
 
     RunCommand run_cmd;
     CLI::App* run = app.add_subcommand("run", "run one scenario and print its report (no SCENARIO: the built-in "
                                               "first plug-in of the scanner on 64-bit Windows 5.2)");
-    run->add_option("scenario", run_cmd.scenario, "the scenario's TOML file");
+    run->add_option("scenario", run_cmd.scenario, "the scenario's TOML file")->type_name("SCENARIO");
     run->add_flag("--json", run_cmd.json, "print the report as JSON");
     run->add_flag("--trace", run_cmd.trace, "show every platform call of every step with its result");
     run->add_flag("--normalised", run_cmd.normalised,
                   "print the form compared with the Wine run (timestamps and handles masked)");
-    run->add_option("--export-reg", run_cmd.export_reg, "write the final registry to FILE (.reg, version 5)");
+    run->add_option("--export-reg", run_cmd.export_reg, "write the final registry to FILE (.reg, version 5)")
+        ->type_name("FILE");
 
     std::vector<std::string> check_files;
     CLI::App* check = app.add_subcommand("check", "run scenarios and check their expectations; exit status 1 when "
                                                   "one is unmet");
-    check->add_option("scenarios", check_files, "the scenarios' TOML files")->required();
+    check->add_option("scenarios", check_files, "the scenarios' TOML files")->type_name("SCENARIO")->required();
 
     std::string extract_folder;
     CLI::App* extract = app.add_subcommand("extract-default", "write the built-in scenario's files to a folder");
-    extract->add_option("folder", extract_folder, "where to write them")->required();
+    extract->add_option("folder", extract_folder, "where to write them")->type_name("DIR")->required();
 
     try {
         app.parse(argc, argv);

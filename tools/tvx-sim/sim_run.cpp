@@ -123,6 +123,9 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     }
     library.Unload();
 
+    // Programs started, named events set and window messages posted come from the machine's own
+    // records once it models processes, events and windows; until then a call that would make one
+    // fails as not modelled and shows in its step.
     run.final_registry = SnapshotRegistry(machine.registry());
     report.registry = DiffRegistry(registry_before, run.final_registry);
     report.logs = LogChanges(logs_before, SnapshotLogs(machine.files()), machine.files().temp_path());
