@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the two stand-in disc programs of the Windows build under Wine and checks what they record:
 # one line each with the program, its command line as started and its current directory, and the
-# exit status they were told to give.
+# exit status the table of exit codes gives the program's own path.
 #   standin_programs.sh WINE_RUN PREFIX WINDOWS_BUILD_DIR WORK_DIR
 set -euo pipefail
 wine_run="$1" prefix="$2" windows_build="$3" work="$4"
@@ -20,15 +20,15 @@ export TVX_PROGRAM_RECORD
 TVX_PROGRAM_RECORD="$(windows_path "$record")"
 "$wine_run" --prefix "$prefix" --cwd "$work/start here" "$disc/setup.exe" /quiet "two words"
 status=0
-TVX_PROGRAM_EXIT_CODE=5 "$wine_run" --prefix "$prefix" --cwd "$work" "$disc/fwUpdate/tarvixFirmwareUpdateTool.exe" \
-    || status=$?
+firmware="$(windows_path "$disc/fwUpdate/tarvixFirmwareUpdateTool.exe")"
+TVX_PROGRAM_EXIT_CODE=9 TVX_PROGRAM_EXIT_CODES="C:\\other.exe=7;$(printf '%s' "$firmware" | tr a-z A-Z)=5" \
+    "$wine_run" --prefix "$prefix" --cwd "$work" "$disc/fwUpdate/tarvixFirmwareUpdateTool.exe" || status=$?
 
 fail() { echo "FAILED: $*" >&2; echo "record file:" >&2; cat -A "$record" >&2 || true; exit 1; }
-[ "$status" -eq 5 ] || fail "the firmware stand-in exited with $status, expected the requested 5"
+[ "$status" -eq 5 ] || fail "the firmware stand-in exited with $status, expected the 5 its entry asks for"
 [ -f "$record" ] || fail "no record file at $record"
 
 setup="$(windows_path "$disc/setup.exe")"
-firmware="$(windows_path "$disc/fwUpdate/tarvixFirmwareUpdateTool.exe")"
 expected="$(printf '%s\t"%s" /quiet "two words"\t%s\r\n%s\t"%s"\t%s\r\n' \
     "$setup" "$setup" "$(windows_path "$work/start here")" \
     "$firmware" "$firmware" "$(windows_path "$work")")"

@@ -4,8 +4,10 @@
 //
 // The record file is named by TVX_PROGRAM_RECORD, else "tvx-programs.txt" in the temporary folder.
 // Each line is: the program's own path, TAB, the command line as GetCommandLineA gives it, TAB,
-// the current directory, CR LF. The exit status is TVX_PROGRAM_EXIT_CODE (default 0); a record
-// that cannot be written makes the program fail with 3 instead, so that a lost record shows.
+// the current directory, CR LF. The exit status is the one TVX_PROGRAM_EXIT_CODES gives for the
+// program's own path ("D:\setup.exe=0;D:\fwUpdate\tool.exe=3", paths compared without regard to
+// case), else TVX_PROGRAM_EXIT_CODE, else 0; a record that cannot be written makes the program fail
+// with 3 instead, so that a lost record shows.
 #include <cstdlib>
 #include <string>
 
@@ -14,9 +16,12 @@
 namespace {
 
 std::string Environment(const char* name) {
-    char buffer[MAX_PATH * 2];
-    DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    return (n > 0 && n < sizeof buffer) ? std::string(buffer, n) : std::string();
+    DWORD n = GetEnvironmentVariableA(name, nullptr, 0);
+    if (n == 0) return std::string();
+    std::string value(n, '\0');
+    n = GetEnvironmentVariableA(name, value.data(), static_cast<DWORD>(value.size()));
+    value.resize(n < value.size() ? n : 0);
+    return value;
 }
 
 std::string RecordPath() {
@@ -26,6 +31,23 @@ std::string RecordPath() {
     DWORD n = GetTempPathA(sizeof temp, temp);
     if (n == 0 || n >= sizeof temp) return "tvx-programs.txt";
     return std::string(temp, n) + "tvx-programs.txt";
+}
+
+// The exit status the environment asks of the program at `self`.
+int ExitCode(const std::string& self) {
+    const std::string table = Environment("TVX_PROGRAM_EXIT_CODES");
+    size_t start = 0;
+    while (start < table.size()) {
+        size_t end = table.find(';', start);
+        if (end == std::string::npos) end = table.size();
+        const std::string entry = table.substr(start, end - start);
+        const size_t eq = entry.rfind('=');
+        if (eq != std::string::npos && lstrcmpiA(entry.substr(0, eq).c_str(), self.c_str()) == 0)
+            return static_cast<int>(std::strtoul(entry.c_str() + eq + 1, nullptr, 0));
+        start = end + 1;
+    }
+    const std::string code = Environment("TVX_PROGRAM_EXIT_CODE");
+    return code.empty() ? 0 : static_cast<int>(std::strtoul(code.c_str(), nullptr, 0));
 }
 
 }  // namespace
@@ -53,6 +75,5 @@ int main() {
         return 3;
     }
 
-    std::string code = Environment("TVX_PROGRAM_EXIT_CODE");
-    return code.empty() ? 0 : static_cast<int>(std::strtoul(code.c_str(), nullptr, 0));
+    return ExitCode(self);
 }

@@ -1,0 +1,302 @@
+// Setting Wine up as a scenario's machine. Win32 only.
+#include "tools/wine/wine_setup.h"
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+#include "platform/win32/windows_sdk.h"
+#include "tools/scenario/names.h"
+#include "tools/wine/wine_registry.h"
+
+namespace tvx::wine {
+
+const char* const kVersionedPrograms[2] = {"tvx-wine-harness.exe", "rundll32.exe"};
+
+namespace {
+
+namespace fs = std::filesystem;
+
+[[noreturn]] void Fail(const std::string& action, DWORD status) {
+    throw std::runtime_error("cannot " + action + ": error " + std::to_string(status));
+}
+
+bool ParseGuid(const std::string& text, GUID* guid) {
+    unsigned long d1 = 0;
+    unsigned int d2 = 0, d3 = 0, b[8] = {};
+    if (std::sscanf(text.c_str(), "{%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &d1, &d2, &d3, &b[0], &b[1], &b[2],
+                    &b[3], &b[4], &b[5], &b[6], &b[7]) != 11)
+        return false;
+    guid->Data1 = d1;
+    guid->Data2 = static_cast<unsigned short>(d2);
+    guid->Data3 = static_cast<unsigned short>(d3);
+    for (int i = 0; i < 8; ++i) guid->Data4[i] = static_cast<unsigned char>(b[i]);
+    return true;
+}
+
+void WriteValues(HKEY key, const std::vector<RegistryValue>& values, const std::string& where) {
+    for (const RegistryValue& v : values) {
+        LSTATUS status = WriteValue(key, v);
+        if (status != ERROR_SUCCESS) Fail("write value \"" + v.name + "\" of " + where, status);
+    }
+}
+
+void ApplyRegFile(const RegFile& file) {
+    for (const RegFileKey& key : file.keys) {
+        HKEY root = nullptr;
+        std::string path;
+        if (!SplitRoot(key.path, &root, &path)) Fail("apply " + file.file + ": unknown root key in " + key.path, 0);
+        if (key.remove) {
+            DeleteTree(root, path);
+            continue;
+        }
+        HKEY h = nullptr;
+        LSTATUS status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
+        if (status != ERROR_SUCCESS) Fail("create key " + key.path + " from " + file.file, status);
+        for (const RegFileValue& v : key.values) {
+            if (v.remove) {
+                RegDeleteValueA(h, v.name.c_str());
+                continue;
+            }
+            status = WriteValue(h, RegistryValue{v.name, v.type, v.data});
+            if (status != ERROR_SUCCESS) {
+                RegCloseKey(h);
+                Fail("write value \"" + v.name + "\" of " + key.path + " from " + file.file, status);
+            }
+        }
+        RegCloseKey(h);
+    }
+}
+
+std::string DriverKeyName(HDEVINFO set, SP_DEVINFO_DATA* data) {
+    char driver[MAX_PATH] = {0};
+    if (!SetupDiGetDeviceRegistryPropertyA(set, data, SPDRP_DRIVER, nullptr, reinterpret_cast<BYTE*>(driver),
+                                           sizeof driver - 1, nullptr))
+        return "";
+    return driver;
+}
+
+// The driver key as SetupAPI makes it, under the number the scenario gives it: Wine takes the first
+// free number, so a key made under another one is moved to the scenario's.
+void MakeDriverKey(HDEVINFO set, SP_DEVINFO_DATA* data, const DeviceSpec& device) {
+    HKEY key = SetupDiCreateDevRegKeyA(set, data, DICS_FLAG_GLOBAL, 0, DIREG_DRV, nullptr, nullptr);
+    if (key == INVALID_HANDLE_VALUE) Fail("create the driver key of device " + device.instance_id, GetLastError());
+    RegCloseKey(key);
+    const std::string made = DriverKeyName(set, data);
+    const size_t slash = made.rfind('\\');
+    if (slash == std::string::npos) Fail("read the driver key name of device " + device.instance_id, GetLastError());
+    if (made.substr(slash + 1) != device.driver_instance) {
+        const std::string wanted = made.substr(0, slash + 1) + device.driver_instance;
+        const std::string classRoot = "SYSTEM\\CurrentControlSet\\Control\\Class\\";
+        DeleteTree(HKEY_LOCAL_MACHINE, classRoot + made);
+        HKEY h = nullptr;
+        LSTATUS status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, (classRoot + wanted).c_str(), 0, nullptr, 0,
+                                         KEY_ALL_ACCESS, nullptr, &h, nullptr);
+        if (status != ERROR_SUCCESS) Fail("create driver key " + wanted, status);
+        RegCloseKey(h);
+        if (!SetupDiSetDeviceRegistryPropertyA(set, data, SPDRP_DRIVER, reinterpret_cast<const BYTE*>(wanted.c_str()),
+                                               static_cast<DWORD>(wanted.size() + 1)))
+            Fail("set the driver key name of device " + device.instance_id, GetLastError());
+    }
+    key = SetupDiOpenDevRegKey(set, data, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_ALL_ACCESS);
+    if (key == INVALID_HANDLE_VALUE) Fail("open the driver key of device " + device.instance_id, GetLastError());
+    WriteValues(key, device.driver_key_values, "the driver key of " + device.instance_id);
+    RegCloseKey(key);
+}
+
+void SetProperty(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property, const std::string& bytes, const char* what,
+                 const DeviceSpec& device) {
+    if (!SetupDiSetDeviceRegistryPropertyA(set, data, property, reinterpret_cast<const BYTE*>(bytes.data()),
+                                           static_cast<DWORD>(bytes.size())))
+        Fail(std::string("set the ") + what + " of device " + device.instance_id, GetLastError());
+}
+
+// A device as Windows' device installer leaves it for a co-installer: registered, with its
+// properties, its hardware key and its driver key.
+void CreateDevice(const DeviceSpec& device, std::vector<std::string>* notes) {
+    GUID guid;
+    if (!ParseGuid(device.class_guid, &guid)) Fail("read class GUID " + device.class_guid, ERROR_INVALID_DATA);
+    HDEVINFO set = SetupDiCreateDeviceInfoList(&guid, nullptr);
+    if (set == INVALID_HANDLE_VALUE) Fail("make a device information set", GetLastError());
+    SP_DEVINFO_DATA data{};
+    data.cbSize = sizeof data;
+    try {
+        if (!SetupDiCreateDeviceInfoA(set, device.instance_id.c_str(), &guid,
+                                      device.description.empty() ? nullptr : device.description.c_str(), nullptr, 0,
+                                      &data))
+            Fail("create device " + device.instance_id, GetLastError());
+        if (!SetupDiRegisterDeviceInfo(set, &data, 0, nullptr, nullptr, nullptr))
+            Fail("register device " + device.instance_id, GetLastError());
+        if (!device.description.empty())
+            SetProperty(set, &data, SPDRP_DEVICEDESC, device.description + '\0', "description", device);
+        if (!device.manufacturer.empty())
+            SetProperty(set, &data, SPDRP_MFG, device.manufacturer + '\0', "manufacturer", device);
+        if (!device.hardware_ids.empty()) {
+            std::string ids;
+            for (const std::string& id : device.hardware_ids) ids += id + '\0';
+            SetProperty(set, &data, SPDRP_HARDWAREID, ids + '\0', "hardware ids", device);
+        }
+        if (!device.driver_instance.empty()) MakeDriverKey(set, &data, device);
+        if (device.hardware_key) {
+            HKEY key = SetupDiCreateDevRegKeyA(set, &data, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
+            if (key == INVALID_HANDLE_VALUE) Fail("create the hardware key of device " + device.instance_id, GetLastError());
+            WriteValues(key, device.hardware_key_values, "the hardware key of " + device.instance_id);
+            RegCloseKey(key);
+        }
+    } catch (...) {
+        SetupDiDestroyDeviceInfoList(set);
+        throw;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    if (!device.present)
+        notes->push_back("device " + device.instance_id +
+                         " is not present in the scenario, but Wine counts every registered device as present");
+}
+
+void SetStringValue(HKEY root, const std::string& path, const std::string& name, const std::string& text) {
+    HKEY key = nullptr;
+    LSTATUS status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS) Fail("create key " + path, status);
+    status = RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) Fail("write value " + name + " of " + path, status);
+}
+
+void SetVersion(const Scenario& scenario, std::vector<std::string>* notes) {
+    const std::string name = WineVersionName(scenario.machine.os);
+    if (name.empty()) {
+        notes->push_back("Wine cannot report Windows " + std::to_string(scenario.machine.os.major) + "." +
+                         std::to_string(scenario.machine.os.minor) + " (platform " +
+                         std::to_string(scenario.machine.os.platform_id) + "); it reports its default version");
+        return;
+    }
+    for (const char* program : kVersionedPrograms)
+        SetStringValue(HKEY_CURRENT_USER, std::string("Software\\Wine\\AppDefaults\\") + program, "Version", name);
+}
+
+const char* WineDriveType(uint32_t type) {
+    switch (type) {
+        case kDriveCdrom: return "cdrom";
+        case kDriveRemovable: return "floppy";
+        case kDriveRemote: return "network";
+        default: return "hd";
+    }
+}
+
+void WriteTextFile(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// MinGW's std::filesystem::copy_file refuses to overwrite; CopyFileA does it.
+void CopyFileOver(const fs::path& from, const fs::path& to) {
+    if (!CopyFileA(from.string().c_str(), to.string().c_str(), FALSE))
+        Fail("copy " + from.string() + " to " + to.string(), GetLastError());
+}
+
+// Copies a folder's files and folders into another, which may exist already.
+void CopyInto(const fs::path& from, const fs::path& to) {
+    fs::create_directories(to);
+    for (const auto& entry : fs::recursive_directory_iterator(from)) {
+        const fs::path target = to / fs::relative(entry.path(), from);
+        if (entry.is_directory())
+            fs::create_directories(target);
+        else
+            CopyFileOver(entry.path(), target);
+    }
+}
+
+// Every program on a drive is replaced by the stand-in, which records how it was started.
+void PlaceStandins(const fs::path& folder, const fs::path& standin) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        std::string ext = entry.path().extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".exe") CopyFileOver(standin, entry.path());
+    }
+}
+
+void SetUpDrives(const Scenario& scenario, const SetupPaths& paths, std::vector<std::string>* notes) {
+    std::string plan;
+    for (const DriveSpec& d : scenario.machine.drives) {
+        if (d.letter == 'C') {
+            if (!d.folder.empty()) {
+                CopyInto(d.folder, "C:\\");
+                PlaceStandins("C:\\", paths.standin);
+            }
+            continue;
+        }
+        const fs::path folder = DriveFolder(paths.run_folder, d.letter);
+        fs::create_directories(folder);
+        if (!d.folder.empty()) {
+            CopyInto(d.folder, folder);
+            PlaceStandins(folder, paths.standin);
+        } else {
+            notes->push_back(std::string("drive ") + d.letter +
+                             ": has no disc in the scenario; Wine's folder-backed drive is always ready, and empty");
+        }
+        // Wine's mount manager takes a folder-backed drive's label and serial from these files.
+        if (!d.label.empty()) WriteTextFile(folder / ".windows-label", d.label);
+        if (d.serial) {
+            char serial[16];
+            std::snprintf(serial, sizeof serial, "%08X", static_cast<unsigned>(*d.serial));
+            WriteTextFile(folder / ".windows-serial", serial);
+        }
+        if (d.type == kDriveRamdisk)
+            notes->push_back(std::string("drive ") + d.letter + ": Wine has no RAM disks; it is a fixed disk");
+        const std::string letter(1, static_cast<char>(std::tolower(static_cast<unsigned char>(d.letter))));
+        SetStringValue(HKEY_LOCAL_MACHINE, "Software\\Wine\\Drives", letter + ":", WineDriveType(d.type));
+        plan += letter + "\n";
+    }
+    WriteTextFile(paths.run_folder / "drives.txt", plan);
+}
+
+}  // namespace
+
+fs::path DriveFolder(const fs::path& run_folder, char letter) {
+    return run_folder / "drives" / std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+}
+
+std::string WineVersionName(const OsVersionSpec& os) {
+    if (os.platform_id != 2) return "";
+    const bool server = os.product_type != 1;
+    const uint32_t v = os.major * 100 + os.minor;
+    switch (v) {
+        case 500: return "win2k";
+        case 501: return "winxp";
+        case 502: return server ? "win2003" : "winxp64";
+        case 600: return server ? "win2008" : "vista";
+        case 601: return server ? "win2008r2" : "win7";
+        case 602: return "win8";
+        case 603: return "win81";
+        case 1000: return "win10";
+        default: return "";
+    }
+}
+
+void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<std::string>* notes) {
+    const MachineSpec& m = scenario.machine;
+    // Devices first: SetupAPI numbers driver keys by the first free number, and the scenario's
+    // registry may already hold the driver keys it expects.
+    for (const DeviceSpec& device : m.devices) CreateDevice(device, notes);
+    for (const RegFile& file : m.registry) ApplyRegFile(file);
+    SetVersion(scenario, notes);
+    SetUpDrives(scenario, paths, notes);
+
+    if (!m.is_64bit)
+        notes->push_back("the scenario's machine is 32-bit; Wine runs it as a 64-bit machine (one more registry view)");
+    if (!m.administrator)
+        notes->push_back("the scenario's user is not an administrator; Wine's user always is");
+    for (const ServiceSpec& s : m.services)
+        notes->push_back("service " + s.name + " (" + s.state + "): Wine's own service manager is used as it is");
+    for (const WindowSpec& w : m.windows)
+        notes->push_back("window of class " + w.class_name + ": the harness creates no windows yet");
+    for (const ProgramSpec& p : m.programs)
+        if (p.run_time_ms > 0)
+            notes->push_back("program " + p.path + " ends at once under Wine, not after " +
+                             std::to_string(p.run_time_ms) + " ms");
+}
+
+}  // namespace tvx::wine

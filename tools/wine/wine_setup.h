@@ -1,0 +1,35 @@
+// Setting Wine up as a scenario's machine, from inside Wine: the scenario's devices through
+// SetupAPI's own device creation, its .reg content, the reported Windows version per program, and
+// its drives as folders of their own with the stand-in programs in place of the disc's programs.
+// What the host has to finish (linking the drive folders into the prefix) is listed in a plan file.
+// Win32 only.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/scenario/scenario.h"
+
+namespace tvx::wine {
+
+// The programs whose reported Windows version the scenario sets: the harness itself and the DLL
+// runner.
+extern const char* const kVersionedPrograms[2];
+
+struct SetupPaths {
+    std::filesystem::path run_folder;  // this run's folder (a Windows path)
+    std::filesystem::path standin;     // the stand-in program that replaces every .exe on a drive
+};
+
+// Sets the machine up. Parts Wine cannot take as the scenario describes them get a line in
+// `notes`. Throws std::runtime_error naming the action and object when a set-up call fails.
+void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<std::string>* notes);
+
+// The drive folder of a letter below the run folder.
+std::filesystem::path DriveFolder(const std::filesystem::path& run_folder, char letter);
+
+// The Wine version name ("winxp64", "win7") that reports a scenario's Windows version, or empty.
+std::string WineVersionName(const OsVersionSpec& os);
+
+}  // namespace tvx::wine
