@@ -53,6 +53,9 @@ ensure_prefix() {
     if [ ! -f "$ready" ]; then
         rm -rf "$prefix"
         echo "wine-run: creating Wine prefix $prefix" >&2
+        # Away from any folder that might hold a reg.exe: Wine would run that one for `wine reg`.
+        local here="$PWD"
+        cd "$(dirname "$prefix")"
         if ! timeout --kill-after=10 600 wineboot --init >/dev/null 2>&1; then
             die "cannot create Wine prefix $prefix: wineboot failed"
         fi
@@ -62,6 +65,7 @@ ensure_prefix() {
             >/dev/null 2>&1 || die "cannot configure Wine prefix $prefix: reg add failed"
         timeout --kill-after=10 120 wineserver -w || true
         touch "$ready"
+        cd "$here"
     fi
     flock -u 9
     exec 9>&-

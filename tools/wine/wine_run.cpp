@@ -208,7 +208,10 @@ void Run::OpenEvents() {
     for (const std::string& name : names) {
         if (events_.count(name)) continue;
         HANDLE h = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
-        if (h) events_[name] = h;
+        if (!h) continue;
+        events_[name] = h;
+        report_.notes.push_back("the harness holds the named event " + name +
+                                " from the start, to see whether it is set; the co-installer finds it existing");
     }
 }
 
@@ -313,7 +316,7 @@ Report Run::Go(const std::vector<std::string>& notes) {
     fs::remove(record_, ec);
     SetEnvironmentVariableA("TVX_PROGRAM_RECORD", record_.string().c_str());
     SetEnvironmentVariableA("TVX_PROGRAM_EXIT_CODES", ExitCodes(scenario_).c_str());
-    OpenEvents();
+    OpenEvents();  // after the report is started: it notes them
 
     // The first program of a Wine session that uses the window system (the DLL runner) makes Wine
     // register its display devices in the registry; the harness does it first, so that those

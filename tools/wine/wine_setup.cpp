@@ -68,25 +68,46 @@ void ApplyRegFile(const RegFile& file) {
     }
 }
 
-std::string DriverKeyName(HDEVINFO set, SP_DEVINFO_DATA* data) {
-    char driver[MAX_PATH] = {0};
-    if (!SetupDiGetDeviceRegistryPropertyA(set, data, SPDRP_DRIVER, nullptr, reinterpret_cast<BYTE*>(driver),
-                                           sizeof driver - 1, nullptr))
-        return "";
-    return driver;
-}
+// A device information set holding one device of the scenario, destroyed with this object.
+class DeviceInSet {
+public:
+    // create: a new device, registered; otherwise the device as it is registered already.
+    DeviceInSet(const DeviceSpec& device, bool create) : device_(device) {
+        GUID guid;
+        if (!ParseGuid(device.class_guid, &guid)) Fail("read class GUID " + device.class_guid, ERROR_INVALID_DATA);
+        set_ = SetupDiCreateDeviceInfoList(&guid, nullptr);
+        if (set_ == INVALID_HANDLE_VALUE) Fail("make a device information set", GetLastError());
+        data_.cbSize = sizeof data_;
+        if (!create) {
+            if (!SetupDiOpenDeviceInfoA(set_, device.instance_id.c_str(), nullptr, 0, &data_))
+                Fail("open device " + device.instance_id, GetLastError());
+            return;
+        }
+        if (!SetupDiCreateDeviceInfoA(set_, device.instance_id.c_str(), &guid,
+                                      device.description.empty() ? nullptr : device.description.c_str(), nullptr, 0,
+                                      &data_))
+            Fail("create device " + device.instance_id, GetLastError());
+        if (!SetupDiRegisterDeviceInfo(set_, &data_, 0, nullptr, nullptr, nullptr))
+            Fail("register device " + device.instance_id, GetLastError());
+    }
+    ~DeviceInSet() { SetupDiDestroyDeviceInfoList(set_); }
+    DeviceInSet(const DeviceInSet&) = delete;
+    DeviceInSet& operator=(const DeviceInSet&) = delete;
 
-// The driver key as SetupAPI makes it, under the number the scenario gives it: Wine takes the first
-// free number, so a key made under another one is moved to the scenario's.
-void MakeDriverKey(HDEVINFO set, SP_DEVINFO_DATA* data, const DeviceSpec& device) {
-    HKEY key = SetupDiCreateDevRegKeyA(set, data, DICS_FLAG_GLOBAL, 0, DIREG_DRV, nullptr, nullptr);
-    if (key == INVALID_HANDLE_VALUE) Fail("create the driver key of device " + device.instance_id, GetLastError());
-    RegCloseKey(key);
-    const std::string made = DriverKeyName(set, data);
-    const size_t slash = made.rfind('\\');
-    if (slash == std::string::npos) Fail("read the driver key name of device " + device.instance_id, GetLastError());
-    if (made.substr(slash + 1) != device.driver_instance) {
-        const std::string wanted = made.substr(0, slash + 1) + device.driver_instance;
+    // The driver key as SetupAPI makes it, under the number the scenario gives it: Wine takes the
+    // first free number, so a key made under another one is moved to the scenario's.
+    void MakeDriverKey() {
+        HKEY key = SetupDiCreateDevRegKeyA(set_, &data_, DICS_FLAG_GLOBAL, 0, DIREG_DRV, nullptr, nullptr);
+        if (key == INVALID_HANDLE_VALUE) Fail("create the driver key of device " + device_.instance_id, GetLastError());
+        RegCloseKey(key);
+        char driver[MAX_PATH] = {0};
+        if (!SetupDiGetDeviceRegistryPropertyA(set_, &data_, SPDRP_DRIVER, nullptr, reinterpret_cast<BYTE*>(driver),
+                                               sizeof driver - 1, nullptr))
+            Fail("read the driver key name of device " + device_.instance_id, GetLastError());
+        const std::string made = driver;
+        const size_t slash = made.rfind('\\');
+        if (slash == std::string::npos || made.substr(slash + 1) == device_.driver_instance) return;
+        const std::string wanted = made.substr(0, slash + 1) + device_.driver_instance;
         const std::string classRoot = "SYSTEM\\CurrentControlSet\\Control\\Class\\";
         DeleteTree(HKEY_LOCAL_MACHINE, classRoot + made);
         HKEY h = nullptr;
@@ -94,63 +115,63 @@ void MakeDriverKey(HDEVINFO set, SP_DEVINFO_DATA* data, const DeviceSpec& device
                                          KEY_ALL_ACCESS, nullptr, &h, nullptr);
         if (status != ERROR_SUCCESS) Fail("create driver key " + wanted, status);
         RegCloseKey(h);
-        if (!SetupDiSetDeviceRegistryPropertyA(set, data, SPDRP_DRIVER, reinterpret_cast<const BYTE*>(wanted.c_str()),
-                                               static_cast<DWORD>(wanted.size() + 1)))
-            Fail("set the driver key name of device " + device.instance_id, GetLastError());
+        SetProperty(SPDRP_DRIVER, wanted + '\0', "driver key name");
     }
-    key = SetupDiOpenDevRegKey(set, data, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_ALL_ACCESS);
-    if (key == INVALID_HANDLE_VALUE) Fail("open the driver key of device " + device.instance_id, GetLastError());
-    WriteValues(key, device.driver_key_values, "the driver key of " + device.instance_id);
-    RegCloseKey(key);
-}
 
-void SetProperty(HDEVINFO set, SP_DEVINFO_DATA* data, DWORD property, const std::string& bytes, const char* what,
-                 const DeviceSpec& device) {
-    if (!SetupDiSetDeviceRegistryPropertyA(set, data, property, reinterpret_cast<const BYTE*>(bytes.data()),
-                                           static_cast<DWORD>(bytes.size())))
-        Fail(std::string("set the ") + what + " of device " + device.instance_id, GetLastError());
-}
+    void MakeHardwareKey() {
+        HKEY key = SetupDiCreateDevRegKeyA(set_, &data_, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
+        if (key == INVALID_HANDLE_VALUE) Fail("create the hardware key of device " + device_.instance_id, GetLastError());
+        RegCloseKey(key);
+    }
 
-// A device as Windows' device installer leaves it for a co-installer: registered, with its
-// properties, its hardware key and its driver key.
-void CreateDevice(const DeviceSpec& device, std::vector<std::string>* notes) {
-    GUID guid;
-    if (!ParseGuid(device.class_guid, &guid)) Fail("read class GUID " + device.class_guid, ERROR_INVALID_DATA);
-    HDEVINFO set = SetupDiCreateDeviceInfoList(&guid, nullptr);
-    if (set == INVALID_HANDLE_VALUE) Fail("make a device information set", GetLastError());
-    SP_DEVINFO_DATA data{};
-    data.cbSize = sizeof data;
-    try {
-        if (!SetupDiCreateDeviceInfoA(set, device.instance_id.c_str(), &guid,
-                                      device.description.empty() ? nullptr : device.description.c_str(), nullptr, 0,
-                                      &data))
-            Fail("create device " + device.instance_id, GetLastError());
-        if (!SetupDiRegisterDeviceInfo(set, &data, 0, nullptr, nullptr, nullptr))
-            Fail("register device " + device.instance_id, GetLastError());
-        if (!device.description.empty())
-            SetProperty(set, &data, SPDRP_DEVICEDESC, device.description + '\0', "description", device);
-        if (!device.manufacturer.empty())
-            SetProperty(set, &data, SPDRP_MFG, device.manufacturer + '\0', "manufacturer", device);
-        if (!device.hardware_ids.empty()) {
-            std::string ids;
-            for (const std::string& id : device.hardware_ids) ids += id + '\0';
-            SetProperty(set, &data, SPDRP_HARDWAREID, ids + '\0', "hardware ids", device);
-        }
-        if (!device.driver_instance.empty()) MakeDriverKey(set, &data, device);
-        if (device.hardware_key) {
-            HKEY key = SetupDiCreateDevRegKeyA(set, &data, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
-            if (key == INVALID_HANDLE_VALUE) Fail("create the hardware key of device " + device.instance_id, GetLastError());
-            WriteValues(key, device.hardware_key_values, "the hardware key of " + device.instance_id);
+    void SetProperty(DWORD property, const std::string& bytes, const char* what) {
+        if (!SetupDiSetDeviceRegistryPropertyA(set_, &data_, property, reinterpret_cast<const BYTE*>(bytes.data()),
+                                               static_cast<DWORD>(bytes.size())))
+            Fail(std::string("set the ") + what + " of device " + device_.instance_id, GetLastError());
+    }
+
+    // Values written into the device's key of that kind (DIREG_DEV or DIREG_DRV), opened through SetupAPI.
+    void WriteKeyValues(DWORD kind, const std::vector<RegistryValue>& values, const char* what) {
+        HKEY key = SetupDiOpenDevRegKey(set_, &data_, DICS_FLAG_GLOBAL, 0, kind, KEY_ALL_ACCESS);
+        if (key == INVALID_HANDLE_VALUE) Fail(std::string("open the ") + what + " of device " + device_.instance_id, GetLastError());
+        try {
+            WriteValues(key, values, std::string("the ") + what + " of " + device_.instance_id);
+        } catch (...) {
             RegCloseKey(key);
+            throw;
         }
-    } catch (...) {
-        SetupDiDestroyDeviceInfoList(set);
-        throw;
+        RegCloseKey(key);
     }
-    SetupDiDestroyDeviceInfoList(set);
+
+private:
+    const DeviceSpec& device_;
+    HDEVINFO set_ = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA data_{};
+};
+
+// A device as Windows' device installer leaves it for a co-installer: registered, with its driver
+// key and its hardware key. Their content comes later (FillDevice).
+void CreateDevice(const DeviceSpec& device, std::vector<std::string>* notes) {
+    DeviceInSet d(device, true);
+    if (!device.driver_instance.empty()) d.MakeDriverKey();
+    if (device.hardware_key) d.MakeHardwareKey();
     if (!device.present)
         notes->push_back("device " + device.instance_id +
                          " is not present in the scenario, but Wine counts every registered device as present");
+}
+
+// The device's properties and key values, written over whatever the scenario's registry put there.
+void FillDevice(const DeviceSpec& device) {
+    DeviceInSet d(device, false);
+    if (!device.description.empty()) d.SetProperty(SPDRP_DEVICEDESC, device.description + '\0', "description");
+    if (!device.manufacturer.empty()) d.SetProperty(SPDRP_MFG, device.manufacturer + '\0', "manufacturer");
+    if (!device.hardware_ids.empty()) {
+        std::string ids;
+        for (const std::string& id : device.hardware_ids) ids += id + '\0';
+        d.SetProperty(SPDRP_HARDWAREID, ids + '\0', "hardware ids");
+    }
+    if (!device.driver_instance.empty()) d.WriteKeyValues(DIREG_DRV, device.driver_key_values, "driver key");
+    if (device.hardware_key) d.WriteKeyValues(DIREG_DEV, device.hardware_key_values, "hardware key");
 }
 
 void SetStringValue(HKEY root, const std::string& path, const std::string& name, const std::string& text) {
@@ -278,10 +299,12 @@ std::string WineVersionName(const OsVersionSpec& os) {
 
 void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<std::string>* notes) {
     const MachineSpec& m = scenario.machine;
-    // Devices first: SetupAPI numbers driver keys by the first free number, and the scenario's
-    // registry may already hold the driver keys it expects.
+    // The devices' keys first: SetupAPI numbers driver keys by the first free number, and the
+    // scenario's registry may already hold the driver keys it expects. Their properties and values
+    // last, over the scenario's registry, as on the simulated machine.
     for (const DeviceSpec& device : m.devices) CreateDevice(device, notes);
     for (const RegFile& file : m.registry) ApplyRegFile(file);
+    for (const DeviceSpec& device : m.devices) FillDevice(device);
     SetVersion(scenario, notes);
     SetUpDrives(scenario, paths, notes);
 
