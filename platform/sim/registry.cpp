@@ -396,7 +396,8 @@ namespace {
 // appended when the buffer has room for it, but the count does not include it.
 void CopyData(const RegValue& v, LPBYTE data, DWORD capacity) {
     if (!v.data.empty()) std::memcpy(data, v.data.data(), v.data.size());
-    if (IsStringType(v.type) && capacity > v.data.size() && (v.data.empty() || v.data.back() != 0))
+    // A value of no bytes leaves the buffer untouched.
+    if (IsStringType(v.type) && capacity > v.data.size() && !v.data.empty() && v.data.back() != 0)
         data[v.data.size()] = 0;
 }
 

@@ -141,6 +141,17 @@ CONTRACT_CASE(Registry, QueryOfAnUnterminatedString) {
         CHECK_EQ(size, 3u);
         CHECK_EQ(Bytes(buffer, sizeof buffer), Bytes(row.expected, 8));
     }
+
+    // A string of no bytes at all reads back as no bytes, the buffer untouched.
+    REQUIRE_EQ(plat::RegSetValueExA(scratch.get(), "empty", 0, REG_SZ, reinterpret_cast<const BYTE*>("abc"), 0),
+               ERROR_SUCCESS);
+    char buffer[8];
+    std::memset(buffer, 'x', sizeof buffer);
+    DWORD size = sizeof buffer;
+    CHECK_EQ(plat::RegQueryValueExA(scratch.get(), "empty", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size),
+             ERROR_SUCCESS);
+    CHECK_EQ(size, 0u);
+    CHECK_EQ(Bytes(buffer, sizeof buffer), "xxxxxxxx");
 }
 
 // Sizes and statuses of RegQueryValueExA: 234 with the needed size and the buffer left alone,
