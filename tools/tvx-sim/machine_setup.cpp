@@ -95,19 +95,19 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
     for (const RegFile& file : m.registry) ApplyRegFile(machine.registry(), file);
 
     for (const DeviceSpec& d : m.devices) {
-        plat::sim::DeviceConfig spec;
-        spec.instance_id = d.instance_id;
-        spec.class_guid = d.class_guid;
-        spec.class_name = d.class_name;
-        spec.description = d.description;
-        spec.manufacturer = d.manufacturer;
-        spec.hardware_ids = d.hardware_ids;
-        spec.driver_instance = d.driver_instance;
-        spec.hardware_key = d.hardware_key;
-        spec.present = d.present;
-        spec.flags = d.install_flags;
-        spec.flags_ex = d.install_flags_ex;
-        size_t index = machine.devices().AddDevice(spec);
+        plat::sim::DeviceConfig config;
+        config.instance_id = d.instance_id;
+        config.class_guid = d.class_guid;
+        config.class_name = d.class_name;
+        config.description = d.description;
+        config.manufacturer = d.manufacturer;
+        config.hardware_ids = d.hardware_ids;
+        config.driver_instance = d.driver_instance;
+        config.hardware_key = d.hardware_key;
+        config.present = d.present;
+        config.flags = d.install_flags;
+        config.flags_ex = d.install_flags_ex;
+        size_t index = machine.devices().AddDevice(config);
         if (d.hardware_key) SetValues(machine.registry(), machine.devices().hardware_key_path(index), d.hardware_key_values);
         if (!d.driver_instance.empty())
             SetValues(machine.registry(), machine.devices().driver_key_path(index), d.driver_key_values);
