@@ -30,6 +30,30 @@ Report StartReport(const Scenario& scenario, const std::string& machine_kind) {
     return r;
 }
 
+std::vector<LogFileReport> LogChanges(const std::map<std::string, std::string>& before,
+                                      const std::map<std::string, std::string>& after, const std::string& folder) {
+    std::vector<LogFileReport> logs;
+    for (const auto& [name, bytes] : after) {
+        LogFileReport log;
+        log.name = name;
+        log.path = folder + name;
+        auto old = before.find(name);
+        if (old == before.end()) {
+            log.created = true;
+            log.new_bytes = bytes;
+        } else if (bytes == old->second) {
+            continue;
+        } else if (bytes.compare(0, old->second.size(), old->second) == 0) {
+            log.new_bytes = bytes.substr(old->second.size());
+        } else {
+            log.rewritten = true;
+            log.new_bytes = bytes;
+        }
+        logs.push_back(std::move(log));
+    }
+    return logs;
+}
+
 std::vector<std::string> SplitLogLines(const std::string& bytes, bool* complete) {
     std::vector<std::string> lines;
     size_t start = 0;

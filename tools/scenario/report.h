@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,6 +93,11 @@ struct Report {
 
 // A report with the scenario's parts filled in and one ReportStep per step, results still empty.
 Report StartReport(const Scenario& scenario, const std::string& machine_kind);
+
+// The log files a run wrote, from the temporary folder's *.log files before and after (name to
+// bytes): each file's new bytes, or the whole file when it is new or its old content is gone.
+std::vector<LogFileReport> LogChanges(const std::map<std::string, std::string>& before,
+                                      const std::map<std::string, std::string>& after, const std::string& folder);
 
 // A log's bytes as lines: split at CR LF; a line of its own CR (from "\n\r") stays "\r".
 // `complete` is false when the bytes do not end with a line end.

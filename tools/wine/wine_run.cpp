@@ -47,31 +47,6 @@ std::map<std::string, std::string> SnapshotLogs(const std::string& folder) {
     return logs;
 }
 
-// The log files the run wrote: new bytes, or the whole file when its old content is gone.
-std::vector<LogFileReport> LogChanges(const std::map<std::string, std::string>& before,
-                                      const std::map<std::string, std::string>& after, const std::string& folder) {
-    std::vector<LogFileReport> logs;
-    for (const auto& [name, bytes] : after) {
-        LogFileReport log;
-        log.name = name;
-        log.path = folder + name;
-        auto old = before.find(name);
-        if (old == before.end()) {
-            log.created = true;
-            log.new_bytes = bytes;
-        } else if (bytes == old->second) {
-            continue;
-        } else if (bytes.compare(0, old->second.size(), old->second) == 0) {
-            log.new_bytes = bytes.substr(old->second.size());
-        } else {
-            log.rewritten = true;
-            log.new_bytes = bytes;
-        }
-        logs.push_back(std::move(log));
-    }
-    return logs;
-}
-
 // How the scenario's programs end: passed to the stand-ins through their environment.
 std::string ExitCodes(const Scenario& scenario) {
     std::string text;
