@@ -66,4 +66,27 @@ TEST(ReportNormalise, ReportsOfTwoMachinesCompareEqualWhenOnlyMachineDetailsDiff
     EXPECT_NE(tvx::FormatReportJson(tvx::NormaliseReport(sim)), tvx::FormatReportJson(tvx::NormaliseReport(wine)));
 }
 
+// Windows keeps a key's values in creation order and Wine sorts them by name: the two machines'
+// reports compare the values of a key by name.
+TEST(ReportNormalise, ValuesOfAChangedKeyCompareByName) {
+    auto report = [](std::vector<const char*> names) {
+        tvx::Report r;
+        tvx::KeyChange key;
+        key.kind = tvx::KeyChange::Kind::Added;
+        key.path = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix";
+        tvx::KeyChange changed;
+        changed.path = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Other";
+        for (const char* name : names) {
+            tvx::RegistryValue value;
+            value.name = name;
+            key.values.push_back(value);
+            changed.changes.push_back({name, std::nullopt, value});
+        }
+        r.registry.keys = {key, changed};
+        return tvx::FormatReportJson(tvx::NormaliseReport(r));
+    };
+    EXPECT_EQ(report({"zeta", "Alpha", "beta"}), report({"Alpha", "beta", "zeta"}));
+    EXPECT_NE(report({"Alpha", "beta"}), report({"Alpha", "gamma"}));
+}
+
 }  // namespace

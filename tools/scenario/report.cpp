@@ -2,6 +2,7 @@
 // two machines. Portable.
 #include "tools/scenario/report.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace tvx {
@@ -150,6 +151,17 @@ Report NormaliseReport(Report report) {
     for (LogFileReport& log : report.logs) {
         log.path.clear();
         log.new_bytes = MaskLogHandles(MaskLogTimestamps(log.new_bytes));
+    }
+    // Windows lists values in creation order and Wine by name; compare them by name.
+    auto upper = [](std::string text) {
+        for (char& c : text)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return text;
+    };
+    auto by_name = [&](const auto& a, const auto& b) { return upper(a.name) < upper(b.name); };
+    for (KeyChange& key : report.registry.keys) {
+        std::stable_sort(key.values.begin(), key.values.end(), by_name);
+        std::stable_sort(key.changes.begin(), key.changes.end(), by_name);
     }
     report.open_handles.clear();
     report.notes.clear();
