@@ -129,6 +129,10 @@ BOOL SimFiles::DeleteFileA(LPCSTR lpFileName) {
         kernel_.SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    if (OpenInStream(*host)) {
+        kernel_.SetLastError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
     fs::remove(*host);
     return TRUE;
 }
@@ -142,6 +146,10 @@ BOOL SimFiles::MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWOR
     if (!from) return FALSE;
     if (!fs::exists(*from)) {
         kernel_.SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (OpenInStream(*from)) {
+        kernel_.SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
     auto to = ResolveExistingFolder(to_name);
@@ -206,7 +214,16 @@ FILE* SimFiles::_fsopen(const char* filename, const char* mode, int) {
         return nullptr;
     }
     handles_.AddAt(reinterpret_cast<uintptr_t>(f), HandleKind::Stream, nullptr, name);
+    open_files_[f] = *host;
     return f;
+}
+
+bool SimFiles::OpenInStream(const fs::path& host) const {
+    for (const auto& [stream, path] : open_files_) {
+        std::error_code ec;
+        if (fs::equivalent(path, host, ec)) return true;
+    }
+    return false;
 }
 
 bool SimFiles::KnownStream(FILE* stream) const {
@@ -216,6 +233,7 @@ bool SimFiles::KnownStream(FILE* stream) const {
 int SimFiles::fclose(FILE* stream) {
     if (!KnownStream(stream)) return EOF;
     handles_.Remove(reinterpret_cast<uintptr_t>(stream), HandleKind::Stream);
+    open_files_.erase(stream);
     return std::fclose(stream);
 }
 

@@ -59,6 +59,9 @@ public:
 private:
     bool IsReadOnly(const std::string& windows_path) const;
     bool KnownStream(FILE* stream) const;
+    // Whether a stream holds the file open: the C runtime opens files sharing reading and writing
+    // but not deletion, so such a file can be neither deleted nor renamed meanwhile.
+    bool OpenInStream(const std::filesystem::path& host) const;
     // Resolves a path for a call: sets the last error and answers nothing when the path is not
     // on a drive (3) or its folder does not exist (3).
     std::optional<std::filesystem::path> ResolveExistingFolder(const std::string& windows_path);
@@ -67,6 +70,7 @@ private:
     SimKernel& kernel_;
     std::map<char, Drive> drives_;
     std::vector<std::string> read_only_;
+    std::map<FILE*, std::filesystem::path> open_files_;
 };
 
 }  // namespace plat::sim

@@ -14,8 +14,11 @@ SC_HANDLE SimServices::OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseNam
         kernel_.SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
         return nullptr;
     }
+    // Only the active database opens; the failed database's name is known but it does not exist.
     if (lpDatabaseName && std::string_view(lpDatabaseName) != "ServicesActive") {
-        kernel_.SetLastError(ERROR_INVALID_NAME);
+        const DWORD kDatabaseDoesNotExist = 1065;
+        kernel_.SetLastError(std::string_view(lpDatabaseName) == "ServicesFailed" ? kDatabaseDoesNotExist
+                                                                                   : ERROR_INVALID_NAME);
         return nullptr;
     }
     // Connecting and enumerating are everyone's; anything that can change the database needs an

@@ -1,0 +1,364 @@
+// The files family's contract: what Windows does with kernel32's path and file calls and with the
+// C runtime streams the logs are written through, checked on the simulated machine and on Windows
+// (Wine) alike. Portable: written against plat:: only; every case's files live in a scratch folder
+// below the temporary folder.
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/scoped.h"
+#include "platform/system.h"
+#include "tests/contract/check.h"
+#include "tests/contract/scratch_folder.h"
+
+namespace {
+
+using contract::Bytes;
+using contract::ScratchFolder;
+using plat::ScopedStream;
+
+constexpr DWORD kSentinelError = 0xDEADBEEF;
+
+// Writes a whole file through a fresh "wb" stream.
+bool WriteWhole(const std::string& path, const std::string& bytes) {
+    ScopedStream out(plat::_fsopen(path.c_str(), "wb", _SH_DENYNO));
+    if (!out) return false;
+    return plat::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
+}
+
+// The bytes of a file, read through a fresh "rb" stream (which other open streams allow).
+std::string ReadWhole(const std::string& path) {
+    ScopedStream in(plat::_fsopen(path.c_str(), "rb", _SH_DENYNO));
+    if (!in) return "<does not open>";
+    std::string bytes;
+    char buffer[256];
+    size_t n;
+    while ((n = plat::fread(buffer, 1, sizeof buffer, in.get())) > 0) bytes.append(buffer, n);
+    return bytes;
+}
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = plat::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The status a missing path gives: 2 for a missing file, 3 when a folder on the way is missing.
+DWORD MissingStatus(const std::string& path) {
+    plat::SetLastError(kSentinelError);
+    if (plat::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return ERROR_SUCCESS;
+    return plat::GetLastError();
+}
+
+}  // namespace
+
+// GetTempPathA names an existing folder, with a drive and a closing backslash, and answers its
+// length; a buffer too small for it and its NUL gets the size needed, NUL included, and is left
+// alone, as is everything after the NUL of a buffer that fits. (A buffer of exactly the length,
+// without room for the NUL, behaves differently from one Windows version to the next, so no case
+// uses one.)
+CONTRACT_CASE(Files, TempPath) {
+    char buffer[MAX_PATH + 1];
+    std::memset(buffer, 'x', sizeof buffer);
+    const DWORD length = plat::GetTempPathA(sizeof buffer, buffer);
+    REQUIRE(length > 3 && length < sizeof buffer);
+    CHECK_EQ(std::strlen(buffer), length);
+    CHECK_EQ(Bytes(buffer + 1, 2), ":\\");
+    CHECK_EQ(Bytes(buffer + length - 1, 1), "\\");
+    CHECK_EQ(Bytes(buffer + length + 1, sizeof buffer - length - 1), std::string(sizeof buffer - length - 1, 'x'));
+    const std::string temp(buffer, length);
+    CHECK(IsFolder(temp));
+
+    struct Row {
+        const char* what;
+        DWORD capacity;
+        bool no_buffer;
+    };
+    const Row rows[] = {
+        {"no buffer", 0, true},
+        {"one byte", 1, false},
+        {"half the path", length / 2, false},
+    };
+    for (const Row& row : rows) {
+        CONTEXT(row.what);
+        std::memset(buffer, 'x', sizeof buffer);
+        CHECK_EQ(plat::GetTempPathA(row.capacity, row.no_buffer ? nullptr : buffer), length + 1);
+        CHECK_EQ(Bytes(buffer, sizeof buffer), std::string(sizeof buffer, 'x'));
+    }
+
+    std::memset(buffer, 'x', sizeof buffer);
+    CHECK_EQ(plat::GetTempPathA(length + 1, buffer), length);
+    CHECK_EQ(Bytes(buffer, length + 1), temp + '\0');
+}
+
+// GetWindowsDirectoryA: the folder without a closing backslash (it is not a drive's root) and its
+// length; the size needed, NUL included, for no buffer or one too small, the buffer left alone.
+CONTRACT_CASE(Files, WindowsDirectory) {
+    const UINT needed = plat::GetWindowsDirectoryA(nullptr, 0);
+    REQUIRE(needed > 4 && needed <= MAX_PATH);
+
+    char buffer[MAX_PATH + 1];
+    for (UINT capacity : {1u, needed - 1}) {
+        CONTEXT("a buffer of " + std::to_string(capacity) + " bytes");
+        std::memset(buffer, 'x', sizeof buffer);
+        CHECK_EQ(plat::GetWindowsDirectoryA(buffer, capacity), needed);
+        CHECK_EQ(Bytes(buffer, sizeof buffer), std::string(sizeof buffer, 'x'));
+    }
+
+    std::memset(buffer, 'x', sizeof buffer);
+    const UINT length = plat::GetWindowsDirectoryA(buffer, needed);
+    CHECK_EQ(length, needed - 1);
+    REQUIRE_EQ(std::strlen(buffer), needed - 1);
+    CHECK_EQ(Bytes(buffer + 1, 1), ":");
+    CHECK(buffer[length - 1] != '\\');
+    CHECK(IsFolder(buffer));
+}
+
+// DeleteFileA deletes a file named in any letter case; a missing file gives 2, a file below a
+// missing folder 3, and a folder 5 (the folder stays).
+CONTRACT_CASE(Files, DeleteFile) {
+    ScratchFolder folder("DeleteFile");
+    REQUIRE(WriteWhole(folder / "Mixed.Txt", "x"));
+
+    struct Row {
+        const char* what;
+        std::string path;
+        DWORD status;
+    };
+    const Row rows[] = {
+        {"a missing file", folder / "missing.txt", ERROR_FILE_NOT_FOUND},
+        {"a file below a missing folder", folder / "no folder\\file.txt", ERROR_PATH_NOT_FOUND},
+        {"a folder", folder.path(), ERROR_ACCESS_DENIED},
+    };
+    for (const Row& row : rows) {
+        CONTEXT(row.what);
+        plat::SetLastError(kSentinelError);
+        CHECK_EQ(plat::DeleteFileA(row.path.c_str()), FALSE);
+        CHECK_EQ(plat::GetLastError(), row.status);
+    }
+    CHECK(IsFolder(folder.path()));
+
+    CHECK_EQ(plat::DeleteFileA((folder / "mIXED.tXT").c_str()), TRUE);
+    CHECK_EQ(MissingStatus(folder / "Mixed.Txt"), ERROR_FILE_NOT_FOUND);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::DeleteFileA((folder / "Mixed.Txt").c_str()), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+// MoveFileA onto an existing file refuses with 183 and changes neither file; MoveFileExA with
+// MOVEFILE_REPLACE_EXISTING replaces it; a move onto the file itself succeeds; a move to a new
+// name takes the content along and leaves nothing behind.
+CONTRACT_CASE(Files, MoveFile) {
+    ScratchFolder folder("MoveFile");
+    const std::string a = folder / "a.log";
+    const std::string b = folder / "b.log";
+    REQUIRE(WriteWhole(a, "alpha"));
+    REQUIRE(WriteWhole(b, "beta"));
+
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::MoveFileA(a.c_str(), b.c_str()), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_ALREADY_EXISTS);
+    CHECK_EQ(ReadWhole(a), "alpha");
+    CHECK_EQ(ReadWhole(b), "beta");
+
+    CHECK_EQ(plat::MoveFileA(a.c_str(), a.c_str()), TRUE);
+    CHECK_EQ(ReadWhole(a), "alpha");
+
+    CHECK_EQ(plat::MoveFileExA(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING), TRUE);
+    CHECK_EQ(ReadWhole(b), "alpha");
+    CHECK_EQ(MissingStatus(a), ERROR_FILE_NOT_FOUND);
+
+    const std::string c = folder / "c.log";
+    CHECK_EQ(plat::MoveFileA(b.c_str(), c.c_str()), TRUE);
+    CHECK_EQ(ReadWhole(c), "alpha");
+    CHECK_EQ(MissingStatus(b), ERROR_FILE_NOT_FOUND);
+}
+
+// A file open in a stream (which _SH_DENYNO opens sharing reading and writing, not deletion)
+// can be neither deleted nor moved away while the stream is open: 32, and the file stays as it
+// was. Once the stream is closed, both work.
+CONTRACT_CASE(Files, OpenStreamHoldsItsFile) {
+    ScratchFolder folder("OpenStream");
+    const std::string log = folder / "log.txt";
+    const std::string moved = folder / "moved.txt";
+    ScopedStream stream(plat::_fsopen(log.c_str(), "a+b", _SH_DENYNO));
+    REQUIRE(stream);
+    CHECK_EQ(plat::fwrite("kept", 1, 4, stream.get()), 4u);
+    CHECK_EQ(plat::fflush(stream.get()), 0);
+
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::DeleteFileA(log.c_str()), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_SHARING_VIOLATION);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::MoveFileA(log.c_str(), moved.c_str()), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_SHARING_VIOLATION);
+    CHECK_EQ(ReadWhole(log), "kept");
+    CHECK_EQ(MissingStatus(moved), ERROR_FILE_NOT_FOUND);
+
+    stream.reset();
+    CHECK_EQ(plat::MoveFileA(log.c_str(), moved.c_str()), TRUE);
+    CHECK_EQ(plat::DeleteFileA(moved.c_str()), TRUE);
+}
+
+// GetFileAttributesA tells folders from files (names in any letter case); a missing file gives
+// INVALID_FILE_ATTRIBUTES with 2, a path through a missing folder with 3.
+CONTRACT_CASE(Files, FileAttributes) {
+    ScratchFolder folder("FileAttributes");
+    REQUIRE(WriteWhole(folder / "file.txt", "x"));
+
+    struct Row {
+        const char* what;
+        std::string path;
+        bool folder;
+    };
+    const Row present[] = {
+        {"the scratch folder", folder.path(), true},
+        {"a file", folder / "file.txt", false},
+        {"a file named in other letters", folder / "FILE.TXT", false},
+    };
+    for (const Row& row : present) {
+        CONTEXT(row.what);
+        const DWORD attributes = plat::GetFileAttributesA(row.path.c_str());
+        REQUIRE(attributes != INVALID_FILE_ATTRIBUTES);
+        CHECK_EQ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0, row.folder);
+    }
+
+    struct Missing {
+        const char* what;
+        std::string path;
+        DWORD status;
+    };
+    const Missing missing[] = {
+        {"a missing file", folder / "missing.txt", ERROR_FILE_NOT_FOUND},
+        {"a file below a missing folder", folder / "no folder\\file.txt", ERROR_PATH_NOT_FOUND},
+    };
+    for (const Missing& row : missing) {
+        CONTEXT(row.what);
+        plat::SetLastError(kSentinelError);
+        CHECK_EQ(plat::GetFileAttributesA(row.path.c_str()), INVALID_FILE_ATTRIBUTES);
+        CHECK_EQ(plat::GetLastError(), row.status);
+    }
+}
+
+// The streams of the logger's rotation: "wb" creates or empties a file; "r+b" reads and writes
+// in place from the start of an existing file; ftell counts bytes, buffered ones included; fseek
+// from the end reaches the last bytes; fread answers what was there.
+CONTRACT_CASE(Files, WriteAndUpdateStreams) {
+    ScratchFolder folder("UpdateStreams");
+    const std::string path = folder / "log.txt";
+
+    FILE* out = plat::_fsopen(path.c_str(), "wb", _SH_DENYNO);
+    REQUIRE(out != nullptr);
+    CHECK_EQ(plat::fwrite("hello world", 1, 11, out), 11u);
+    CHECK_EQ(plat::ftell(out), 11);
+    CHECK_EQ(plat::fflush(out), 0);
+    CHECK_EQ(plat::fclose(out), 0);
+    CHECK_EQ(ReadWhole(path), "hello world");
+
+    out = plat::_fsopen(path.c_str(), "wb", _SH_DENYNO);
+    REQUIRE(out != nullptr);
+    CHECK_EQ(plat::ftell(out), 0);
+    CHECK_EQ(plat::fclose(out), 0);
+    CHECK_EQ(ReadWhole(path), "");
+
+    REQUIRE(WriteWhole(path, "hello world"));
+    FILE* update = plat::_fsopen(path.c_str(), "r+b", _SH_DENYNO);
+    REQUIRE(update != nullptr);
+    char buffer[8] = {};
+    CHECK_EQ(plat::fread(buffer, 1, 5, update), 5u);
+    CHECK_EQ(Bytes(buffer, 5), "hello");
+    CHECK_EQ(plat::ftell(update), 5);
+    CHECK_EQ(plat::fseek(update, 0, SEEK_CUR), 0);  // from reading to writing
+    CHECK_EQ(plat::fwrite("_", 1, 1, update), 1u);
+    CHECK_EQ(plat::ftell(update), 6);
+    CHECK_EQ(plat::fseek(update, -2, SEEK_END), 0);
+    CHECK_EQ(plat::fread(buffer, 1, sizeof buffer, update), 2u);
+    CHECK_EQ(Bytes(buffer, 2), "ld");
+    CHECK_EQ(plat::ftell(update), 11);
+    CHECK_EQ(plat::fread(buffer, 1, sizeof buffer, update), 0u);
+    CHECK_EQ(plat::fseek(update, 0, SEEK_END), 0);
+    CHECK_EQ(plat::fwrite("!", 1, 1, update), 1u);
+    CHECK_EQ(plat::fclose(update), 0);
+    CHECK_EQ(ReadWhole(path), "hello_world!");
+}
+
+// A stream that cannot open answers NULL with errno ENOENT, for a missing file as for a missing
+// folder on the way; "r+b" never creates the file.
+CONTRACT_CASE(Files, StreamsThatDoNotOpen) {
+    ScratchFolder folder("StreamsNotOpen");
+    struct Row {
+        const char* what;
+        std::string path;
+        const char* mode;
+    };
+    const Row rows[] = {
+        {"r+b of a missing file", folder / "missing.log", "r+b"},
+        {"rb of a missing file", folder / "missing.log", "rb"},
+        {"wb below a missing folder", folder / "no folder\\new.log", "wb"},
+        {"a+b below a missing folder", folder / "no folder\\new.log", "a+b"},
+    };
+    for (const Row& row : rows) {
+        CONTEXT(row.what);
+        errno = 0;
+        FILE* stream = plat::_fsopen(row.path.c_str(), row.mode, _SH_DENYNO);
+        CHECK(stream == nullptr);
+        CHECK_EQ(errno, ENOENT);
+        if (stream) plat::fclose(stream);
+    }
+    CHECK_EQ(MissingStatus(folder / "missing.log"), ERROR_FILE_NOT_FOUND);
+}
+
+// "a+b" creates a missing file, starts at the beginning (no I/O has happened yet), reads from
+// wherever it was moved, and writes at the end whatever the position.
+CONTRACT_CASE(Files, AppendStreamAlwaysAppends) {
+    ScratchFolder folder("AppendStream");
+    const std::string path = folder / "log.txt";
+
+    FILE* created = plat::_fsopen(path.c_str(), "a+b", _SH_DENYNO);
+    REQUIRE(created != nullptr);
+    CHECK_EQ(plat::fwrite("abc", 1, 3, created), 3u);
+    CHECK_EQ(plat::fclose(created), 0);
+    CHECK_EQ(ReadWhole(path), "abc");
+
+    FILE* log = plat::_fsopen(path.c_str(), "a+b", _SH_DENYNO);
+    REQUIRE(log != nullptr);
+    CHECK_EQ(plat::ftell(log), 0);
+    char c = 0;
+    CHECK_EQ(plat::fread(&c, 1, 1, log), 1u);
+    CHECK_EQ(Bytes(&c, 1), "a");
+    CHECK_EQ(plat::fseek(log, 0, SEEK_SET), 0);
+    CHECK_EQ(plat::fwrite("XY", 1, 2, log), 2u);
+    CHECK_EQ(plat::fflush(log), 0);
+    CHECK_EQ(plat::ftell(log), 5);
+    CHECK_EQ(plat::fseek(log, 1, SEEK_SET), 0);
+    CHECK_EQ(plat::fwrite("Z", 1, 1, log), 1u);
+    CHECK_EQ(plat::fflush(log), 0);
+    CHECK_EQ(plat::fseek(log, 0, SEEK_END), 0);
+    CHECK_EQ(plat::ftell(log), 6);
+    CHECK_EQ(plat::fclose(log), 0);
+    CHECK_EQ(ReadWhole(path), "abcXYZ");
+}
+
+// With _SH_DENYNO a log may be open in several "a+b" streams at once (several processes write
+// the same log): every flushed write lands at the end, none overwrites another, and a reader sees
+// them all meanwhile.
+CONTRACT_CASE(Files, SharedAppendStreams) {
+    ScratchFolder folder("SharedAppend");
+    const std::string path = folder / "log.txt";
+    ScopedStream first(plat::_fsopen(path.c_str(), "a+b", _SH_DENYNO));
+    ScopedStream second(plat::_fsopen(path.c_str(), "a+b", _SH_DENYNO));
+    REQUIRE(first && second);
+
+    struct Row {
+        FILE* stream;
+        const char* text;
+    };
+    const Row writes[] = {{first.get(), "one "}, {second.get(), "two "}, {first.get(), "three"}};
+    for (const Row& row : writes) {
+        CONTEXT(row.text);
+        const size_t size = std::strlen(row.text);
+        CHECK_EQ(plat::fwrite(row.text, 1, size, row.stream), size);
+        CHECK_EQ(plat::fflush(row.stream), 0);
+    }
+    CHECK_EQ(ReadWhole(path), "one two three");
+}
