@@ -1,6 +1,7 @@
 // The simulated kernel services. Simulated machine only.
 #include "platform/sim/kernel.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -66,8 +67,12 @@ BOOL SimKernel::GetVersionExA(LPOSVERSIONINFOA info) {
     std::strncpy(info->szCSDVersion, os.csd.c_str(), sizeof info->szCSDVersion - 1);
     if (size == sizeof(OSVERSIONINFOEXA)) {
         auto* ex = reinterpret_cast<OSVERSIONINFOEXA*>(info);
-        ex->wServicePackMajor = 0;
-        ex->wServicePackMinor = 0;
+        // NT reports the service pack its text names ("Service Pack 2" is 2.0).
+        unsigned major = 0, minor = 0;
+        if (os.platform_id == VER_PLATFORM_WIN32_NT)
+            std::sscanf(os.csd.c_str(), "Service Pack %u.%u", &major, &minor);
+        ex->wServicePackMajor = static_cast<WORD>(major);
+        ex->wServicePackMinor = static_cast<WORD>(minor);
         ex->wSuiteMask = 0;
         ex->wProductType = os.product_type;
         ex->wReserved = 0;
