@@ -92,6 +92,13 @@ public:
         return n.as_string()->get();
     }
     // A string in the machine's ANSI code page.
+    // The table's entry `key`; without one, the error `message` at the entry's owner.
+    const toml::node& Required(const toml::table& t, const toml::node& owner, const char* key,
+                               const std::string& message) const {
+        const toml::node* n = t.get(key);
+        if (!n) Fail(owner, message);
+        return *n;
+    }
     std::string Text(const toml::node& n, const std::string& what) const {
         std::optional<std::string> ansi = Utf8ToAnsi(Utf8(n, what));
         if (!ansi) Fail(n, what + " holds a character that the machine's ANSI code page (Windows-1252) cannot hold");
@@ -265,12 +272,11 @@ DriveSpec ReadDrive(const Reader& r, const toml::node& node) {
     r.CheckKeys(t, {"letter", "type", "label", "serial", "folder"}, "[[machine.drives]]");
     DriveSpec d;
     d.line = Reader::Line(node);
-    const toml::node* letter = t.get("letter");
-    if (!letter) r.Fail(node, "a drive needs its letter");
-    std::string l = r.Utf8(*letter, "letter");
+    const toml::node& letter = r.Required(t, node, "letter", "a drive needs its letter");
+    std::string l = r.Utf8(letter, "letter");
     if (!l.empty() && l.back() == ':') l.pop_back();
     if (l.size() != 1 || !std::isalpha(static_cast<unsigned char>(l[0])))
-        r.Fail(*letter, "letter must be one drive letter such as \"D\"");
+        r.Fail(letter, "letter must be one drive letter such as \"D\"");
     d.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(l[0])));
     if (auto* n = t.get("type")) {
         std::string type = r.Utf8(*n, "type");
@@ -316,11 +322,10 @@ DeviceSpec ReadDevice(const Reader& r, const toml::node& node) {
                 "[[machine.devices]]");
     DeviceSpec d;
     d.line = Reader::Line(node);
-    const toml::node* id = t.get("instance_id");
-    if (!id) r.Fail(node, "a device needs its instance_id");
-    d.instance_id = r.Text(*id, "instance_id");
+    const toml::node& id = r.Required(t, node, "instance_id", "a device needs its instance_id");
+    d.instance_id = r.Text(id, "instance_id");
     if (d.instance_id.empty() || d.instance_id.size() > 199)
-        r.Fail(*id, "instance_id must have 1 to 199 characters");
+        r.Fail(id, "instance_id must have 1 to 199 characters");
     if (auto* n = t.get("description")) d.description = r.Text(*n, "description");
     if (auto* n = t.get("manufacturer")) d.manufacturer = r.Text(*n, "manufacturer");
     if (auto* n = t.get("hardware_ids")) d.hardware_ids = r.TextList(*n, "hardware_ids");
@@ -355,9 +360,8 @@ ServiceSpec ReadService(const Reader& r, const toml::node& node) {
     r.CheckKeys(t, {"name", "display_name", "state", "transition_ms"}, "[[machine.services]]");
     ServiceSpec s;
     s.line = Reader::Line(node);
-    const toml::node* name = t.get("name");
-    if (!name) r.Fail(node, "a service needs its name");
-    s.name = r.Text(*name, "name");
+    const toml::node& name = r.Required(t, node, "name", "a service needs its name");
+    s.name = r.Text(name, "name");
     if (auto* n = t.get("display_name")) s.display_name = r.Text(*n, "display_name");
     if (auto* n = t.get("state")) {
         s.state = r.Utf8(*n, "state");
@@ -372,9 +376,8 @@ WindowSpec ReadWindow(const Reader& r, const toml::node& node) {
     r.CheckKeys(t, {"class", "title"}, "[[machine.windows]]");
     WindowSpec w;
     w.line = Reader::Line(node);
-    const toml::node* cls = t.get("class");
-    if (!cls) r.Fail(node, "a window needs its class");
-    w.class_name = r.Text(*cls, "class");
+    const toml::node& cls = r.Required(t, node, "class", "a window needs its class");
+    w.class_name = r.Text(cls, "class");
     if (auto* n = t.get("title")) w.title = r.Text(*n, "title");
     return w;
 }
@@ -384,11 +387,10 @@ ProgramSpec ReadProgram(const Reader& r, const toml::node& node) {
     r.CheckKeys(t, {"path", "run_time_ms", "exit_code"}, "[[machine.programs]]");
     ProgramSpec p;
     p.line = Reader::Line(node);
-    const toml::node* path = t.get("path");
-    if (!path) r.Fail(node, "a program needs its path, such as 'D:\\setup.exe'");
-    p.path = r.Text(*path, "path");
+    const toml::node& path = r.Required(t, node, "path", "a program needs its path, such as 'D:\\setup.exe'");
+    p.path = r.Text(path, "path");
     if (p.path.size() < 3 || p.path[1] != ':' || p.path[2] != '\\')
-        r.Fail(*path, "path must be a full Windows path such as 'D:\\setup.exe'");
+        r.Fail(path, "path must be a full Windows path such as 'D:\\setup.exe'");
     if (auto* n = t.get("run_time_ms")) p.run_time_ms = r.U32(*n, "run_time_ms");
     if (auto* n = t.get("exit_code")) p.exit_code = r.U32(*n, "exit_code");
     return p;
@@ -446,9 +448,8 @@ Step ReadStep(const Reader& r, const toml::node& node, const MachineSpec& machin
     const toml::table& t = r.Table(node, "each [[steps]]");
     Step s;
     s.line = Reader::Line(node);
-    const toml::node* action = t.get("action");
-    if (!action) r.Fail(node, "a step needs its action: \"load\", \"dif\", \"install_pellion_software\" or \"unload\"");
-    std::string a = r.Utf8(*action, "action");
+    const toml::node& action = r.Required(t, node, "action", "a step needs its action: \"load\", \"dif\", \"install_pellion_software\" or \"unload\"");
+    std::string a = r.Utf8(action, "action");
     if (a == "load" || a == "unload") {
         r.CheckKeys(t, {"action"}, "a " + a + " step");
         s.kind = a == "load" ? StepKind::Load : StepKind::Unload;
@@ -461,12 +462,11 @@ Step ReadStep(const Reader& r, const toml::node& node, const MachineSpec& machin
         return s;
     }
     if (a != "dif")
-        r.Fail(*action, "unknown action '" + a + "' (load, dif, install_pellion_software or unload)");
+        r.Fail(action, "unknown action '" + a + "' (load, dif, install_pellion_software or unload)");
     r.CheckKeys(t, {"action", "code", "pass", "install_result", "device", "expect_result"}, "a dif step");
     s.kind = StepKind::Dif;
-    const toml::node* code = t.get("code");
-    if (!code) r.Fail(node, "a dif step needs its code, such as \"DIF_INSTALLDEVICE\" or 0x02");
-    s.dif_code = r.DifCode(*code);
+    const toml::node& code = r.Required(t, node, "code", "a dif step needs its code, such as \"DIF_INSTALLDEVICE\" or 0x02");
+    s.dif_code = r.DifCode(code);
     if (auto* n = t.get("pass")) {
         std::string pass = r.Utf8(*n, "pass");
         if (pass != "pre" && pass != "post") r.Fail(*n, "pass must be \"pre\" or \"post\"");
@@ -535,10 +535,9 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             r.CheckKeys(rt, {"key", "value", "present", "data"}, "[[expect.registry]]");
             RegistryExpectation x;
             x.line = Reader::Line(item);
-            const toml::node* key = rt.get("key");
-            if (!key) r.Fail(item, "a registry expectation needs its key");
-            std::optional<std::string> path = CanonicalRegistryPath(r.Text(*key, "key"));
-            if (!path) r.Fail(*key, "key must start with a root key such as HKEY_LOCAL_MACHINE or HKLM");
+            const toml::node& key = r.Required(rt, item, "key", "a registry expectation needs its key");
+            std::optional<std::string> path = CanonicalRegistryPath(r.Text(key, "key"));
+            if (!path) r.Fail(key, "key must start with a root key such as HKEY_LOCAL_MACHINE or HKLM");
             x.key = *path;
             if (auto* v = rt.get("value")) x.value = r.Text(*v, "value");
             if (auto* p = rt.get("present")) x.present = r.Bool(*p, "present");
@@ -558,9 +557,8 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             r.CheckKeys(pt, {"command_line", "directory"}, "a program expectation");
             ProgramExpectation x;
             x.line = Reader::Line(item);
-            const toml::node* cmd = pt.get("command_line");
-            if (!cmd) r.Fail(item, "a program expectation needs its command_line");
-            x.command_line = r.Text(*cmd, "command_line");
+            const toml::node& cmd = r.Required(pt, item, "command_line", "a program expectation needs its command_line");
+            x.command_line = r.Text(cmd, "command_line");
             if (auto* d = pt.get("directory")) x.directory = r.Text(*d, "directory");
             e.programs->push_back(std::move(x));
         }
