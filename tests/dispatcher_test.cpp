@@ -51,11 +51,11 @@ Scanner AddScanner(SimRig& rig, const char* model, bool hardwareKey = true, DWOR
     device.hardware_key = hardwareKey;
     device.flags = flags;
     Scanner s;
-    s.index = rig.machine.devices().AddDevice(device);
+    s.index = rig.machine.setupapi().AddDevice(device);
     if (model)
-        rig.machine.registry().SetString(plat::sim::Hive::LocalMachine, rig.machine.devices().hardware_key_path(s.index),
+        rig.machine.registry().SetString(plat::sim::Hive::LocalMachine, rig.machine.setupapi().hardware_key_path(s.index),
                                          "CoinstallerModel", model);
-    s.set = rig.machine.devices().OpenSetFor(s.index, &s.data);
+    s.set = rig.machine.setupapi().OpenSetFor(s.index, &s.data);
     return s;
 }
 
@@ -83,7 +83,7 @@ class DispatcherTest : public ::testing::Test {
 protected:
     void TearDown() override {
         ext.reset();
-        if (scanner.set) rig.machine.devices().SetupDiDestroyDeviceInfoList(scanner.set);
+        if (scanner.set) rig.machine.setupapi().SetupDiDestroyDeviceInfoList(scanner.set);
         rig.ExpectClean();
     }
     ProbeExtension& Ext() {
@@ -123,7 +123,7 @@ TEST(DispatcherVersions, PreProcessingAsksForPostProcessingOnEverySystem) {
             EXPECT_EQ(LogBody(rig), FirstLine(dif, 0) +
                                         "Handling DIF_INSTALLDEVICE or DIF_DESTROYWIZARDDATA DIF code\r\n"
                                         "09:30:00\t12/10/26\t\r\nEnd Log\r\n\r\n");
-            rig.machine.devices().SetupDiDestroyDeviceInfoList(s.set);
+            rig.machine.setupapi().SetupDiDestroyDeviceInfoList(s.set);
             rig.ExpectClean();
         }
     }
@@ -175,7 +175,7 @@ TEST_F(DispatcherTest, ModelStringLimits) {
         {"empty", std::vector<BYTE>{0}, REG_SZ, ""},
     };
     scanner = AddScanner(rig, nullptr);
-    const std::string key = rig.machine.devices().hardware_key_path(scanner.index);
+    const std::string key = rig.machine.setupapi().hardware_key_path(scanner.index);
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.type == REG_SZ && c.value.back() != 0) c.value.push_back(0);
@@ -215,11 +215,11 @@ TEST_F(DispatcherTest, UnknownCodesAreLoggedAndAnsweredWithNoError) {
 
 TEST_F(DispatcherTest, FinishInstallArmsTheActionWhenSoftwareIsMissingAndTheDiscIsThere) {
     scanner = AddScanner(rig, "tvxQ920k", true, DI_NEEDREBOOT);
-    rig.machine.devices().SetInstallFlags(scanner.index, DI_NEEDREBOOT, 0x20);
+    rig.machine.setupapi().SetInstallFlags(scanner.index, DI_NEEDREBOOT, 0x20);
     Ext().disc = 'D';
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_NEWDEVICEWIZARD_FINISHINSTALL), DWORD(NO_ERROR));
-    EXPECT_EQ(rig.machine.devices().flags_ex(scanner.index), DWORD(0x20 | DI_FLAGSEX_FINISHINSTALL_ACTION));
-    EXPECT_EQ(rig.machine.devices().flags(scanner.index), DWORD(DI_NEEDREBOOT)) << "Flags stay as they were";
+    EXPECT_EQ(rig.machine.setupapi().flags_ex(scanner.index), DWORD(0x20 | DI_FLAGSEX_FINISHINSTALL_ACTION));
+    EXPECT_EQ(rig.machine.setupapi().flags(scanner.index), DWORD(DI_NEEDREBOOT)) << "Flags stay as they were";
     EXPECT_EQ(LogBody(rig), FirstLine(0x1E, 0) +
                                 "Handling DIF_NEWDEVICEWIZARD_FINISHINSTALL DIF code\r\n"
                                 "Scanning Software not found and valid CDRom found\r\n");
@@ -240,7 +240,7 @@ TEST_F(DispatcherTest, FinishInstallChangesNothingWithoutDiscOrWithSoftware) {
         Ext().discQueries = 0;
         EXPECT_EQ(Dispatch(Ext(), scanner, DIF_NEWDEVICEWIZARD_FINISHINSTALL), DWORD(NO_ERROR));
         EXPECT_EQ(Ext().discQueries, c.discQueries) << "the disc is consulted only when the software is missing";
-        EXPECT_EQ(rig.machine.devices().flags_ex(scanner.index), 0u);
+        EXPECT_EQ(rig.machine.setupapi().flags_ex(scanner.index), 0u);
     }
     EXPECT_FALSE(SimRig::Called("SetupDiGetDeviceInstallParamsA"));
 }
@@ -254,7 +254,7 @@ TEST_F(DispatcherTest, FinishInstallLogsFailedParameterCalls) {
     plat::host::Layer().ClearFaults();
     plat::host::Layer().FailCall("SetupDiSetDeviceInstallParamsA", ERROR_ACCESS_DENIED);
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_NEWDEVICEWIZARD_FINISHINSTALL), DWORD(NO_ERROR));
-    EXPECT_EQ(rig.machine.devices().flags_ex(scanner.index), 0u);
+    EXPECT_EQ(rig.machine.setupapi().flags_ex(scanner.index), 0u);
     const std::string head = "Handling DIF_NEWDEVICEWIZARD_FINISHINSTALL DIF code\r\n"
                              "Scanning Software not found and valid CDRom found\r\n";
     EXPECT_EQ(LogBody(rig), FirstLine(0x1E, 0) + head +
@@ -274,7 +274,7 @@ TEST_F(DispatcherTest, FinishInstallActionWithoutRebootLaunchesSetup) {
 
 TEST_F(DispatcherTest, FinishInstallActionWithRebootSchedulesSetupWhenTheDiscIsThere) {
     scanner = AddScanner(rig, "tvxQ920k");
-    rig.machine.devices().SetInstallFlags(scanner.index, DI_NEEDRESTART, 0);
+    rig.machine.setupapi().SetInstallFlags(scanner.index, DI_NEEDRESTART, 0);
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_FINISHINSTALL_ACTION), DWORD(NO_ERROR));
     Ext().disc = 'D';
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_FINISHINSTALL_ACTION), DWORD(NO_ERROR));
@@ -297,7 +297,7 @@ TEST_F(DispatcherTest, RebootIsRequiredForEitherFlagOrUnreadableParameters) {
                  {0, true, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.flags);
-        rig.machine.devices().SetInstallFlags(scanner.index, c.flags, 0);
+        rig.machine.setupapi().SetInstallFlags(scanner.index, c.flags, 0);
         plat::host::Layer().ClearFaults();
         if (c.fail) plat::host::Layer().FailCall("SetupDiGetDeviceInstallParamsA", ERROR_INVALID_HANDLE);
         EXPECT_EQ(Ext().IsRebootRequired(scanner.set, &scanner.data), c.required);
@@ -335,8 +335,8 @@ TEST_F(DispatcherTest, DriverInstanceNumberIsTheTailOfTheDriverKeyName) {
 TEST_F(DispatcherTest, MissingDriverPropertyGivesNoInstanceNumber) {
     plat::sim::DeviceConfig device;
     device.instance_id = kInstanceId;
-    scanner.index = rig.machine.devices().AddDevice(device);
-    scanner.set = rig.machine.devices().OpenSetFor(scanner.index, &scanner.data);
+    scanner.index = rig.machine.setupapi().AddDevice(device);
+    scanner.set = rig.machine.setupapi().OpenSetFor(scanner.index, &scanner.data);
     char number[5] = {'x', 'x', 'x', 'x', 'x'};
     EXPECT_EQ(Ext().GetDriverInstanceNumber(scanner.set, &scanner.data, number), 0);
     EXPECT_STREQ(number, "");

@@ -22,7 +22,7 @@ protected:
         d.class_guid = classGuid;
         d.present = present;
         d.driver_instance = "0000";
-        return rig.machine.devices().AddDevice(d);
+        return rig.machine.setupapi().AddDevice(d);
     }
     // The instance id of the device a record names, or the walk's answer when it ended.
     static std::string Next(CDriverCalls& calls, CLogger* logger, bool log = true) {

@@ -69,7 +69,7 @@ public:
         d.class_guid = classGuid;
         d.driver_instance = driver;
         d.present = present;
-        return machine.devices().AddDevice(d);
+        return machine.setupapi().AddDevice(d);
     }
     // An event key below a driver key, with the texts the driver installation gave it; an empty
     // description leaves the key without a default value.

@@ -23,10 +23,10 @@ Answers RunSequence(SimRig& rig, size_t device) {
     EXPECT_TRUE(lib.Load(TVX_COINSTALLER_MODULE)) << lib.error();
     auto call = [&](DI_FUNCTION dif, bool post) {
         SP_DEVINFO_DATA data;
-        HDEVINFO set = rig.machine.devices().OpenSetFor(device, &data);
+        HDEVINFO set = rig.machine.setupapi().OpenSetFor(device, &data);
         COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, NO_ERROR, nullptr};
         DWORD result = lib.TarvixScannerCoInstaller(dif, set, &data, &context);
-        rig.machine.devices().SetupDiDestroyDeviceInfoList(set);
+        rig.machine.setupapi().SetupDiDestroyDeviceInfoList(set);
         return result;
     };
     a.pre = call(DIF_INSTALLDEVICE, false);
@@ -49,9 +49,9 @@ TEST(InstallSequenceFaultSweep, AnyFailingCallLeavesNoHandleAndOnlyAllowedAnswer
                 device.instance_id = "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2";
                 device.description = "Tarvix Q920k";
                 device.driver_instance = "0000";
-                size_t index = rig.machine.devices().AddDevice(device);
+                size_t index = rig.machine.setupapi().AddDevice(device);
                 rig.machine.registry().SetString(plat::sim::Hive::LocalMachine,
-                                                 rig.machine.devices().hardware_key_path(index), "CoinstallerModel",
+                                                 rig.machine.setupapi().hardware_key_path(index), "CoinstallerModel",
                                                  "tvxQ920k");
                 Layer().FailNth(n, ERROR_ACCESS_DENIED, fromThenOn);
 

@@ -29,17 +29,17 @@ protected:
         device.instance_id = "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2";
         device.description = "Tarvix Q920k";
         device.driver_instance = "0000";
-        index_ = rig.machine.devices().AddDevice(device);
+        index_ = rig.machine.setupapi().AddDevice(device);
         rig.machine.registry().SetString(plat::sim::Hive::LocalMachine,
-                                         rig.machine.devices().hardware_key_path(index_), "CoinstallerModel",
+                                         rig.machine.setupapi().hardware_key_path(index_), "CoinstallerModel",
                                          "tvxQ920k");
     }
     DWORD Call(plat::host::CoInstallerLibrary& lib, DI_FUNCTION dif, bool post) {
         SP_DEVINFO_DATA data;
-        HDEVINFO set = rig.machine.devices().OpenSetFor(index_, &data);
+        HDEVINFO set = rig.machine.setupapi().OpenSetFor(index_, &data);
         COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, 0, nullptr};
         DWORD result = lib.TarvixScannerCoInstaller(dif, set, &data, &context);
-        rig.machine.devices().SetupDiDestroyDeviceInfoList(set);
+        rig.machine.setupapi().SetupDiDestroyDeviceInfoList(set);
         return result;
     }
     size_t index_ = 0;

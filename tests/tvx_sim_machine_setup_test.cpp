@@ -106,14 +106,14 @@ TEST_F(TvxSimMachine, IsBuiltAsTheScenarioDescribesIt) {
     machine.files().WriteFile("D:\\setup.exe", "changed by the run");
     EXPECT_EQ(ReadFile(folder_ / "disc" / "setup.exe"), "disc program");
 
-    ASSERT_EQ(machine.devices().device_count(), 1u);
-    EXPECT_EQ(machine.devices().flags(0), 0x100u);
-    auto model = reg.GetValue(Hive::LocalMachine, machine.devices().hardware_key_path(0), "CoinstallerModel");
+    ASSERT_EQ(machine.setupapi().device_count(), 1u);
+    EXPECT_EQ(machine.setupapi().flags(0), 0x100u);
+    auto model = reg.GetValue(Hive::LocalMachine, machine.setupapi().hardware_key_path(0), "CoinstallerModel");
     ASSERT_TRUE(model.has_value());
     EXPECT_EQ(model->data, (std::vector<BYTE>{'t', 'v', 'x', 'Q', '9', '2', '0', 'k', 0}));
-    EXPECT_EQ(machine.devices().driver_key_path(0),
+    EXPECT_EQ(machine.setupapi().driver_key_path(0),
               "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0002");
-    auto multi = reg.GetValue(Hive::LocalMachine, machine.devices().driver_key_path(0), "Multi");
+    auto multi = reg.GetValue(Hive::LocalMachine, machine.setupapi().driver_key_path(0), "Multi");
     ASSERT_TRUE(multi.has_value());
     EXPECT_EQ(multi->type, static_cast<DWORD>(REG_MULTI_SZ));
 

@@ -15,13 +15,11 @@ namespace plat::host {
 // not model. It is also recorded, so that tests can insist on none.
 constexpr DWORD kNotModelled = 0x2000DEADu;
 
+// One backend per family of the seam.
 struct Backends {
-    RegistryBackend* registry = nullptr;
-    SetupApiBackend* setupapi = nullptr;
-    FilesBackend* files = nullptr;
-    SystemBackend* system = nullptr;
-    ServicesBackend* services = nullptr;
-    IniBackend* ini = nullptr;
+#define TVX_BACKEND_MEMBER(Fam, accessor, LIST) Fam##Backend* accessor = nullptr;
+    TVX_FAMILIES(TVX_BACKEND_MEMBER)
+#undef TVX_BACKEND_MEMBER
 };
 
 // Installs the backends that plat:: calls reach; a null member leaves that family unmodelled.

@@ -140,19 +140,14 @@ R Invoke(const char* family, const char* name, FailKind kind, Call&& call, ArgTe
     }
 }
 
-RegistryBackend g_unmodelled_registry;
-SetupApiBackend g_unmodelled_setupapi;
-FilesBackend g_unmodelled_files;
-SystemBackend g_unmodelled_system;
-ServicesBackend g_unmodelled_services;
-IniBackend g_unmodelled_ini;
-
-RegistryBackend& RegistryOrDefault() { return g_backends.registry ? *g_backends.registry : g_unmodelled_registry; }
-SetupApiBackend& SetupApiOrDefault() { return g_backends.setupapi ? *g_backends.setupapi : g_unmodelled_setupapi; }
-FilesBackend& FilesOrDefault() { return g_backends.files ? *g_backends.files : g_unmodelled_files; }
-SystemBackend& SystemOrDefault() { return g_backends.system ? *g_backends.system : g_unmodelled_system; }
-ServicesBackend& ServicesOrDefault() { return g_backends.services ? *g_backends.services : g_unmodelled_services; }
-IniBackend& IniOrDefault() { return g_backends.ini ? *g_backends.ini : g_unmodelled_ini; }
+// The backend a family's calls reach: the installed one, or one whose every call fails loudly.
+#define TVX_HOST_BACKEND_OR_DEFAULT(Fam, accessor, LIST)                    \
+    Fam##Backend g_unmodelled_##accessor;                                   \
+    Fam##Backend& Fam##OrDefault() {                                        \
+        return g_backends.accessor ? *g_backends.accessor : g_unmodelled_##accessor; \
+    }
+TVX_FAMILIES(TVX_HOST_BACKEND_OR_DEFAULT)
+#undef TVX_HOST_BACKEND_OR_DEFAULT
 
 }  // namespace
 
@@ -237,16 +232,5 @@ CallLayer& Layer() {
             [&] { return plat::host::Args A; });                                                  \
     }
 
-TVX_REGISTRY_CALLS(TVX_HOST_UNMODELLED)
-TVX_SETUPAPI_CALLS(TVX_HOST_UNMODELLED)
-TVX_FILES_CALLS(TVX_HOST_UNMODELLED)
-TVX_SYSTEM_CALLS(TVX_HOST_UNMODELLED)
-TVX_SERVICES_CALLS(TVX_HOST_UNMODELLED)
-TVX_INI_CALLS(TVX_HOST_UNMODELLED)
-
-TVX_REGISTRY_CALLS(TVX_HOST_FORWARD)
-TVX_SETUPAPI_CALLS(TVX_HOST_FORWARD)
-TVX_FILES_CALLS(TVX_HOST_FORWARD)
-TVX_SYSTEM_CALLS(TVX_HOST_FORWARD)
-TVX_SERVICES_CALLS(TVX_HOST_FORWARD)
-TVX_INI_CALLS(TVX_HOST_FORWARD)
+#define TVX_HOST_FAMILY(Fam, accessor, LIST) LIST(TVX_HOST_UNMODELLED) LIST(TVX_HOST_FORWARD)
+TVX_FAMILIES(TVX_HOST_FAMILY)

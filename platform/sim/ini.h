@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/ini.h"
-#include "platform/sim/file_system.h"
-#include "platform/sim/kernel.h"
+#include "platform/sim/files.h"
+#include "platform/sim/system.h"
 
 namespace plat::sim {
 
@@ -37,7 +37,7 @@ IniFileText ParseIniText(std::string_view text);
 
 class SimIni : public IniBackend {
 public:
-    SimIni(SimFiles& files, SimKernel& kernel) : files_(files), kernel_(kernel) {}
+    SimIni(SimFiles& files, SimSystem& kernel) : files_(files), kernel_(kernel) {}
 
     DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
                                    DWORD nSize, LPCSTR lpFileName) override;
@@ -51,7 +51,7 @@ private:
     IniFileText Load(const std::string& windows_path);
 
     SimFiles& files_;
-    SimKernel& kernel_;
+    SimSystem& kernel_;
 };
 
 }  // namespace plat::sim

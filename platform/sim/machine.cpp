@@ -21,11 +21,11 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
     : c_drive_(MakeScratch(std::move(c_drive_folder), &owns_folder_)),
       profile_(std::move(profile)),
       registry_(handles_, profile_, clock_),
-      kernel_(handles_, profile_, clock_),
-      files_(handles_, kernel_, c_drive_),
-      services_(handles_, profile_, kernel_),
-      devices_(handles_, kernel_, registry_),
-      ini_(files_, kernel_) {
+      system_(handles_, profile_, clock_),
+      files_(handles_, system_, c_drive_),
+      services_(handles_, profile_, system_),
+      setupapi_(handles_, system_, registry_),
+      ini_(files_, system_) {
     // The keys every Windows installation has before anything is installed.
     const char* const kBaseKeys[] = {
         "SOFTWARE\\Classes",
@@ -53,12 +53,9 @@ Machine::~Machine() {
 
 plat::host::Backends Machine::backends() {
     plat::host::Backends b;
-    b.registry = &registry_;
-    b.setupapi = &devices_;
-    b.files = &files_;
-    b.system = &kernel_;
-    b.services = &services_;
-    b.ini = &ini_;
+#define TVX_MACHINE_BACKEND(Fam, accessor, LIST) b.accessor = &accessor();
+    TVX_FAMILIES(TVX_MACHINE_BACKEND)
+#undef TVX_MACHINE_BACKEND
     return b;
 }
 

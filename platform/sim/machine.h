@@ -1,19 +1,20 @@
-// One simulated Windows computer: its profile, clock, handle table, registry, files, kernel,
-// service manager and device installer. Simulated machine only.
+// One simulated Windows computer: its profile, clock and handle table, and one simulated class
+// per family of the seam (registry, device installer, files, system, services, INI reading).
+// Simulated machine only.
 #pragma once
 
 #include <filesystem>
 #include <memory>
 
 #include "platform/host/call_layer.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/file_system.h"
+#include "platform/sim/setupapi.h"
+#include "platform/sim/files.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/ini.h"
-#include "platform/sim/kernel.h"
+#include "platform/sim/system.h"
 #include "platform/sim/profile.h"
 #include "platform/sim/registry.h"
-#include "platform/sim/service_manager.h"
+#include "platform/sim/services.h"
 
 namespace plat::sim {
 
@@ -30,10 +31,10 @@ public:
     VirtualClock& clock() { return clock_; }
     HandleTable& handles() { return handles_; }
     SimRegistry& registry() { return registry_; }
-    SimKernel& kernel() { return kernel_; }
+    SimSystem& system() { return system_; }
     SimFiles& files() { return files_; }
     SimServices& services() { return services_; }
-    SimDevices& devices() { return devices_; }
+    SimSetupApi& setupapi() { return setupapi_; }
     SimIni& ini() { return ini_; }
     const std::filesystem::path& c_drive_folder() const { return c_drive_; }
 
@@ -48,10 +49,10 @@ private:
     VirtualClock clock_;
     HandleTable handles_;
     SimRegistry registry_;
-    SimKernel kernel_;
+    SimSystem system_;
     SimFiles files_;
     SimServices services_;
-    SimDevices devices_;
+    SimSetupApi setupapi_;
     SimIni ini_;
 };
 

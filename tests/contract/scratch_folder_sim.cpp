@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "platform/host/call_layer.h"
-#include "platform/sim/file_system.h"
+#include "platform/sim/files.h"
 #include "tests/contract/scratch_folder.h"
 
 namespace contract {

@@ -107,10 +107,10 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         config.present = d.present;
         config.flags = d.install_flags;
         config.flags_ex = d.install_flags_ex;
-        size_t index = machine.devices().AddDevice(config);
-        if (d.hardware_key) SetValues(machine.registry(), machine.devices().hardware_key_path(index), d.hardware_key_values);
+        size_t index = machine.setupapi().AddDevice(config);
+        if (d.hardware_key) SetValues(machine.registry(), machine.setupapi().hardware_key_path(index), d.hardware_key_values);
         if (!d.driver_instance.empty())
-            SetValues(machine.registry(), machine.devices().driver_key_path(index), d.driver_key_values);
+            SetValues(machine.registry(), machine.setupapi().driver_key_path(index), d.driver_key_values);
     }
 
     // Kept in the scenario for the parts of the machine that later work models.

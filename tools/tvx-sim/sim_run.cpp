@@ -74,7 +74,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
                 break;
             }
             case StepKind::Dif: {
-                plat::sim::SimDevices& devices = machine.devices();
+                plat::sim::SimSetupApi& devices = machine.setupapi();
                 SP_DEVINFO_DATA data;
                 HDEVINFO set = devices.OpenSetFor(step.device, &data);
                 out.params_before = InstallParams{devices.flags(step.device), devices.flags_ex(step.device)};

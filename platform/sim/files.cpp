@@ -1,5 +1,5 @@
 // The simulated files and drives. Simulated machine only.
-#include "platform/sim/file_system.h"
+#include "platform/sim/files.h"
 
 #include <cctype>
 #include <cerrno>
@@ -39,8 +39,8 @@ DWORD CopyOut(const std::string& text, DWORD capacity, LPSTR buffer) {
 
 }  // namespace
 
-SimFiles::SimFiles(HandleTable& handles, SimKernel& kernel, fs::path c_drive_folder)
-    : handles_(handles), kernel_(kernel) {
+SimFiles::SimFiles(HandleTable& handles, SimSystem& system, fs::path c_drive_folder)
+    : handles_(handles), system_(system) {
     fs::create_directories(c_drive_folder / "Windows" / "Temp");
     fs::create_directories(c_drive_folder / "Windows" / "TWAIN_32");
     AddDrive(Drive{'C', DRIVE_FIXED, "", 0x0C0FFEE0, c_drive_folder});
@@ -105,7 +105,7 @@ bool SimFiles::IsReadOnly(const std::string& windows_path) const {
 std::optional<fs::path> SimFiles::ResolveExistingFolder(const std::string& windows_path) {
     auto host = HostPath(windows_path);
     if (!host || !fs::is_directory(host->parent_path())) {
-        kernel_.SetLastError(ERROR_PATH_NOT_FOUND);
+        system_.SetLastError(ERROR_PATH_NOT_FOUND);
         return std::nullopt;
     }
     return host;
@@ -122,15 +122,15 @@ BOOL SimFiles::DeleteFileA(LPCSTR lpFileName) {
     auto host = ResolveExistingFolder(name);
     if (!host) return FALSE;
     if (!fs::exists(*host)) {
-        kernel_.SetLastError(ERROR_FILE_NOT_FOUND);
+        system_.SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
     if (fs::is_directory(*host) || IsReadOnly(name)) {
-        kernel_.SetLastError(ERROR_ACCESS_DENIED);
+        system_.SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
     if (OpenInStream(*host)) {
-        kernel_.SetLastError(ERROR_SHARING_VIOLATION);
+        system_.SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
     fs::remove(*host);
@@ -145,33 +145,33 @@ BOOL SimFiles::MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWOR
     auto from = ResolveExistingFolder(from_name);
     if (!from) return FALSE;
     if (!fs::exists(*from)) {
-        kernel_.SetLastError(ERROR_FILE_NOT_FOUND);
+        system_.SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
     if (OpenInStream(*from)) {
-        kernel_.SetLastError(ERROR_SHARING_VIOLATION);
+        system_.SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
     auto to = ResolveExistingFolder(to_name);
     if (!to) return FALSE;
     if (IsReadOnly(from_name) || IsReadOnly(to_name)) {
-        kernel_.SetLastError(ERROR_ACCESS_DENIED);
+        system_.SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
     if (fs::exists(*to) && !fs::equivalent(*from, *to)) {
         if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) {
-            kernel_.SetLastError(ERROR_ALREADY_EXISTS);
+            system_.SetLastError(ERROR_ALREADY_EXISTS);
             return FALSE;
         }
         if (fs::is_directory(*to)) {
-            kernel_.SetLastError(ERROR_ACCESS_DENIED);
+            system_.SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         }
     }
     std::error_code ec;
     fs::rename(*from, *to, ec);
     if (ec) {
-        kernel_.SetLastError(ERROR_ACCESS_DENIED);
+        system_.SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
     return TRUE;
@@ -180,7 +180,7 @@ BOOL SimFiles::MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWOR
 DWORD SimFiles::GetFileAttributesA(LPCSTR lpFileName) {
     auto host = HostPath(lpFileName ? lpFileName : "");
     if (!host || !fs::exists(*host)) {
-        kernel_.SetLastError(host && fs::is_directory(host->parent_path()) ? ERROR_FILE_NOT_FOUND
+        system_.SetLastError(host && fs::is_directory(host->parent_path()) ? ERROR_FILE_NOT_FOUND
                                                                             : ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
@@ -199,18 +199,18 @@ FILE* SimFiles::_fsopen(const char* filename, const char* mode, int) {
     }
     bool writes = host_mode.find_first_of("wa+") != std::string::npos;
     if (writes && IsReadOnly(name)) {
-        kernel_.SetLastError(ERROR_ACCESS_DENIED);
+        system_.SetLastError(ERROR_ACCESS_DENIED);
         errno = EACCES;
         return nullptr;
     }
     if (fs::is_directory(*host)) {
-        kernel_.SetLastError(ERROR_ACCESS_DENIED);
+        system_.SetLastError(ERROR_ACCESS_DENIED);
         errno = EACCES;
         return nullptr;
     }
     FILE* f = std::fopen(host->c_str(), host_mode.c_str());
     if (!f) {
-        kernel_.SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
+        system_.SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
         return nullptr;
     }
     handles_.AddAt(reinterpret_cast<uintptr_t>(f), HandleKind::Stream, nullptr, name);

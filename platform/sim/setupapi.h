@@ -8,7 +8,7 @@
 
 #include "platform/setupapi.h"
 #include "platform/sim/handles.h"
-#include "platform/sim/kernel.h"
+#include "platform/sim/system.h"
 #include "platform/sim/registry.h"
 
 namespace plat::sim {
@@ -33,9 +33,9 @@ struct DeviceConfig {
 
 struct DeviceSet;
 
-class SimDevices : public SetupApiBackend {
+class SimSetupApi : public SetupApiBackend {
 public:
-    SimDevices(HandleTable& handles, SimKernel& kernel, SimRegistry& registry);
+    SimSetupApi(HandleTable& handles, SimSystem& system, SimRegistry& registry);
 
     // Adds a device and writes its Enum key, hardware key and driver key. Answers its index.
     size_t AddDevice(const DeviceConfig& device);
@@ -85,7 +85,7 @@ private:
     BOOL Fail(DWORD code);
 
     HandleTable& handles_;
-    SimKernel& kernel_;
+    SimSystem& system_;
     SimRegistry& registry_;
     std::vector<Device> devices_;
 };

@@ -1,5 +1,5 @@
 // The simulated device installer. Simulated machine only.
-#include "platform/sim/devices.h"
+#include "platform/sim/setupapi.h"
 
 #include <cstdio>
 #include <cstring>
@@ -42,8 +42,8 @@ bool ParseGuid(const std::string& text, GUID* g) {
     return true;
 }
 
-SimDevices::SimDevices(HandleTable& handles, SimKernel& kernel, SimRegistry& registry)
-    : handles_(handles), kernel_(kernel), registry_(registry) {}
+SimSetupApi::SimSetupApi(HandleTable& handles, SimSystem& system, SimRegistry& registry)
+    : handles_(handles), system_(system), registry_(registry) {}
 
 namespace {
 std::vector<BYTE> MultiSz(const std::vector<std::string>& items) {
@@ -57,7 +57,7 @@ std::vector<BYTE> MultiSz(const std::vector<std::string>& items) {
 }
 }  // namespace
 
-size_t SimDevices::AddDevice(const DeviceConfig& device) {
+size_t SimSetupApi::AddDevice(const DeviceConfig& device) {
     const Hive hklm = Hive::LocalMachine;
     std::string enum_path = std::string(kEnumRoot) + "\\" + device.instance_id;
     registry_.EnsureKey(hklm, enum_path);
@@ -76,23 +76,23 @@ size_t SimDevices::AddDevice(const DeviceConfig& device) {
     return devices_.size() - 1;
 }
 
-std::string SimDevices::hardware_key_path(size_t index) const {
+std::string SimSetupApi::hardware_key_path(size_t index) const {
     return std::string(kEnumRoot) + "\\" + devices_[index].instance_id + "\\Device Parameters";
 }
 
-std::string SimDevices::driver_key_path(size_t index) const {
+std::string SimSetupApi::driver_key_path(size_t index) const {
     auto driver = registry_.GetValue(Hive::LocalMachine, std::string(kEnumRoot) + "\\" + devices_[index].instance_id,
                                      "Driver");
     if (!driver || driver->data.empty()) return "";
     return std::string(kClassRoot) + "\\" + reinterpret_cast<const char*>(driver->data.data());
 }
 
-void SimDevices::SetInstallFlags(size_t index, DWORD flags, DWORD flags_ex) {
+void SimSetupApi::SetInstallFlags(size_t index, DWORD flags, DWORD flags_ex) {
     devices_[index].flags = flags;
     devices_[index].flags_ex = flags_ex;
 }
 
-HDEVINFO SimDevices::OpenSetFor(size_t index, SP_DEVINFO_DATA* data) {
+HDEVINFO SimSetupApi::OpenSetFor(size_t index, SP_DEVINFO_DATA* data) {
     auto set = std::make_shared<DeviceSet>();
     set->members.push_back(index);
     auto value = handles_.Add(HandleKind::DeviceInfoSet, set, "device set of " + devices_[index].instance_id);
@@ -103,12 +103,12 @@ HDEVINFO SimDevices::OpenSetFor(size_t index, SP_DEVINFO_DATA* data) {
     return reinterpret_cast<HDEVINFO>(value);
 }
 
-BOOL SimDevices::Fail(DWORD code) {
-    kernel_.SetLastError(code);
+BOOL SimSetupApi::Fail(DWORD code) {
+    system_.SetLastError(code);
     return FALSE;
 }
 
-SimDevices::Device* SimDevices::Lookup(HDEVINFO set_handle, PSP_DEVINFO_DATA data) {
+SimSetupApi::Device* SimSetupApi::Lookup(HDEVINFO set_handle, PSP_DEVINFO_DATA data) {
     auto set = handles_.Get<DeviceSet>(reinterpret_cast<uintptr_t>(set_handle), HandleKind::DeviceInfoSet);
     if (!set) {
         Fail(ERROR_INVALID_HANDLE);
@@ -125,7 +125,7 @@ SimDevices::Device* SimDevices::Lookup(HDEVINFO set_handle, PSP_DEVINFO_DATA dat
     return nullptr;
 }
 
-HDEVINFO SimDevices::SetupDiGetClassDevsA(const GUID* ClassGuid, LPCSTR Enumerator, HWND, DWORD Flags) {
+HDEVINFO SimSetupApi::SetupDiGetClassDevsA(const GUID* ClassGuid, LPCSTR Enumerator, HWND, DWORD Flags) {
     if (!ClassGuid && !(Flags & DIGCF_ALLCLASSES)) {
         Fail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -151,7 +151,7 @@ HDEVINFO SimDevices::SetupDiGetClassDevsA(const GUID* ClassGuid, LPCSTR Enumerat
     return reinterpret_cast<HDEVINFO>(value);
 }
 
-BOOL SimDevices::SetupDiEnumDeviceInfo(HDEVINFO set_handle, DWORD MemberIndex, PSP_DEVINFO_DATA data) {
+BOOL SimSetupApi::SetupDiEnumDeviceInfo(HDEVINFO set_handle, DWORD MemberIndex, PSP_DEVINFO_DATA data) {
     auto set = handles_.Get<DeviceSet>(reinterpret_cast<uintptr_t>(set_handle), HandleKind::DeviceInfoSet);
     if (!set) return Fail(ERROR_INVALID_HANDLE);
     if (!data || data->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(ERROR_INVALID_USER_BUFFER);
@@ -163,13 +163,13 @@ BOOL SimDevices::SetupDiEnumDeviceInfo(HDEVINFO set_handle, DWORD MemberIndex, P
     return TRUE;
 }
 
-BOOL SimDevices::SetupDiDestroyDeviceInfoList(HDEVINFO set_handle) {
+BOOL SimSetupApi::SetupDiDestroyDeviceInfoList(HDEVINFO set_handle) {
     if (!handles_.Remove(reinterpret_cast<uintptr_t>(set_handle), HandleKind::DeviceInfoSet))
         return Fail(ERROR_INVALID_HANDLE);
     return TRUE;
 }
 
-BOOL SimDevices::SetupDiGetDeviceInstanceIdA(HDEVINFO set, PSP_DEVINFO_DATA data, LPSTR id, DWORD size,
+BOOL SimSetupApi::SetupDiGetDeviceInstanceIdA(HDEVINFO set, PSP_DEVINFO_DATA data, LPSTR id, DWORD size,
                                              PDWORD required) {
     Device* d = Lookup(set, data);
     if (!d) return FALSE;
@@ -199,7 +199,7 @@ const char* PropertyValueName(DWORD property) {
 }
 }  // namespace
 
-BOOL SimDevices::SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD Property,
+BOOL SimSetupApi::SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD Property,
                                                    PDWORD type, LPBYTE buffer, DWORD size, PDWORD required) {
     Device* d = Lookup(set, data);
     if (!d) return FALSE;
@@ -216,7 +216,7 @@ BOOL SimDevices::SetupDiGetDeviceRegistryPropertyA(HDEVINFO set, PSP_DEVINFO_DAT
     return TRUE;
 }
 
-HKEY SimDevices::SetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD Scope, DWORD, DWORD KeyType,
+HKEY SimSetupApi::SetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD Scope, DWORD, DWORD KeyType,
                                       REGSAM samDesired) {
     auto invalid = reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
     Device* d = Lookup(set, data);
@@ -247,7 +247,7 @@ HKEY SimDevices::SetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD
     return key;
 }
 
-BOOL SimDevices::SetupDiGetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA data,
+BOOL SimSetupApi::SetupDiGetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA data,
                                                 PSP_DEVINSTALL_PARAMS_A params) {
     Device* d = Lookup(set, data);
     if (!d) return FALSE;
@@ -258,7 +258,7 @@ BOOL SimDevices::SetupDiGetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA d
     return TRUE;
 }
 
-BOOL SimDevices::SetupDiSetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA data,
+BOOL SimSetupApi::SetupDiSetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA data,
                                                 PSP_DEVINSTALL_PARAMS_A params) {
     Device* d = Lookup(set, data);
     if (!d) return FALSE;
@@ -268,7 +268,7 @@ BOOL SimDevices::SetupDiSetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA d
     return TRUE;
 }
 
-BOOL SimDevices::SetupDiGetSelectedDriverA(HDEVINFO set, PSP_DEVINFO_DATA data, PSP_DRVINFO_DATA_A) {
+BOOL SimSetupApi::SetupDiGetSelectedDriverA(HDEVINFO set, PSP_DEVINFO_DATA data, PSP_DRVINFO_DATA_A) {
     if (!Lookup(set, data)) return FALSE;
     return Fail(ERROR_NO_DRIVER_SELECTED);
 }

@@ -12,7 +12,7 @@
 
 #include "platform/files.h"
 #include "platform/sim/handles.h"
-#include "platform/sim/kernel.h"
+#include "platform/sim/system.h"
 
 namespace plat::sim {
 
@@ -26,7 +26,7 @@ struct Drive {
 
 class SimFiles : public FilesBackend {
 public:
-    SimFiles(HandleTable& handles, SimKernel& kernel, std::filesystem::path c_drive_folder);
+    SimFiles(HandleTable& handles, SimSystem& system, std::filesystem::path c_drive_folder);
 
     void AddDrive(Drive drive);
     const std::map<char, Drive>& drives() const { return drives_; }
@@ -67,7 +67,7 @@ private:
     std::optional<std::filesystem::path> ResolveExistingFolder(const std::string& windows_path);
 
     HandleTable& handles_;
-    SimKernel& kernel_;
+    SimSystem& system_;
     std::map<char, Drive> drives_;
     std::vector<std::string> read_only_;
     std::map<FILE*, std::filesystem::path> open_files_;

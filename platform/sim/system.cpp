@@ -1,5 +1,6 @@
-// The simulated kernel services. Simulated machine only.
-#include "platform/sim/kernel.h"
+// The simulated system services: version, last error, message texts, clock, debug output.
+// Simulated machine only.
+#include "platform/sim/system.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,10 +46,10 @@ std::string SystemMessageText(DWORD code) {
     return "";
 }
 
-SimKernel::SimKernel(HandleTable& handles, const MachineProfile& profile, VirtualClock& clock)
+SimSystem::SimSystem(HandleTable& handles, const MachineProfile& profile, VirtualClock& clock)
     : handles_(handles), profile_(profile), clock_(clock) {}
 
-BOOL SimKernel::GetVersionExA(LPOSVERSIONINFOA info) {
+BOOL SimSystem::GetVersionExA(LPOSVERSIONINFOA info) {
     if (!info) {
         last_error_ = ERROR_NOACCESS;
         return FALSE;
@@ -80,7 +81,7 @@ BOOL SimKernel::GetVersionExA(LPOSVERSIONINFOA info) {
     return TRUE;
 }
 
-DWORD SimKernel::FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize,
+DWORD SimSystem::FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPSTR lpBuffer, DWORD nSize,
                                 va_list*) {
     if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM)) {
         last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
@@ -108,7 +109,7 @@ DWORD SimKernel::FormatMessageA(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD
     return static_cast<DWORD>(text.size());
 }
 
-HLOCAL SimKernel::LocalFree(HLOCAL hMem) {
+HLOCAL SimSystem::LocalFree(HLOCAL hMem) {
     if (!hMem) return nullptr;
     if (!handles_.Remove(reinterpret_cast<uintptr_t>(hMem), HandleKind::LocalMemory)) {
         last_error_ = ERROR_INVALID_HANDLE;
@@ -117,12 +118,12 @@ HLOCAL SimKernel::LocalFree(HLOCAL hMem) {
     return nullptr;
 }
 
-DWORD SimKernel::GetTickCount() { return static_cast<DWORD>(clock_.now_ms()); }
+DWORD SimSystem::GetTickCount() { return static_cast<DWORD>(clock_.now_ms()); }
 
-void SimKernel::GetLocalTime(LPSYSTEMTIME st) {
+void SimSystem::GetLocalTime(LPSYSTEMTIME st) {
     if (st) *st = clock_.LocalTime();
 }
 
-void SimKernel::OutputDebugStringA(LPCSTR text) { debug_output_.emplace_back(text ? text : ""); }
+void SimSystem::OutputDebugStringA(LPCSTR text) { debug_output_.emplace_back(text ? text : ""); }
 
 }  // namespace plat::sim

@@ -4,14 +4,14 @@
 
 #include "platform/services.h"
 #include "platform/sim/handles.h"
-#include "platform/sim/kernel.h"
+#include "platform/sim/system.h"
 #include "platform/sim/profile.h"
 
 namespace plat::sim {
 
 class SimServices : public ServicesBackend {
 public:
-    SimServices(HandleTable& handles, const MachineProfile& profile, SimKernel& kernel);
+    SimServices(HandleTable& handles, const MachineProfile& profile, SimSystem& system);
 
     SC_HANDLE OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName, DWORD dwDesiredAccess) override;
     BOOL CloseServiceHandle(SC_HANDLE hSCObject) override;
@@ -19,7 +19,7 @@ public:
 private:
     HandleTable& handles_;
     const MachineProfile& profile_;
-    SimKernel& kernel_;
+    SimSystem& system_;
 };
 
 }  // namespace plat::sim

@@ -10,7 +10,7 @@ namespace {
 using tvx::test::Profile;
 using tvx::test::SimRig;
 
-TEST(SimKernelVersion, ExtendedRecordCarriesTheServicePackItsTextNames) {
+TEST(SimSystemVersion, ExtendedRecordCarriesTheServicePackItsTextNames) {
     struct Case {
         DWORD platform;
         const char* csd;

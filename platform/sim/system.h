@@ -12,9 +12,9 @@
 
 namespace plat::sim {
 
-class SimKernel : public SystemBackend {
+class SimSystem : public SystemBackend {
 public:
-    SimKernel(HandleTable& handles, const MachineProfile& profile, VirtualClock& clock);
+    SimSystem(HandleTable& handles, const MachineProfile& profile, VirtualClock& clock);
 
     const std::vector<std::string>& debug_output() const { return debug_output_; }
     DWORD last_error() const { return last_error_; }
