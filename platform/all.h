@@ -5,10 +5,13 @@
 
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/services.h"
 #include "platform/setupapi.h"
+#include "platform/sync.h"
 #include "platform/system.h"
+#include "platform/window.h"
 
 // X(Family, accessor, call table): `Family` names the backend class (FamilyBackend) and the
 // simulated class (SimFamily); `accessor` names the member of the backend set and the simulated
@@ -19,4 +22,7 @@
     X(Files, files, TVX_FILES_CALLS)             \
     X(System, system, TVX_SYSTEM_CALLS)          \
     X(Services, services, TVX_SERVICES_CALLS)    \
-    X(Ini, ini, TVX_INI_CALLS)
+    X(Ini, ini, TVX_INI_CALLS)                   \
+    X(Process, process, TVX_PROCESS_CALLS)       \
+    X(Sync, sync, TVX_SYNC_CALLS)                \
+    X(Window, window, TVX_WINDOW_CALLS)

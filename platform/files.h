@@ -1,4 +1,4 @@
-// Files, folders and drives: kernel32 path and drive calls, and the C runtime streams the logs use
+// Files, folders and drives: kernel32 path, search, drive and volume calls, and the C runtime streams the logs use
 // (opened in binary; the logger does its own text-mode line-end translation).
 #pragma once
 
@@ -16,6 +16,20 @@
     X(Files, BOOL, MoveFileExA, (LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags),  \
       (lpExistingFileName, lpNewFileName, dwFlags), Bool)                                          \
     X(Files, DWORD, GetFileAttributesA, (LPCSTR lpFileName), (lpFileName), MinusOne)               \
+    X(Files, HANDLE, FindFirstFileA, (LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData),        \
+      (lpFileName, lpFindFileData), Invalid)                                                       \
+    X(Files, BOOL, FindNextFileA, (HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData),            \
+      (hFindFile, lpFindFileData), Bool)                                                           \
+    X(Files, BOOL, FindClose, (HANDLE hFindFile), (hFindFile), Bool)                               \
+    X(Files, DWORD, GetLogicalDrives, (), (), Zero)                                                \
+    X(Files, UINT, GetDriveTypeA, (LPCSTR lpRootPathName), (lpRootPathName), Zero)                 \
+    X(Files, BOOL, GetVolumeInformationA,                                                          \
+      (LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWORD nVolumeNameSize,                     \
+       LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength, LPDWORD lpFileSystemFlags,  \
+       LPSTR lpFileSystemNameBuffer, DWORD nFileSystemNameSize),                                   \
+      (lpRootPathName, lpVolumeNameBuffer, nVolumeNameSize, lpVolumeSerialNumber,                  \
+       lpMaximumComponentLength, lpFileSystemFlags, lpFileSystemNameBuffer, nFileSystemNameSize),  \
+      Bool)                                                                                        \
     X(Files, FILE*, _fsopen, (const char* filename, const char* mode, int shflag),                 \
       (filename, mode, shflag), Null)                                                              \
     X(Files, int, fclose, (FILE * stream), (stream), None)                                         \

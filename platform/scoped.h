@@ -67,6 +67,24 @@ struct ServiceTraits {
 };
 using ScopedService = Scoped<ServiceTraits>;
 
+// Process, thread and event handles; CreateProcessA and CreateEventA give NULL on failure.
+struct HandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Invalid() { return nullptr; }
+    static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { plat::CloseHandle(h); }
+};
+using ScopedHandle = Scoped<HandleTraits>;
+
+// File searches; FindFirstFileA gives INVALID_HANDLE_VALUE on failure.
+struct FindTraits {
+    using Handle = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { plat::FindClose(h); }
+};
+using ScopedFind = Scoped<FindTraits>;
+
 struct StreamTraits {
     using Handle = FILE*;
     static FILE* Invalid() { return nullptr; }

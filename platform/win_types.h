@@ -42,6 +42,10 @@ typedef PVOID HDEVINFO;
 typedef PVOID HLOCAL;
 typedef PVOID HINF;
 typedef DWORD DEVINST;
+typedef uint64_t UINT_PTR;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
 
 struct HKEY__;
 typedef HKEY__* HKEY;
@@ -196,6 +200,47 @@ struct WIN32_FIND_DATAA {
 };
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 
+struct STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved;
+    LPSTR lpDesktop;
+    LPSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+};
+typedef STARTUPINFOA* LPSTARTUPINFOA;
+
+struct PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+};
+typedef PROCESS_INFORMATION* LPPROCESS_INFORMATION;
+
+struct SERVICE_STATUS {
+    DWORD dwServiceType;
+    DWORD dwCurrentState;
+    DWORD dwControlsAccepted;
+    DWORD dwWin32ExitCode;
+    DWORD dwServiceSpecificExitCode;
+    DWORD dwCheckPoint;
+    DWORD dwWaitHint;
+};
+typedef SERVICE_STATUS* LPSERVICE_STATUS;
+
 // Status codes.
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
@@ -206,6 +251,7 @@ typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
 #define ERROR_NO_MORE_FILES 18L
+#define ERROR_NOT_READY 21L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
@@ -223,8 +269,11 @@ typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 #define ERROR_NOACCESS 998L
 #define ERROR_INVALID_FLAGS 1004L
 #define ERROR_KEY_DELETED 1018L
+#define ERROR_INVALID_SERVICE_CONTROL 1052L
+#define ERROR_SERVICE_REQUEST_TIMEOUT 1053L
 #define ERROR_SERVICE_ALREADY_RUNNING 1056L
 #define ERROR_SERVICE_DOES_NOT_EXIST 1060L
+#define ERROR_SERVICE_CANNOT_ACCEPT_CTRL 1061L
 #define ERROR_SERVICE_NOT_ACTIVE 1062L
 #define ERROR_SERVICE_NEVER_STARTED 1077L
 #define ERROR_INVALID_USER_BUFFER 1784L
@@ -371,6 +420,33 @@ typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 #define SC_MANAGER_ENUMERATE_SERVICE 0x0004
 #define SC_MANAGER_LOCK 0x0008
 #define SC_MANAGER_ALL_ACCESS 0xF003F
+#define SERVICE_QUERY_STATUS 0x0004
+#define SERVICE_START 0x0010
+#define SERVICE_STOP 0x0020
+#define SERVICE_ALL_ACCESS 0xF01FF
+#define SERVICE_CONTROL_STOP 0x00000001
+#define SERVICE_STOPPED 0x00000001
+#define SERVICE_START_PENDING 0x00000002
+#define SERVICE_STOP_PENDING 0x00000003
+#define SERVICE_RUNNING 0x00000004
+#define SERVICE_WIN32_OWN_PROCESS 0x00000010
+#define SERVICE_WIN32_SHARE_PROCESS 0x00000020
+#define SERVICE_ACCEPT_STOP 0x00000001
+
+// Processes, waits and events.
+#define CREATE_NEW_CONSOLE 0x00000010
+#define STARTF_USESHOWWINDOW 0x00000001
+#define STARTF_FORCEONFEEDBACK 0x00000040
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 0x00000102L
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+#define STILL_ACTIVE 0x00000103L
+
+// Windows and messages.
+#define WM_USER 0x0400
 
 // Files.
 #define FILE_ATTRIBUTE_READONLY 0x00000001
@@ -413,4 +489,7 @@ static_assert(sizeof(SP_DEVINSTALL_PARAMS_A) == 320, "SP_DEVINSTALL_PARAMS_A has
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA has its Windows layout");
 static_assert(sizeof(OSVERSIONINFOEXA) == 156, "OSVERSIONINFOEXA has its Windows layout");
 static_assert(sizeof(COINSTALLER_CONTEXT_DATA) == 16, "COINSTALLER_CONTEXT_DATA has its x64 layout");
+static_assert(sizeof(STARTUPINFOA) == 104, "STARTUPINFOA has its x64 layout");
+static_assert(sizeof(PROCESS_INFORMATION) == 24, "PROCESS_INFORMATION has its x64 layout");
+static_assert(sizeof(SERVICE_STATUS) == 28, "SERVICE_STATUS has its Windows layout");
 static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4, "Windows integer sizes");

@@ -25,7 +25,10 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
       files_(handles_, system_, c_drive_),
       services_(handles_, profile_, system_),
       setupapi_(handles_, system_, registry_),
-      ini_(files_, system_) {
+      ini_(files_, system_),
+      process_(handles_),
+      sync_(handles_),
+      window_(handles_) {
     // The keys every Windows installation has before anything is installed.
     const char* const kBaseKeys[] = {
         "SOFTWARE\\Classes",

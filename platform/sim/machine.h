@@ -1,5 +1,6 @@
 // One simulated Windows computer: its profile, clock and handle table, and one simulated class
-// per family of the seam (registry, device installer, files, system, services, INI reading).
+// per family of the seam (registry, device installer, files, system, services, INI reading,
+// processes, named events, windows).
 // Simulated machine only.
 #pragma once
 
@@ -8,10 +9,13 @@
 
 #include "platform/host/call_layer.h"
 #include "platform/sim/setupapi.h"
+#include "platform/sim/sync.h"
 #include "platform/sim/files.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/ini.h"
+#include "platform/sim/process.h"
 #include "platform/sim/system.h"
+#include "platform/sim/window.h"
 #include "platform/sim/profile.h"
 #include "platform/sim/registry.h"
 #include "platform/sim/services.h"
@@ -36,6 +40,9 @@ public:
     SimServices& services() { return services_; }
     SimSetupApi& setupapi() { return setupapi_; }
     SimIni& ini() { return ini_; }
+    SimProcess& process() { return process_; }
+    SimSync& sync() { return sync_; }
+    SimWindow& window() { return window_; }
     const std::filesystem::path& c_drive_folder() const { return c_drive_; }
 
     plat::host::Backends backends();
@@ -54,6 +61,9 @@ private:
     SimServices services_;
     SimSetupApi setupapi_;
     SimIni ini_;
+    SimProcess process_;
+    SimSync sync_;
+    SimWindow window_;
 };
 
 // Makes a machine the one that plat:: calls reach, with a fresh trace and no faults, for the
