@@ -51,10 +51,10 @@ CLogger::CLogger(const char* fileName) {
     if (len == 0 || len > MAX_PATH) szTemp[0] = 0;
     m_Path = std::string(szTemp) + (fileName ? fileName : "");
 
-    m_pFile = plat::_fsopen(m_Path.c_str(), "a+b", _SH_DENYNO);
-    if (m_pFile) {
-        plat::fseek(m_pFile, 0, SEEK_END);
-        long size = plat::ftell(m_pFile);
+    m_File.reset(plat::_fsopen(m_Path.c_str(), "a+b", _SH_DENYNO));
+    if (m_File) {
+        plat::fseek(m_File.get(), 0, SEEK_END);
+        long size = plat::ftell(m_File.get());
         if (size > kMaxLogSize) Rotate();
     }
     WriteTimestamp();
@@ -65,8 +65,7 @@ CLogger::CLogger(const char* fileName) {
 // by a successful rename of the finished partner, so a failure never loses it; the logger is then
 // silent.
 void CLogger::Rotate() {
-    plat::fclose(m_pFile);
-    m_pFile = nullptr;
+    m_File.reset();
 
     const std::string partnerPath = RotationPartnerPath(m_Path);
     plat::ScopedStream partner(plat::_fsopen(partnerPath.c_str(), "wb", _SH_DENYNO));
@@ -91,27 +90,26 @@ void CLogger::Rotate() {
         plat::DeleteFileA(partnerPath.c_str());
         return;
     }
-    m_pFile = plat::_fsopen(m_Path.c_str(), "r+b", _SH_DENYNO);
-    if (m_pFile) plat::fseek(m_pFile, 0, SEEK_END);
+    m_File.reset(plat::_fsopen(m_Path.c_str(), "r+b", _SH_DENYNO));
+    if (m_File) plat::fseek(m_File.get(), 0, SEEK_END);
 }
 
 CLogger::~CLogger() {
     WriteTimestamp();
     WriteLine("End Log");
     WriteLine("");
-    if (m_pFile) plat::fclose(m_pFile);
 }
 
 bool CLogger::WriteText(std::string_view text, bool flush) {
-    if (!m_pFile) return false;
+    if (!m_File) return false;
     std::string bytes = ToTextMode(text);
-    plat::fwrite(bytes.data(), 1, bytes.size(), m_pFile);
-    if (flush) plat::fflush(m_pFile);
+    plat::fwrite(bytes.data(), 1, bytes.size(), m_File.get());
+    if (flush) plat::fflush(m_File.get());
     return true;
 }
 
 int CLogger::Print(const char* format, ...) {
-    if (!m_pFile) return 0;
+    if (!m_File) return 0;
     // Long texts are written whole: the buffer grows instead of cutting them.
     std::vector<char> buf(272);
     int n;
@@ -137,7 +135,7 @@ bool CLogger::WriteLabel(const char* text) { return WriteText(std::string(text ?
 bool CLogger::Write(const char* text) { return WriteText(text ? text : "", false); }
 
 bool CLogger::WriteTimestamp() {
-    if (!m_pFile) return false;
+    if (!m_File) return false;
     SYSTEMTIME st{};
     plat::GetLocalTime(&st);
     char line[64];
@@ -148,9 +146,10 @@ bool CLogger::WriteTimestamp() {
 
 void LogLastError(const char* functionName, CLogger* pLogger) {
     DWORD code = plat::GetLastError();
-    char* message = nullptr;
+    plat::ScopedLocalText message;
     plat::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code, LANG_USER_DEFAULT,
-                         reinterpret_cast<LPSTR>(&message), 0, nullptr);
-    if (pLogger) pLogger->Print("%s failed with error %d: %s", functionName, static_cast<int>(code), message ? message : "");
-    if (message) plat::LocalFree(message);
+                         reinterpret_cast<LPSTR>(message.out()), 0, nullptr);
+    if (pLogger)
+        pLogger->Print("%s failed with error %d: %s", functionName, static_cast<int>(code),
+                       message ? message.get() : "");
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/all.h"
+#include "platform/scoped.h"
 
 // A log file in the temporary folder of the account. Lines are written as Windows' C runtime
 // writes text mode ("\n" reaches the file as CR LF), every line is flushed when written, and a file
@@ -35,14 +36,14 @@ public:
     // "HH:MM:SS\tMM/DD/YY\t" and a line end, from the local clock.
     bool WriteTimestamp();
 
-    bool IsOpen() const { return m_pFile != nullptr; }
+    bool IsOpen() const { return static_cast<bool>(m_File); }
     const std::string& Path() const { return m_Path; }
 
 private:
     bool WriteText(std::string_view text, bool flush);
     void Rotate();
 
-    FILE* m_pFile = nullptr;
+    plat::ScopedStream m_File;
     std::string m_Path;
 };
 

@@ -6,9 +6,10 @@
 
 #include "platform/scoped.h"
 
-CSetupExtension::CSetupExtension() : m_hInstance(nullptr), m_pLogger(new (std::nothrow) CLogger("_coInst.log")) {}
+CSetupExtension::CSetupExtension()
+    : m_hInstance(nullptr), m_pLogger(new (std::nothrow) CLogger("_coInst.log")), m_LoggerOwner(m_pLogger) {}
 
-CSetupExtension::~CSetupExtension() { delete m_pLogger; }
+CSetupExtension::~CSetupExtension() = default;
 
 int CSetupExtension::IsSoftwareInstalled() {
     if (m_InstallCLSID.empty()) return 0;

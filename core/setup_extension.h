@@ -3,6 +3,7 @@
 // Portable logic.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/logger.h"
@@ -73,7 +74,7 @@ public:
     HINSTANCE m_hInstance;
     std::string m_TwainDSmodule;
     std::string m_ScannerModel;
-    CLogger* m_pLogger;
+    CLogger* m_pLogger;  // the log; null when its allocation failed, and then nothing is logged
     std::string m_InstallCLSID;
     std::string m_InstallRegPath;
 
@@ -81,4 +82,8 @@ private:
     // Reads "CoinstallerModel" from an open hardware key into a 32-byte text; false when the
     // value is missing, longer than 31 characters, or fills the buffer without a terminator.
     bool ReadModelString(HKEY hardwareKey, char (&model)[32]);
+
+    // Owns the logger that m_pLogger points to. Declared last so that it is destroyed first: the
+    // logger writes its end lines before anything else of the object goes.
+    std::unique_ptr<CLogger> m_LoggerOwner;
 };

@@ -6,21 +6,20 @@ namespace {
 const GUID kImageClassGuid = {0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
 }  // namespace
 
-CDriverCalls::CDriverCalls() : m_hDevInfo(INVALID_HANDLE_VALUE), m_idx(0) {
-    m_hDevInfo = plat::SetupDiGetClassDevsA(&kImageClassGuid, nullptr, nullptr, 0);
+CDriverCalls::CDriverCalls() : m_idx(0) {
+    // Asked for after m_OsInfo is built, so the version query comes first.
+    m_hDevInfo.reset(plat::SetupDiGetClassDevsA(&kImageClassGuid, nullptr, nullptr, 0));
 }
 
-CDriverCalls::~CDriverCalls() {
-    if (m_hDevInfo != INVALID_HANDLE_VALUE && m_hDevInfo != nullptr) plat::SetupDiDestroyDeviceInfoList(m_hDevInfo);
-}
+CDriverCalls::~CDriverCalls() = default;
 
 bool CDriverCalls::EnumImagingDevices(PSP_DEVINFO_DATA deviceData, bool log, CLogger* logger) {
-    if (m_hDevInfo == INVALID_HANDLE_VALUE || m_hDevInfo == nullptr) return false;
+    if (!m_hDevInfo) return false;
     // Logging needs a logger; without one the walk goes on unlogged.
     log = log && logger != nullptr;
 
     for (;;) {
-        const BOOL found = plat::SetupDiEnumDeviceInfo(m_hDevInfo, static_cast<DWORD>(m_idx), deviceData);
+        const BOOL found = plat::SetupDiEnumDeviceInfo(m_hDevInfo.get(), static_cast<DWORD>(m_idx), deviceData);
         // Taken before the log line, whose file calls may change it.
         const DWORD error = found ? ERROR_SUCCESS : plat::GetLastError();
         if (log) logger->Print("SetupDiEnumDeviceInfo returned %d, m_idx = %d", found ? 1 : 0, m_idx);

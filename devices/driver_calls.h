@@ -6,6 +6,7 @@
 #include "core/logger.h"
 #include "core/os_info.h"
 #include "platform/all.h"
+#include "platform/scoped.h"
 
 class CDriverCalls {
 public:
@@ -26,10 +27,13 @@ public:
 
     // The device information set, for the calls made on the device a walk stands on; the
     // invalid-handle value when it could not be built.
-    HDEVINFO GetDeviceInfoSet() const { return m_hDevInfo; }
+    HDEVINFO GetDeviceInfoSet() const { return m_hDevInfo.get(); }
 
 private:
-    HDEVINFO m_hDevInfo;
+    plat::ScopedDevInfo m_hDevInfo;
     int m_idx;
+    // Nothing reads it. It stays because its construction queries the system version before the
+    // device set is taken, and that query is part of the object's fixed sequence of system calls,
+    // which traces record and fault sweeps count call by call.
     COsInfo m_OsInfo;
 };

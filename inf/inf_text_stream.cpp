@@ -5,21 +5,20 @@
 
 bool CInfTextStream::Open(const std::string& path) {
     Close();
-    m_pFile = plat::_fsopen(path.c_str(), "rb", _SH_DENYNO);
-    return m_pFile != nullptr;
+    m_File.reset(plat::_fsopen(path.c_str(), "rb", _SH_DENYNO));
+    return static_cast<bool>(m_File);
 }
 
 void CInfTextStream::Close() {
-    if (m_pFile) plat::fclose(m_pFile);
-    m_pFile = nullptr;
+    m_File.reset();
     m_Pos = m_End = 0;
     m_AtEnd = false;
 }
 
 bool CInfTextStream::Fill() {
-    if (!m_pFile || m_AtEnd) return false;
+    if (!m_File || m_AtEnd) return false;
     m_Pos = 0;
-    m_End = plat::fread(m_Buffer, 1, kBufferSize, m_pFile);
+    m_End = plat::fread(m_Buffer, 1, kBufferSize, m_File.get());
     if (m_End == 0) m_AtEnd = true;
     return m_End != 0;
 }

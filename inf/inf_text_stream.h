@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/scoped.h"
+
 class CInfTextStream {
 public:
     CInfTextStream() = default;
-    ~CInfTextStream() { Close(); }
+    ~CInfTextStream() = default;
     CInfTextStream(const CInfTextStream&) = delete;
     CInfTextStream& operator=(const CInfTextStream&) = delete;
 
@@ -17,7 +19,7 @@ public:
     // a clean stream; a failed one leaves the stream closed and every read failing.
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return m_pFile != nullptr; }
+    bool IsOpen() const { return static_cast<bool>(m_File); }
 
     // The next line, without its line feed. A last line without a line feed is a line too. False
     // at the end of the file, when nothing was read, and on a closed stream.
@@ -31,7 +33,7 @@ private:
     int Peek();
     bool Fill();
 
-    FILE* m_pFile = nullptr;
+    plat::ScopedStream m_File;
     char m_Buffer[kBufferSize];
     size_t m_Pos = 0;
     size_t m_End = 0;

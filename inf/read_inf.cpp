@@ -20,7 +20,7 @@ bool AtListEnd(const char* cursor, const char* listEnd) { return cursor >= listE
 }  // namespace
 
 CReadInf::CReadInf(const std::string& driverFolder, const std::string& infName)
-    : m_FullPath(driverFolder + infName), m_InfName(infName), m_DriverFolder(driverFolder) {}
+    : m_FullPath(driverFolder + infName) {}
 
 CReadInf::~CReadInf() = default;
 
@@ -124,12 +124,12 @@ bool CReadInf::GetValueField(const std::string& section, const std::string& key,
 bool CReadInf::GetButLocValueName(const std::string& section, const std::string& button, std::string& token) {
     if (m_FullPath.empty()) return false;
     // The stream is open only within this call.
-    struct CloseOnReturn {
-        CInfTextStream& stream;
-        ~CloseOnReturn() { stream.Close(); }
-    } closer{m_InfStream};
-    if (!m_InfStream.Open(m_FullPath)) return false;
+    const bool found = m_InfStream.Open(m_FullPath) && ScanForFriendlyName(section, button, token);
+    m_InfStream.Close();
+    return found;
+}
 
+bool CReadInf::ScanForFriendlyName(const std::string& section, const std::string& button, std::string& token) {
     std::string line;
     for (;;) {
         if (!m_InfStream.ReadLine(line)) return false;

@@ -51,14 +51,14 @@ public:
 
 private:
     bool GetValueField(const std::string& section, const std::string& key, size_t field, std::string& token);
+    // The friendly-name scan over the open stream.
+    bool ScanForFriendlyName(const std::string& section, const std::string& button, std::string& token);
     // The name after the one the cursor stands on; null at the end of the list or of its buffer.
     static char* NextName(char* cursor, char* listEnd);
     void ReleaseSectionNames();
     void ReleaseKeyNames();
 
     std::string m_FullPath;
-    std::string m_InfName;
-    std::string m_DriverFolder;
     char* m_pSectionCursor = nullptr;
     std::unique_ptr<char[]> m_pSectionNames;
     std::string searchstring;

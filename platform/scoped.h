@@ -59,6 +59,15 @@ struct DevInfoTraits {
 };
 using ScopedDevInfo = Scoped<DevInfoTraits>;
 
+// INF files opened by SetupOpenInfFileA, which answers INVALID_HANDLE_VALUE on failure.
+struct InfTraits {
+    using Handle = HINF;
+    static HINF Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool Valid(HINF h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(HINF h) { plat::SetupCloseInfFile(h); }
+};
+using ScopedInf = Scoped<InfTraits>;
+
 struct ServiceTraits {
     using Handle = SC_HANDLE;
     static SC_HANDLE Invalid() { return nullptr; }
@@ -92,5 +101,14 @@ struct StreamTraits {
     static void Close(FILE* f) { plat::fclose(f); }
 };
 using ScopedStream = Scoped<StreamTraits>;
+
+// A text the system allocated for the caller (FormatMessageA with FORMAT_MESSAGE_ALLOCATE_BUFFER).
+struct LocalTextTraits {
+    using Handle = char*;
+    static char* Invalid() { return nullptr; }
+    static bool Valid(char* p) { return p != nullptr; }
+    static void Close(char* p) { plat::LocalFree(p); }
+};
+using ScopedLocalText = Scoped<LocalTextTraits>;
 
 }  // namespace plat

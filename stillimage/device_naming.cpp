@@ -20,14 +20,13 @@ void CSetupExtension::RegisterDriverDlls(DWORD installFlags, HDEVINFO deviceInfo
         plat::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
         return;
 
-    HINF hInf = plat::SetupOpenInfFileA(detail.InfFileName, nullptr, INF_STYLE_WIN4, nullptr);
-    if (hInf == INVALID_HANDLE_VALUE || hInf == nullptr) return;
+    plat::ScopedInf inf(plat::SetupOpenInfFileA(detail.InfFileName, nullptr, INF_STYLE_WIN4, nullptr));
+    if (!inf) return;
     char szSection[256] = {0};
-    if (plat::SetupDiGetActualSectionToInstallA(hInf, detail.SectionName, szSection, sizeof szSection, nullptr,
+    if (plat::SetupDiGetActualSectionToInstallA(inf.get(), detail.SectionName, szSection, sizeof szSection, nullptr,
                                                 nullptr))
-        plat::SetupInstallFromInfSectionA(nullptr, hInf, szSection, installFlags, nullptr, nullptr, 0, nullptr,
+        plat::SetupInstallFromInfSectionA(nullptr, inf.get(), szSection, installFlags, nullptr, nullptr, 0, nullptr,
                                           nullptr, deviceInfoSet, deviceInfoData);
-    plat::SetupCloseInfFile(hInf);
 }
 
 // Not yet built: the numbered friendly name of a second and later device of the model.
