@@ -4,7 +4,7 @@
 set -u
 root=${1:-$(dirname "$0")/..}
 cd "$root" || exit 2
-logic="core install stillimage registry twain inf devices"
+logic=$(grep -E '^[a-z]' cmake/logic_folders.txt | paste -sd' ')
 
 names=$(grep -hoE 'X\([A-Za-z]+, [^,]+, [A-Za-z_0-9]+,' platform/*.h | sed -E 's/.*, ([A-Za-z_0-9]+),$/\1/' | sort -u)
 [ -n "$names" ] || { echo "no seam calls found in platform/*.h"; exit 2; }
