@@ -1,6 +1,18 @@
 // CSetupExtension: the class that carries the whole co-installer. Its virtual operations, in
 // their table order, are the points where a scanner model changes the common behaviour.
 // Portable logic.
+//
+// Where the operations live: the construction, the installed-software test and the reserved
+// operations in core/setup_extension.cpp; the dispatcher, the finish-install action, the reboot
+// test and the driver instance number in core/dispatcher.cpp; the install decision and the marker
+// in install/install_flow.cpp; the disc search and the setup launch in install/install_media.cpp;
+// the firmware tool in install/firmware.cpp; the registry wrappers in registry/registry_access.cpp;
+// device naming and network data in stillimage/device_naming.cpp; the removal in
+// stillimage/removal.cpp; the model's overrides in core/setup_extension_q920k.cpp.
+//
+// The virtual operations are declared in the order of the class's table of virtual operations,
+// unused slots included: a model variant built against this class overrides by slot, so an
+// operation added, removed or moved would shift every later slot and call the wrong body.
 #pragma once
 
 #include <memory>
