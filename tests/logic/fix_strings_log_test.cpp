@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "fix_strings_rig.h"
+#include "tests/logic/fix_strings_rig.h"
 #include "inf/fix_strings.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/all.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

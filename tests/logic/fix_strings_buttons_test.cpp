@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "fix_strings_rig.h"
+#include "tests/logic/fix_strings_rig.h"
 #include "inf/fix_strings.h"
 
 namespace {

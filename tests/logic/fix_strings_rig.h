@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace tvx::test {
 

@@ -8,7 +8,7 @@
 
 #include "core/setup_extension_q920k.h"
 #include "platform/scoped.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

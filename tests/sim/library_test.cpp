@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "platform/host/library.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "core/logger.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

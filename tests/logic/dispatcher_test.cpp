@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/setup_extension_q920k.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

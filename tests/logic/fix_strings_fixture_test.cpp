@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/setup_extension_q920k.h"
-#include "fix_strings_rig.h"
+#include "tests/logic/fix_strings_rig.h"
 
 namespace {
 

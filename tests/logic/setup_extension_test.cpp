@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "core/setup_extension_q920k.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

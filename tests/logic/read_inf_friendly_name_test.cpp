@@ -5,7 +5,7 @@
 #include <string>
 
 #include "inf/read_inf.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

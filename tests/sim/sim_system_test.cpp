@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

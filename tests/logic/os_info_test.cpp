@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/os_info.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

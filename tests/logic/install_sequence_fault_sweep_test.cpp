@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/host/library.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "devices/driver_calls.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 
