@@ -2,10 +2,20 @@
 #include "platform/sim/registry.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
+#include "platform/text/hives.h"
+#include "platform/text/names.h"
+
 namespace plat::sim {
+
+static_assert(text::kHiveCount == 5 && text::kHives[static_cast<size_t>(Hive::ClassesRoot)].handle == 0x80000000u &&
+                  text::kHives[static_cast<size_t>(Hive::CurrentUser)].handle == 0x80000001u &&
+                  text::kHives[static_cast<size_t>(Hive::LocalMachine)].handle == 0x80000002u &&
+                  text::kHives[static_cast<size_t>(Hive::Users)].handle == 0x80000003u &&
+                  text::kHives[static_cast<size_t>(Hive::CurrentConfig)].handle == 0x80000005u,
+              "Hive numbers the hives as plat::text::kHives lists them");
+
 namespace {
 
 constexpr size_t kMaxKeyNameLength = 255;
@@ -75,20 +85,8 @@ constexpr const char* kWowNode = "Wow6432Node";
 bool StartsWith(const std::vector<std::string>& path, size_t offset, const std::vector<std::string>& prefix) {
     if (path.size() - offset < prefix.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i)
-        if (!EqualNames(path[offset + i], prefix[i])) return false;
+        if (!text::EqualNames(path[offset + i], prefix[i])) return false;
     return true;
-}
-
-Hive HiveOfPredefined(uint32_t low, bool* ok) {
-    *ok = true;
-    switch (low) {
-        case 0x80000000u: return Hive::ClassesRoot;
-        case 0x80000001u: return Hive::CurrentUser;
-        case 0x80000002u: return Hive::LocalMachine;
-        case 0x80000003u: return Hive::Users;
-        case 0x80000005u: return Hive::CurrentConfig;
-        default: *ok = false; return Hive::LocalMachine;
-    }
 }
 
 bool IsPredefinedValue(HKEY hKey) {
@@ -98,61 +96,25 @@ bool IsPredefinedValue(HKEY hKey) {
 
 }  // namespace
 
-int CompareKeyNames(std::string_view a, std::string_view b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        int ca = std::toupper(static_cast<unsigned char>(a[i]));
-        int cb = std::toupper(static_cast<unsigned char>(b[i]));
-        if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
-bool EqualNames(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareKeyNames(a, b) == 0;
-}
-
-std::vector<std::string> SplitRegistryPath(std::string_view path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string_view::npos) end = path.size();
-        if (end > start) parts.emplace_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
-const char* HiveName(Hive hive) {
-    switch (hive) {
-        case Hive::ClassesRoot: return "HKEY_CLASSES_ROOT";
-        case Hive::CurrentUser: return "HKEY_CURRENT_USER";
-        case Hive::LocalMachine: return "HKEY_LOCAL_MACHINE";
-        case Hive::Users: return "HKEY_USERS";
-        case Hive::CurrentConfig: return "HKEY_CURRENT_CONFIG";
-    }
-    return "?";
-}
+const char* HiveName(Hive hive) { return text::kHives[static_cast<size_t>(hive)].name; }
 
 size_t RegKey::SubkeyInsertPosition(std::string_view n) const {
     auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,
                                [](const std::shared_ptr<RegKey>& k, std::string_view v) {
-                                   return CompareKeyNames(k->name, v) < 0;
+                                   return text::CompareNames(k->name, v) < 0;
                                });
     return static_cast<size_t>(it - subkeys.begin());
 }
 
 std::shared_ptr<RegKey> RegKey::FindSubkey(std::string_view n) const {
     size_t pos = SubkeyInsertPosition(n);
-    if (pos < subkeys.size() && CompareKeyNames(subkeys[pos]->name, n) == 0) return subkeys[pos];
+    if (pos < subkeys.size() && text::CompareNames(subkeys[pos]->name, n) == 0) return subkeys[pos];
     return nullptr;
 }
 
 RegValue* RegKey::FindValue(std::string_view n) {
     for (RegValue& v : values)
-        if (EqualNames(v.name, n)) return &v;
+        if (text::EqualNames(v.name, n)) return &v;
     return nullptr;
 }
 
@@ -171,7 +133,7 @@ std::shared_ptr<RegKey> SimRegistry::Root(Hive hive) const { return roots_[stati
 
 std::shared_ptr<RegKey> SimRegistry::FindKey(Hive hive, std::string_view path) const {
     std::shared_ptr<RegKey> key = Root(hive);
-    for (const std::string& part : SplitRegistryPath(path)) {
+    for (const std::string& part : text::SplitPath(path)) {
         key = key->FindSubkey(part);
         if (!key) return nullptr;
     }
@@ -182,7 +144,7 @@ void SimRegistry::Touch(RegKey& key) const { key.last_write = clock_.FileTime();
 
 std::shared_ptr<RegKey> SimRegistry::EnsureKey(Hive hive, std::string_view path) {
     std::shared_ptr<RegKey> key = Root(hive);
-    for (const std::string& part : SplitRegistryPath(path)) {
+    for (const std::string& part : text::SplitPath(path)) {
         std::shared_ptr<RegKey> next = key->FindSubkey(part);
         if (!next) {
             next = std::make_shared<RegKey>();
@@ -258,11 +220,11 @@ void SimRegistry::Walk(Hive hive, const std::function<void(const RegKey&, const 
 std::vector<std::string> SimRegistry::PhysicalPath(Hive hive, const std::vector<std::string>& logical,
                                                    bool view32) const {
     if (!view32 || !profile_.is_64bit || hive != Hive::LocalMachine) return logical;
-    if (logical.empty() || !EqualNames(logical[0], "SOFTWARE")) return logical;
-    if (logical.size() >= 2 && EqualNames(logical[1], kWowNode)) return logical;
-    if (logical.size() >= 3 && EqualNames(logical[1], "Classes")) {
+    if (logical.empty() || !text::EqualNames(logical[0], "SOFTWARE")) return logical;
+    if (logical.size() >= 2 && text::EqualNames(logical[1], kWowNode)) return logical;
+    if (logical.size() >= 3 && text::EqualNames(logical[1], "Classes")) {
         for (const char* redirected : kRedirectedClasses) {
-            if (EqualNames(logical[2], redirected)) {
+            if (text::EqualNames(logical[2], redirected)) {
                 std::vector<std::string> out(logical.begin(), logical.begin() + 2);
                 out.emplace_back(kWowNode);
                 out.insert(out.end(), logical.begin() + 2, logical.end());
@@ -271,7 +233,7 @@ std::vector<std::string> SimRegistry::PhysicalPath(Hive hive, const std::vector<
         }
     }
     for (const char* shared : kSharedKeys) {
-        if (StartsWith(logical, 1, SplitRegistryPath(shared))) return logical;
+        if (StartsWith(logical, 1, text::SplitPath(shared))) return logical;
     }
     std::vector<std::string> out{logical[0], kWowNode};
     out.insert(out.end(), logical.begin() + 1, logical.end());
@@ -285,9 +247,10 @@ std::shared_ptr<SimRegistry::KeyHandle> SimRegistry::HandleOf(HKEY hKey) const {
 std::optional<SimRegistry::Base> SimRegistry::ResolveBase(HKEY hKey) const {
     if (!hKey) return std::nullopt;
     if (IsPredefinedValue(hKey)) {
-        bool ok;
-        Hive hive = HiveOfPredefined(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey)), &ok);
-        if (!ok) return std::nullopt;
+        const auto low = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey));
+        std::optional<size_t> index = text::FindHiveByHandle(low);
+        if (!index) return std::nullopt;
+        const auto hive = static_cast<Hive>(*index);
         return Base{Root(hive), hive, {}, false, true};
     }
     std::shared_ptr<KeyHandle> h = HandleOf(hKey);
@@ -323,7 +286,7 @@ LSTATUS SimRegistry::Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, P
     if (base->key->deleted) return ERROR_KEY_DELETED;
     std::string_view sub = lpSubKey ? lpSubKey : "";
     if (!sub.empty() && sub[0] == '\\') return ERROR_BAD_PATHNAME;
-    std::vector<std::string> parts = SplitRegistryPath(sub);
+    std::vector<std::string> parts = text::SplitPath(sub);
     for (const std::string& p : parts)
         if (p.size() > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
 
@@ -469,7 +432,7 @@ LSTATUS SimRegistry::RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     if (base->key->deleted) return ERROR_KEY_DELETED;
     auto& values = base->key->values;
     std::string_view name = lpValueName ? lpValueName : "";
-    auto it = std::find_if(values.begin(), values.end(), [&](const RegValue& v) { return EqualNames(v.name, name); });
+    auto it = std::find_if(values.begin(), values.end(), [&](const RegValue& v) { return text::EqualNames(v.name, name); });
     if (it == values.end()) return ERROR_FILE_NOT_FOUND;
     values.erase(it);
     Touch(*base->key);

@@ -36,10 +36,7 @@ struct RegKey {
     std::string Path() const;  // from the hive root, without the hive name
 };
 
-// Windows' order of subkey names: compared byte by byte after upper-casing.
-int CompareKeyNames(std::string_view a, std::string_view b);
-bool EqualNames(std::string_view a, std::string_view b);
-
+// The hives, numbered as plat::text::kHives lists them.
 enum class Hive { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
 const char* HiveName(Hive hive);  // "HKEY_LOCAL_MACHINE"
 
@@ -117,8 +114,5 @@ private:
     const VirtualClock& clock_;
     std::shared_ptr<RegKey> roots_[5];
 };
-
-// Splits a registry path at backslashes, dropping empty parts.
-std::vector<std::string> SplitRegistryPath(std::string_view path);
 
 }  // namespace plat::sim
