@@ -43,14 +43,7 @@ public:
     }
     void DeleteValue(const std::string& path, const std::string& name) override {
         auto [hive, rest] = SimPath(path);
-        auto k = registry_.FindKey(hive, rest);
-        if (!k) return;
-        for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-            if (plat::text::EqualNames(it->name, name)) {
-                k->values.erase(it);
-                break;
-            }
-        }
+        registry_.DeleteValue(hive, rest, name);
     }
 
 private:
