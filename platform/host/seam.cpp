@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "platform/host/call_layer.h"
+#include "platform/text/hives.h"
 
 namespace plat::host {
 namespace {
@@ -17,16 +18,10 @@ std::string Hex(uint64_t v) {
     return buf;
 }
 
+// A predefined key by its short name ("HKLM"), any other key by its value.
 std::string KeyName(HKEY key) {
     auto low = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key));
-    switch (low) {
-        case 0x80000000u: return "HKCR";
-        case 0x80000001u: return "HKCU";
-        case 0x80000002u: return "HKLM";
-        case 0x80000003u: return "HKU";
-        case 0x80000005u: return "HKCC";
-        default: break;
-    }
+    if (std::optional<size_t> hive = plat::text::FindHiveByHandle(low)) return plat::text::kHives[*hive].abbreviation;
     return key ? Hex(reinterpret_cast<uintptr_t>(key)) : "NULL";
 }
 

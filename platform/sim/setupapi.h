@@ -10,16 +10,16 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/system.h"
 #include "platform/sim/registry.h"
+#include "platform/text/guid.h"
 
 namespace plat::sim {
 
-constexpr const char* kImageClassGuid = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
 constexpr const char* kEnumRoot = "SYSTEM\\CurrentControlSet\\Enum";
 constexpr const char* kClassRoot = "SYSTEM\\CurrentControlSet\\Control\\Class";
 
 struct DeviceConfig {
     std::string instance_id;                 // "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2"
-    std::string class_guid = kImageClassGuid;
+    std::string class_guid = text::kImageClassGuid;
     std::string class_name = "Image";
     std::string description;                 // SPDRP_DEVICEDESC
     std::string manufacturer;                // SPDRP_MFG
@@ -89,9 +89,5 @@ private:
     SimRegistry& registry_;
     std::vector<Device> devices_;
 };
-
-// "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}" and back.
-std::string GuidText(const GUID& guid);
-bool ParseGuid(const std::string& text, GUID* guid);
 
 }  // namespace plat::sim
