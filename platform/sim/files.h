@@ -21,7 +21,7 @@ struct Drive {
     UINT type = DRIVE_FIXED;
     std::string label;
     DWORD serial = 0;
-    std::filesystem::path folder;
+    std::filesystem::path folder;  // empty: a drive without a medium (an empty CD drive: not ready)
 };
 
 class SimFiles : public FilesBackend {
@@ -48,6 +48,15 @@ public:
     BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) override;
     BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) override;
     DWORD GetFileAttributesA(LPCSTR lpFileName) override;
+    HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) override;
+    BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) override;
+    BOOL FindClose(HANDLE hFindFile) override;
+    DWORD GetLogicalDrives() override;
+    UINT GetDriveTypeA(LPCSTR lpRootPathName) override;
+    BOOL GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer, DWORD nVolumeNameSize,
+                               LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength,
+                               LPDWORD lpFileSystemFlags, LPSTR lpFileSystemNameBuffer,
+                               DWORD nFileSystemNameSize) override;
     FILE* _fsopen(const char* filename, const char* mode, int shflag) override;
     int fclose(FILE* stream) override;
     size_t fread(void* buffer, size_t size, size_t count, FILE* stream) override;

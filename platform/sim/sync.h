@@ -1,18 +1,36 @@
-// Named events: one object per name that lives while a handle to it is open.
-// Simulated machine only.
+// Named events: one object per name, alive while a handle to it is open; a record of the events
+// set. Simulated machine only.
 #pragma once
 
-#include "platform/sync.h"
+#include <string>
+#include <vector>
+
 #include "platform/sim/handles.h"
+#include "platform/sync.h"
 
 namespace plat::sim {
 
+class SimSystem;
+
 class SimSync : public SyncBackend {
 public:
-    explicit SimSync(HandleTable& handles) : handles_(handles) {}
+    SimSync(HandleTable& handles, SimSystem& system);
+
+    // Names of the events set, in order (one entry per successful SetEvent).
+    const std::vector<std::string>& set_events() const { return set_events_; }
+    // Whether an event of that name exists (some handle to it is open), and whether it is set.
+    bool EventExists(const std::string& name) const;
+    bool EventSignalled(const std::string& name) const;
+
+    HANDLE CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset, BOOL bInitialState,
+                        LPCSTR lpName) override;
+    HANDLE OpenEventA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName) override;
+    BOOL SetEvent(HANDLE hEvent) override;
 
 private:
-    [[maybe_unused]] HandleTable& handles_;
+    HandleTable& handles_;
+    SimSystem& system_;
+    std::vector<std::string> set_events_;
 };
 
 }  // namespace plat::sim
