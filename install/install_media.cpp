@@ -132,13 +132,15 @@ void CSetupExtension::ScheduleSetupFromMedia(char driveLetter) {
     const LSTATUS status =
         plat::RegSetValueExA(key.get(), kRunOnceValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(szExePath.c_str()),
                              static_cast<DWORD>(szExePath.size() + 1));
+    // The registry call answers its failure and leaves the thread's last error alone: the failure's
+    // second line shows whatever the last error held before. Taken before the log lines, whose file
+    // calls may change it.
+    const DWORD error = status == ERROR_SUCCESS ? ERROR_SUCCESS : plat::GetLastError();
     if (!m_pLogger) return;
     if (status == ERROR_SUCCESS) {
         m_pLogger->Print("Wrote RunOnce key successfully");
     } else {
-        // A registry call answers its failure and leaves the thread's last error alone, so the
-        // answer is what this line reports.
         m_pLogger->Print("Writing RunOnce key failed");
-        m_pLogger->Print("GetLastError returned: %d", static_cast<int>(status));
+        m_pLogger->Print("GetLastError returned: %d", static_cast<int>(error));
     }
 }
