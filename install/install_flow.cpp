@@ -10,10 +10,6 @@ namespace {
 constexpr const char* kFinishedEventName = "tvx_PNPFinishedEvent_99";
 
 // The named event that tells the installed software that the Plug and Play part has finished.
-// Its handle is kept open on purpose for the life of the process, unload included, so that a
-// waiter that opens the event later still finds it set. A later install in the same library
-// opens the event again and keeps that handle instead.
-HANDLE g_hFinishedEvent = nullptr;
 
 // Systems older than Vista, asked in this order.
 bool IsNonVista(const COsInfo& os) {
@@ -79,16 +75,15 @@ void CSetupExtension::InstallSoftware(HWND, HINSTANCE, LPSTR lpszCmdLine, int) {
     FixInstalledStrings(szKey);
     RestartStillImageService();
 
-    // An event of that name that exists already is opened and used alike.
+    // An event of that name that exists already is opened and used alike. The handle is left open
+    // on purpose, library unload included: the event then lives, set, as long as this process, so
+    // that a waiter that opens it later still finds it set.
     HANDLE hEvent = plat::CreateEventA(nullptr, TRUE, FALSE, kFinishedEventName);
     if (!hEvent) {
         const DWORD error = plat::GetLastError();
         if (m_pLogger) m_pLogger->Print("CreateEvent returned NULL, GetLastError returned %d", static_cast<int>(error));
         return;
     }
-    // One handle per process is enough to keep the event alive.
-    if (g_hFinishedEvent) plat::CloseHandle(g_hFinishedEvent);
-    g_hFinishedEvent = hEvent;
     if (m_pLogger) {
         m_pLogger->Print("CreateEvent succeeded, the Event created was:\n%s", kFinishedEventName);
         m_pLogger->Print("CreateEvent returned 0x%llx",
