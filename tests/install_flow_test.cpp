@@ -121,7 +121,9 @@ TEST(HardwareFirst, OnEachSystem) {
                   std::string("1\0", 2));
         auto event = m.rig.machine.registry().GetValue(Hive::LocalMachine, kMarkerC32, "tvx_PNPFinishedEvent_99");
         EXPECT_EQ(Bytes(event), std::string("\0", 1));
-        if (event) EXPECT_EQ(event->type, DWORD(REG_SZ));
+        if (event) {
+            EXPECT_EQ(event->type, DWORD(REG_SZ));
+        }
         EXPECT_EQ(m.rig.machine.registry().FindKey(Hive::LocalMachine, "SOFTWARE\\Tarvix"), nullptr);
 
         if (s.olderThanVista) {

@@ -19,7 +19,7 @@ struct DiscContent {
     bool setup = true;
     bool firmware = true;
     std::string label = "TVX_Q920K";
-    std::vector<std::string> extra;  // further files, as paths below the root ("tvsw/setup.exe")
+    std::vector<std::string> extra = {};  // further files, as paths below the root ("tvsw/setup.exe")
 };
 
 inline void TouchFile(const std::filesystem::path& file) {

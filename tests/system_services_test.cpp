@@ -80,8 +80,9 @@ TEST(StillImageRestart, EachPath) {
         EXPECT_EQ(Calls("StartServiceA"), c.starts);
         EXPECT_EQ(Calls("QueryServiceStatus"), c.queries);
         EXPECT_EQ(rig.machine.clock().now_ms(), c.waited_ms);
-        if (c.service && c.starts == 0 && !c.refuses_stop)
+        if (c.service && c.starts == 0 && !c.refuses_stop) {
             EXPECT_EQ(rig.machine.services().StateOf("stisvc"), std::optional<DWORD>(c.state));
+        }
         rig.ExpectClean();
     }
 }
