@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/sim/wildcard.h"
-#include "sim_fixture.h"
+#include "tests/sim_fixture.h"
 
 namespace {
 
