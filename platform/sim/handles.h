@@ -6,12 +6,25 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace plat::sim {
 
-enum class HandleKind { RegistryKey, DeviceInfoSet, ServiceManager, Service, Stream, LocalMemory, Inf, Find };
+enum class HandleKind {
+    RegistryKey,
+    DeviceInfoSet,
+    ServiceManager,
+    Service,
+    Stream,
+    LocalMemory,
+    Inf,
+    Find,
+    Process,
+    Thread,
+    Event,
+};
 
 const char* HandleKindName(HandleKind kind);
 
@@ -30,6 +43,10 @@ public:
     }
     bool Contains(uintptr_t value, HandleKind kind) const;
     bool Remove(uintptr_t value, HandleKind kind);
+    // The kind of an open handle; nothing when the value is not an open handle.
+    std::optional<HandleKind> KindOf(uintptr_t value) const;
+    // Closes every open handle at once (the process ends), answering what was open, one line each.
+    std::vector<std::string> RemoveAll();
 
     size_t open_count() const { return entries_.size(); }
     // One line per open handle: kind, value and what it refers to.

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/host/call_layer.h"
 #include "platform/sim/setupapi.h"
@@ -44,6 +46,11 @@ public:
     SimSync& sync() { return sync_; }
     SimWindow& window() { return window_; }
     const std::filesystem::path& c_drive_folder() const { return c_drive_; }
+
+    // The simulated process ends (the library's host program exits): every handle it still holds
+    // closes with it, whatever its kind, and objects that only it kept alive (a named event) go.
+    // Answers what was open, one line each (as HandleTable::Describe words it).
+    std::vector<std::string> EndProcess();
 
     plat::host::Backends backends();
 

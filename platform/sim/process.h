@@ -48,6 +48,15 @@ struct WaitRecord {
     uint64_t started_ms = 0;
     uint64_t waited_ms = 0;
     DWORD result = 0;          // WAIT_OBJECT_0, WAIT_TIMEOUT, WAIT_FAILED
+    bool forever = false;      // a wait without a time limit for something that never comes: the run stops here
+};
+
+// A CreateProcessA call that failed, as it was made.
+struct FailedStart {
+    std::string command_line;
+    std::string directory;
+    DWORD error = 0;
+    uint64_t at_ms = 0;
 };
 
 // Thrown by a wait without a time limit for a process that never ends: the simulated machine
@@ -67,6 +76,9 @@ public:
 
     const std::vector<StartedProgram>& started() const { return started_; }
     const std::vector<WaitRecord>& waits() const { return waits_; }
+    const std::vector<FailedStart>& failed_starts() const { return failed_; }
+    // Whether a started program has ended by now on the virtual clock.
+    bool Ended(const StartedProgram& program) const;
 
     BOOL CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES lpProcessAttributes,
                         LPSECURITY_ATTRIBUTES lpThreadAttributes, BOOL bInheritHandles, DWORD dwCreationFlags,
@@ -77,11 +89,19 @@ public:
     BOOL CloseHandle(HANDLE hObject) override;
 
 private:
+    // The program a command line names, found as Windows finds it (see process.cpp).
+    std::optional<std::string> FindProgram(const std::string& command_line) const;
+    std::optional<std::string> SearchProgram(const std::string& name) const;
+    BOOL FailStart(const std::string& command_line, LPCSTR directory, DWORD error);
+    WaitRecord& RecordWait(std::string what, DWORD timeout);
+
     HandleTable& handles_;
     SimSystem& system_;
     SimFiles& files_;
     VirtualClock& clock_;
     std::vector<ProgramBehaviour> programs_;
+    std::vector<FailedStart> failed_;
+    DWORD next_id_ = 0x1000;
     std::vector<StartedProgram> started_;
     std::vector<WaitRecord> waits_;
 };

@@ -2,6 +2,8 @@
 // set. Simulated machine only.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,13 @@
 namespace plat::sim {
 
 class SimSystem;
+
+// One event object; every handle to it shares it, and it goes with the last of them.
+struct EventObject {
+    std::string name;  // empty for an unnamed event
+    bool manual_reset = false;
+    bool signalled = false;
+};
 
 class SimSync : public SyncBackend {
 public:
@@ -28,9 +37,15 @@ public:
     BOOL SetEvent(HANDLE hEvent) override;
 
 private:
+    // The object a name refers to, "Local\\" removed (the session's own namespace); nothing when
+    // no handle to it is open.
+    std::shared_ptr<EventObject> Find(const std::string& name) const;
+    HANDLE NewHandle(const std::shared_ptr<EventObject>& event);
+
     HandleTable& handles_;
     SimSystem& system_;
     std::vector<std::string> set_events_;
+    std::map<std::string, std::weak_ptr<EventObject>> named_;
 };
 
 }  // namespace plat::sim

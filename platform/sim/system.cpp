@@ -2,6 +2,8 @@
 // Simulated machine only.
 #include "platform/sim/system.h"
 
+#include "platform/sim/process.h"  // WaitsForever
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -118,7 +120,12 @@ HLOCAL SimSystem::LocalFree(HLOCAL hMem) {
     return nullptr;
 }
 
-DWORD SimSystem::GetTickCount() { return static_cast<DWORD>(clock_.now_ms()); }
+DWORD SimSystem::GetTickCount() { return static_cast<DWORD>(tick_start_ + clock_.now_ms()); }
+
+void SimSystem::Sleep(DWORD ms) {
+    if (ms == INFINITE) throw WaitsForever("Sleep(INFINITE): the thread sleeps forever");
+    clock_.Advance(ms);
+}
 
 void SimSystem::GetLocalTime(LPSYSTEMTIME st) {
     if (st) *st = clock_.LocalTime();

@@ -27,8 +27,10 @@ public:
     HLOCAL LocalFree(HLOCAL hMem) override;
     // Set-up: the tick count at virtual time 0 (so a run can cross the 32-bit wrap).
     void SetTickCountStart(DWORD ticks) { tick_start_ = ticks; }
+    // The tick count at the start plus the virtual milliseconds, kept to 32 bits as Windows does.
     DWORD GetTickCount() override;
-    void Sleep(DWORD ms) override { clock_.Advance(ms); }
+    // Advances the virtual clock; a sleep without end (INFINITE) stops the run (WaitsForever).
+    void Sleep(DWORD ms) override;
     void GetLocalTime(LPSYSTEMTIME st) override;
     void OutputDebugStringA(LPCSTR text) override;
 

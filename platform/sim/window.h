@@ -12,6 +12,8 @@ namespace plat::sim {
 
 class SimSystem;
 
+// One message posted; to no window (a NULL window handle: the poster's own thread) the class and
+// title are empty.
 struct PostedMessage {
     std::string window_class;
     std::string window_title;
@@ -24,8 +26,11 @@ class SimWindow : public WindowBackend {
 public:
     SimWindow(HandleTable& handles, SimSystem& system);
 
-    // Set-up: a top-level window of some other program.
+    // Set-up: a top-level window of some other program. The newest window is on top, so it is
+    // the one FindWindowA finds first.
     void AddWindow(std::string window_class, std::string title);
+    // The program owning the newest window of that class closes it; false when there is none.
+    bool RemoveWindow(const std::string& window_class);
 
     const std::vector<PostedMessage>& posted() const { return posted_; }
 
@@ -33,9 +38,18 @@ public:
     BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    struct Window {
+        std::string window_class;
+        std::string title;
+        HWND hwnd = nullptr;
+        bool open = true;
+    };
+
     HandleTable& handles_;
     SimSystem& system_;
     std::vector<PostedMessage> posted_;
+    std::vector<Window> windows_;  // in creation order; a closed window keeps its place
+
 };
 
 }  // namespace plat::sim
