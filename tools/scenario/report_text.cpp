@@ -237,7 +237,7 @@ std::string FormatReportText(const Report& r, const TextOptions& options) {
     Section(out, "The machine before the run");
     for (const std::string& line : r.machine) out += "  " + AnsiToUtf8(line) + "\n";
     if (!r.notes.empty()) {
-        out += "  Not set up on this machine:\n";
+        out += "  Notes on this machine:\n";
         for (const std::string& note : r.notes) out += "    " + AnsiToUtf8(note) + "\n";
     }
     Steps(out, r, options);

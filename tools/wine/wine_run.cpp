@@ -372,16 +372,11 @@ void Run::EndMachineParts() {
         report_.services_at_end.push_back(ServiceAtEnd{s.name, SettledState(s.name, settle)});
     }
     CollectServices();
-    CollectPrograms();
-    // Every stand-in still running ends now.
+    // Every stand-in still running ends now; one still starting records its start first.
     SetEvent(quit_);
-    for (const ProgramRun& run : ReadProgramRuns(program_record_)) {
-        if (run.ended) continue;
-        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, run.pid);
-        if (!process) continue;
-        WaitForSingleObject(process, 10000);
-        CloseHandle(process);
-    }
+    if (!WaitForDiscPrograms(scenario_, 30000))
+        report_.notes.push_back("a program from a scenario drive was still running 30 s after the run");
+    CollectPrograms();
     for (const ServiceSpec& s : scenario_.machine.services) EndServiceProcess(s.name);
     windows_.Close();
 }

@@ -8,6 +8,8 @@
 
 #include "tools/scenario/names.h"
 
+#include <tlhelp32.h>
+
 namespace tvx::wine {
 namespace {
 
@@ -116,6 +118,48 @@ std::vector<ProgramRun> ReadProgramRuns(const fs::path& record) {
     }
     std::stable_sort(runs.begin(), runs.end(), [](const ProgramRun& a, const ProgramRun& b) { return a.created < b.created; });
     return runs;
+}
+
+namespace {
+
+// Whether some process runs a program whose path starts with one of the drive letters.
+bool ProgramRunsFrom(const std::string& letters) {
+    using QueryImageFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+    static const QueryImageFn query = reinterpret_cast<QueryImageFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
+    const DWORD kQueryLimitedInformation = 0x1000;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE || !query) return false;
+    bool found = false;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
+        HANDLE process = OpenProcess(kQueryLimitedInformation, FALSE, entry.th32ProcessID);
+        if (!process) continue;
+        char image[MAX_PATH + 1] = {0};
+        DWORD size = sizeof image;
+        if (query(process, 0, image, &size) && size > 1 && image[1] == ':')
+            found = letters.find(static_cast<char>(std::toupper(static_cast<unsigned char>(image[0])))) !=
+                    std::string::npos;
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+}  // namespace
+
+bool WaitForDiscPrograms(const Scenario& scenario, DWORD timeout_ms) {
+    std::string letters;
+    for (const DriveSpec& d : scenario.machine.drives)
+        if (d.letter != 'C') letters += d.letter;
+    if (letters.empty()) return true;
+    const DWORD begin = GetTickCount();
+    while (ProgramRunsFrom(letters)) {
+        if (GetTickCount() - begin > timeout_ms) return false;
+        Sleep(50);
+    }
+    return true;
 }
 
 uint32_t RealRunTimeMs(uint32_t virtual_ms) {

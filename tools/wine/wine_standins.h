@@ -45,6 +45,11 @@ struct ProgramRun {
 // Every program recorded in the file so far, in the order they were created.
 std::vector<ProgramRun> ReadProgramRuns(const std::filesystem::path& record);
 
+// Waits until no process runs a program from one of the scenario's drives (other than C:), at
+// most `timeout_ms`; false when some still run. A stand-in writes its start record before anything
+// else, so once they have all ended their records are complete.
+bool WaitForDiscPrograms(const Scenario& scenario, DWORD timeout_ms);
+
 // The real milliseconds a stand-in runs for a scenario's virtual run time: long enough that the
 // co-installer's going on without a wait shows (its call returns while the program still runs),
 // short enough for a test.
