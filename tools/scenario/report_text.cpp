@@ -24,7 +24,7 @@ std::string ParamsChange(const InstallParams& before, const InstallParams& after
         if (!out.empty()) out += "; ";
         out += "FlagsEx " + DescribeInstallFlagsEx(before.flags_ex) + " -> " + DescribeInstallFlagsEx(after.flags_ex);
         if (!(before.flags_ex & 0x8) && (after.flags_ex & 0x8))
-            out += " (Windows will send DIF_FINISHINSTALL_ACTION later)";
+            out += " (from Windows Vista on, Windows sends DIF_FINISHINSTALL_ACTION later)";
     }
     return out;
 }
@@ -45,6 +45,10 @@ void Steps(std::string& out, const Report& r, const TextOptions& options) {
         std::string number = std::to_string(i + 1) + ". ";
         std::string indent(5 + number.size() - 3, ' ');
         out += "  " + number + s.description + "\n";
+        if (!s.not_run.empty()) {
+            out += indent + "not run: " + AnsiToUtf8(s.not_run) + "\n";
+            continue;
+        }
         if (s.kind == StepKind::Dif) {
             std::string why = ExplainDif(s.dif_code);
             if (why.empty()) why = "a code this co-installer is not meant to act on";
@@ -59,7 +63,6 @@ void Steps(std::string& out, const Report& r, const TextOptions& options) {
         if (s.kind == StepKind::InstallPellionSoftware)
             out += indent + "(as `rundll32 TarvixQ920kCO.dll,InstallPellionSoftware " + s.command_line +
                    "` calls it: the software-install decision for that model)\n";
-        if (!s.not_run.empty()) out += indent + "not run: " + AnsiToUtf8(s.not_run) + "\n";
         if (!s.waits_forever.empty())
             out += indent + "=> no answer: the co-installer waits forever for \"" + AnsiToUtf8(s.waits_forever) +
                    "\", which never ends; the call stops here\n";

@@ -486,10 +486,12 @@ Report Run::Go(const std::vector<std::string>& notes) {
             report_.notes.push_back("steps " + std::to_string(i + 1) + " to " + std::to_string(i + 3) +
                                     " ran as `rundll32.exe " + paths_.dll + ",InstallPellionSoftware " +
                                     steps[i + 1].command_line + "`, in a process of its own");
-            begin_[i + 1] = begin_[i + 2] = begin_[i];
-            ran_ = i + 3;
+            begin_[i + 1] = begin_[i];
+            ran_ = i + 2;
             RunDllRunner(i + 1, steps[i + 1], report_.steps[i + 1]);
-            end_[i] = end_[i + 1] = end_[i + 2] = NowTicks();
+            // What the process did belongs to the entry's call; the unload begins as it ends.
+            end_[i] = end_[i + 1] = begin_[i + 2] = end_[i + 2] = NowTicks();
+            ran_ = i + 3;
             std::vector<StepLogLine> lines;
             Collect(i + 1, &lines);
             SplitRunnerLog(lines, &out.log, &report_.steps[i + 1].log, &report_.steps[i + 2].log);
