@@ -49,6 +49,9 @@ SC_HANDLE WINAPI UserOpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD acces
 }
 
 LSTATUS WINAPI UserRegOpenKeyExA(HKEY key, LPCSTR sub, DWORD options, REGSAM sam, PHKEY result) {
+    // A predefined key with no subkey answers itself, whatever access is asked for: Windows
+    // refreshes the predefined handle (opened with the most the account may have) and hands it back.
+    if (key == HKEY_LOCAL_MACHINE && (!sub || !*sub)) return RegOpenKeyExA(key, sub, options, KEY_READ, result);
     if (BelowLocalMachine(key) && WantsWrite(sam)) return ERROR_ACCESS_DENIED;
     if (BelowLocalMachine(key) && (sam & MAXIMUM_ALLOWED)) sam = (sam & ~MAXIMUM_ALLOWED) | KEY_READ;
     return RegOpenKeyExA(key, sub, options, sam, result);

@@ -320,7 +320,9 @@ void Run::CollectPrograms() {
         report_.programs.push_back(p);
 
         const ReportStep& step = report_.steps[index];
-        if (!step.waits_forever.empty() && step.waits_forever == run.command_line && !run.ended) {
+        // The program that never ends ends only when the harness ends the run, after the step.
+        if (!step.waits_forever.empty() && step.waits_forever == run.command_line &&
+            (!run.ended || *run.ended > end_[index])) {
             report_.waits.push_back(WaitReport{index + 1, run.command_line, WaitOutcome::Forever, {}, {}});
             continue;
         }
@@ -497,8 +499,9 @@ Report Run::Go(const std::vector<std::string>& notes) {
             SplitRunnerLog(lines, &out.log, &report_.steps[i + 1].log, &report_.steps[i + 2].log);
             if (!report_.steps[i + 1].waits_forever.empty()) {
                 stuck = i + 2;
-                report_.steps[i + 2].not_run = "the DLL runner's process was ended, still waiting in step " +
-                                               std::to_string(stuck);
+                report_.steps[i + 2].not_run = "the co-installer still waits in step " + std::to_string(stuck);
+                report_.notes.push_back("the harness ended the DLL runner's process, which still waited in step " +
+                                        std::to_string(stuck));
             }
             i += 2;
             continue;
