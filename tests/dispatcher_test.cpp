@@ -283,14 +283,14 @@ TEST_F(DispatcherTest, FinishInstallActionWithRebootSchedulesSetupWhenTheDiscIsT
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_FINISHINSTALL_ACTION), DWORD(NO_ERROR));
     const std::string head = "Handling DIF_FINISHINSTALL_ACTION DIF code\r\n";
     const std::string reboot = "Device install requires a reboot\r\n";
-    // The probe's disc has no firmware tool; the RunOnce key is missing, so the schedule stops
-    // after its two lines.
+    // The probe's disc has no firmware tool.
     EXPECT_EQ(LogBody(rig), FirstLine(0x2A, 0) + head + "Could not find CD\r\n" + reboot +
                                 "Could not find the CD\r\n" + FirstLine(0x2A, 0) + head +
                                 "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe was not found on CD\r\n" + reboot +
                                 "FoundCD\r\n"
                                 "cCDROMDrive = D:\\\r\n"
-                                "cCDROMExePath = D:\\setup.exe \r\n");
+                                "cCDROMExePath = D:\\setup.exe \r\n"
+                                "Wrote RunOnce key successfully\r\n");
 }
 
 TEST_F(DispatcherTest, RebootIsRequiredForEitherFlagOrUnreadableParameters) {

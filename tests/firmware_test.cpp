@@ -20,8 +20,9 @@ protected:
         SimTest::TearDown();
     }
     std::optional<CSetupExtensionQ920k> ext{std::in_place};
-    const std::string head = "HH:MM:SS\tMM/DD/YY\t\r\nStart Log\r\n";
 };
+
+const std::string head = "HH:MM:SS\tMM/DD/YY\t\r\nStart Log\r\n";
 
 TEST_F(FirmwareTest, TheToolRunsInItsFolderAndIsWaitedForToTheEnd) {
     AddDisc(rig, 'D', {});
@@ -49,7 +50,7 @@ TEST_F(FirmwareTest, TheToolRunsInItsFolderAndIsWaitedForToTheEnd) {
                                  "Child process exited\r\n");
 }
 
-TEST_F(FirmwareTest, NothingStartsWithoutDiscOrTool) {
+TEST(Firmware, NothingStartsWithoutDiscOrTool) {
     struct Case {
         const char* name;
         std::optional<DiscContent> disc;

@@ -293,6 +293,22 @@ TEST(HardwareFirst, WithoutADiscOnlyTheMarkerIsLeft) {
     rig.ExpectClean();
 }
 
+TEST(HardwareFirst, WithoutALoggerTheJobRunsUnlogged) {
+    InstallMachine m(Profile(5, 1));
+    {
+        CSetupExtensionQ920k ext;
+        ext.m_pLogger = nullptr;  // as when the logger could not be allocated
+        char model[] = "tvxQ920k";
+        ext.InstallSoftware(nullptr, nullptr, model, 0);
+        ext.ScheduleSetupFromMedia('D');
+    }
+    EXPECT_EQ(Started(m.rig), (std::vector<std::string>{std::string(kFirmwareCommand) + " | " + kFirmwareFolder,
+                                                        std::string(kSetupCommand) + " | D:\\"}));
+    EXPECT_TRUE(m.MarkerWritten());
+    EXPECT_EQ(LogLines(m.rig), kHead + kTail);
+    m.rig.ExpectClean();
+}
+
 TEST(AppendBackslash, OneSeparatorAtMost) {
     for (const auto& [in, out] : std::vector<std::pair<std::string, std::string>>{
              {"", ""}, {"SOFTWARE\\Tarvix", "SOFTWARE\\Tarvix\\"}, {"SOFTWARE\\Tarvix\\", "SOFTWARE\\Tarvix\\"},

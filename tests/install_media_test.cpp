@@ -206,7 +206,9 @@ TEST_F(InstallMediaTest, RunOnceGetsTheSetupInTheNativeView) {
 TEST_F(InstallMediaTest, RunOnceFailures) {
     const std::string head = "cCDROMDrive = D:\\\r\ncCDROMExePath = D:\\setup.exe \r\n";
     // The key cannot be opened: nothing more is said.
+    rig.machine.registry().DeleteTree(Hive::LocalMachine, kRunOnce);
     ext->ScheduleSetupFromMedia('D');
+    EXPECT_FALSE(SimRig::Called("RegSetValueExA"));
     // The write fails: both failure lines, the second with whatever the last error held.
     rig.machine.registry().EnsureKey(Hive::LocalMachine, kRunOnce);
     plat::SetLastError(87);

@@ -81,6 +81,7 @@ TEST_F(StaleUsbTest, NullVendorDevicesAndTheMakersUnresolvedInstancesGo) {
                                 "ROOT_HUB20",
                                 "VID_0000&PID_0002",
                                 "VID_0000&PID_0002\\5&1",
+                                "vid_0000&pid_0003",
                                 "VID_1A2B&PID_0920",
                                 "VID_1A2B&PID_0920\\6&1",
                                 "VID_2E5A&PID_0920",
@@ -89,7 +90,6 @@ TEST_F(StaleUsbTest, NullVendorDevicesAndTheMakersUnresolvedInstancesGo) {
                                 "VID_2E5A&PID_0920\\7&4",
                                 "VID_2E5A&PID_0920\\7&5",
                                 "VID_2E5A&PID_0920\\7&7",
-                                "vid_0000&pid_0003",
                             }));
     // Nothing is logged: only the log's start lines are there.
     EXPECT_EQ(rig.Log(), "09:30:00\t12/10/26\t\r\nStart Log\r\n");
