@@ -167,12 +167,16 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
                     break;
                 }
             }
-        } catch (const plat::sim::WaitsForever&) {
+        } catch (const plat::sim::WaitsForever& e) {
             // The call never returns: the machine cannot let time run forever, so the run stops
             // here, with the process (and the library in it) left as it is.
             stuck = i + 1;
-            for (const plat::sim::WaitRecord& w : machine.process().waits())
-                if (w.forever) out.waits_forever = w.what;
+            const size_t waits_before = report.waits.size();
+            records.Collect(i + 1, report);
+            for (size_t w = waits_before; w < report.waits.size(); ++w)
+                if (report.waits[w].outcome == WaitOutcome::Forever) out.waits_forever = report.waits[w].what;
+            // A wait on no program (a sleep without end) says what it is in its own words.
+            if (out.waits_forever.empty()) out.waits_forever = e.what();
         }
         for (size_t t = trace_from; options.trace && t < layer.trace().size(); ++t)
             out.trace.push_back(plat::host::FormatTraceLine(layer.trace()[t]));
