@@ -271,14 +271,14 @@ StandinWindows::~StandinWindows() { Close(); }
 
 void StandinWindows::Start() {
     for (size_t i = 0; i < scenario_.machine.windows.size(); ++i) {
-        const WindowSpec& spec = scenario_.machine.windows[i];
+        const WindowSpec& given = scenario_.machine.windows[i];
         Window w;
-        w.window_class = spec.class_name;
+        w.window_class = given.class_name;
         w.record = folder_ / ("window-" + std::to_string(i + 1) + ".txt");
         const std::string ready_name = "TvxStandinWindowReady" + std::to_string(i + 1);
         HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, ready_name.c_str());
         if (!ready) Fail("make the event " + ready_name, GetLastError());
-        std::string command = "\"" + standins_.window.string() + "\" \"" + spec.class_name + "\" \"" + spec.title +
+        std::string command = "\"" + standins_.window.string() + "\" \"" + given.class_name + "\" \"" + given.title +
                               "\" \"" + w.record.string() + "\" " + ready_name;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
@@ -296,11 +296,11 @@ void StandinWindows::Start() {
         CloseHandle(ready);
         if (waited != WAIT_OBJECT_0) {
             windows_.push_back(w);
-            throw std::runtime_error("the window stand-in for class " + spec.class_name + " did not come up");
+            throw std::runtime_error("the window stand-in for class " + given.class_name + " did not come up");
         }
-        w.hwnd = FindWindowA(spec.class_name.c_str(), spec.title.empty() ? nullptr : spec.title.c_str());
+        w.hwnd = FindWindowA(given.class_name.c_str(), given.title.empty() ? nullptr : given.title.c_str());
         windows_.push_back(w);
-        if (!w.hwnd) throw std::runtime_error("no window of class " + spec.class_name + " after its stand-in came up");
+        if (!w.hwnd) throw std::runtime_error("no window of class " + given.class_name + " after its stand-in came up");
     }
 }
 
