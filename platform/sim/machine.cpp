@@ -28,7 +28,8 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
       ini_(files_, system_),
       process_(handles_),
       sync_(handles_),
-      window_(handles_) {
+      window_(handles_),
+      com_wia_(handles_, system_) {
     // The keys every Windows installation has before anything is installed.
     const char* const kBaseKeys[] = {
         "SOFTWARE\\Classes",
