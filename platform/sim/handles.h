@@ -1,5 +1,6 @@
-// The simulated machine's one handle table: every key, device set, service, stream and buffer
-// handed out to the logic is registered here, so a test can see what was left open.
+// The simulated machine's one handle table: every key, device set, service, stream, buffer, COM
+// object and COM string handed out to the logic is registered here, so a test can see what was
+// left open.
 // Simulated machine only.
 #pragma once
 
@@ -11,7 +12,18 @@
 
 namespace plat::sim {
 
-enum class HandleKind { RegistryKey, DeviceInfoSet, ServiceManager, Service, Stream, LocalMemory, Inf, Find };
+enum class HandleKind {
+    RegistryKey,
+    DeviceInfoSet,
+    ServiceManager,
+    Service,
+    Stream,
+    LocalMemory,
+    Inf,
+    Find,
+    ComObject,  // a COM object the logic holds a reference to
+    ComString,  // a BSTR from SysAllocString
+};
 
 const char* HandleKindName(HandleKind kind);
 
