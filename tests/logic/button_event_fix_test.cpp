@@ -58,7 +58,7 @@ TEST_F(ButtonEventFixTest, TheNewestHandlerIsWrittenLastAsDefault) {
 
     EXPECT_EQ(Repair(), Writes{"set DeviceID 43"} + Copy("H1") + Copy("H3") + Writes{"set DefaultHandler 2"} +
                             Copy("H2"));
-    EXPECT_EQ(still.Value(Event("ScanButton"), "DefaultHandler"), "REG_SZ:H2");
+    EXPECT_EQ(still.Value(Event("ScanButton"), "DefaultHandler"), "REG_SZ:H2\\0");
     EXPECT_EQ(still.Subkeys(Event("ScanButton")), (std::vector<std::string>{"H1", "H2", "H3"}));
     EXPECT_EQ(still.Value(Event("ScanButton") + "\\H3", "CmdLine"),
               "REG_SZ:C:\\Program Files\\Scan\\scan.exe /StiDevice:%1 /StiEvent:%2\\0");
@@ -113,7 +113,7 @@ TEST_F(ButtonEventFixTest, OnlyHandlersWithACommandLineAreCopied) {
                               REG_SZ, {});
     still.DeviceEvent("0003", "ScanButton", kScanImage);
 
-    EXPECT_EQ(Repair(), Writes{"set DeviceID 43", "set DefaultHandler 4"} + Copy("Kept"));
+    EXPECT_EQ(Repair(), (Writes{"set DeviceID 43", "set DefaultHandler 4"} + Copy("Kept")));
 }
 
 TEST_F(ButtonEventFixTest, MissingOrUnreadableTextsAreCopiedEmpty) {
@@ -152,8 +152,8 @@ TEST_F(ButtonEventFixTest, EachDeviceEventGetsTheHandlersOfItsGuid) {
     still.DeviceEvent("0003", "NoGuid", nullptr);
     still.DeviceEvent("0003", "ScanButton", kScanImage);
 
-    EXPECT_EQ(Repair(), Writes{"set DeviceID 43", "set DefaultHandler 8"} + Copy("PrintApp") +
-                            Writes{"set DefaultHandler 7"} + Copy("ScanApp"));
+    EXPECT_EQ(Repair(), (Writes{"set DeviceID 43", "set DefaultHandler 8"} + Copy("PrintApp") +
+                         Writes{"set DefaultHandler 7"} + Copy("ScanApp")));
     EXPECT_EQ(still.Subkeys(Event("EmailButton")), std::vector<std::string>{});
     EXPECT_EQ(still.Value(Event("NoGuid"), "DefaultHandler"), "<missing>");
 }

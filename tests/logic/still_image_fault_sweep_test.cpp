@@ -68,7 +68,7 @@ bool Owned(const std::string& path, const std::string& name) {
 // A machine with all the data these steps work on: a like device holding number 1, the scanner
 // with its network identity, the wizard's and two applications' handler registrations, and the
 // scanner's button events, one of them with a GUID text that is no GUID.
-size_t SetUp(SimRig& rig) {
+size_t Furnish(SimRig& rig) {
     auto& registry = rig.machine.registry();
     plat::sim::DeviceConfig other;
     other.instance_id = "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&1";
@@ -146,7 +146,7 @@ TEST(StillImageFaultSweep, UntouchedRunDoesAllTheWork) {
     for (const DWORD version : {500u, 501u, 601u}) {
         SCOPED_TRACE("version " + std::to_string(version));
         SimRig rig(Profile(version / 100, version % 100), std::to_string(version));
-        size_t device = SetUp(rig);
+        size_t device = Furnish(rig);
         const Snapshot before = Take(rig.machine.registry());
         CheckInvariants(rig, before, Install(rig, device));
         tvx::test::StillImageRig still(rig);
@@ -173,7 +173,7 @@ TEST(StillImageFaultSweep, AnyFailingCallLeavesNothingAliveAndWritesOnlyItsOwnVa
                 SCOPED_TRACE("version " + std::to_string(version) + (fromThenOn ? ", from call " : ", call ") +
                              std::to_string(n));
                 SimRig rig(Profile(version / 100, version % 100));
-                size_t device = SetUp(rig);
+                size_t device = Furnish(rig);
                 const Snapshot before = Take(rig.machine.registry());
                 Layer().FailNth(n, ERROR_ACCESS_DENIED, fromThenOn);
                 CheckInvariants(rig, before, Install(rig, device));

@@ -121,9 +121,11 @@ inline std::string LogBody(const std::string& log) {
     const std::string start = "Start Log\r\n";
     size_t from = log.rfind(start);
     std::string body = from == std::string::npos ? log : log.substr(from + start.size());
+    // The end lines: a timestamp line, then "End Log".
     size_t end = body.rfind("\r\nEnd Log\r\n");
-    if (end != std::string::npos) body = body.substr(0, body.rfind("\r\n", end - 1) + 2);
-    return body;
+    if (end == std::string::npos) return body;
+    size_t stamp = end == 0 ? std::string::npos : body.rfind("\r\n", end - 1);
+    return stamp == std::string::npos ? "" : body.substr(0, stamp + 2);
 }
 
 }  // namespace tvx::test

@@ -24,6 +24,9 @@ using tvx::test::Profile;
 using tvx::test::SimRig;
 
 const std::string kWizardKey = std::string(kSystemEvents) + "\\ScanButton\\" + kWizardClsid;
+// The path as the log names it.
+constexpr const char* kWizardKeyLogged =
+    "System\\CurrentControlSet\\Control\\StillImage\\Events\\ScanButton\\{D13E3F25-1688-45A0-9743-759EB35CDF9A}";
 
 GUID Guid(const char* text) {
     GUID g{};
@@ -76,9 +79,12 @@ TEST_F(WizardRegistrationTest, EveryDeviceEventGetsItsKeyAndRegistrationInEnumer
     EXPECT_EQ(Register(), "");
     // The registry enumerates CopyButton before ScanButton.
     EXPECT_EQ(Registrations(), (std::vector<std::string>{Registered(kScanPrint), Registered(kScanImage)}));
-    EXPECT_EQ(still.Value(std::string(kSystemEvents) + "\\CopyButton", "GUID"), std::string("REG_SZ:") + kScanPrint);
-    EXPECT_EQ(still.Value(std::string(kSystemEvents) + "\\ScanButton", "GUID"), std::string("REG_SZ:") + kScanImage);
-    // The GUID texts are handed over with their 38 characters as byte count, no terminator.
+    // The GUID texts are handed over with their 38 characters as byte count, without terminator;
+    // Windows stores the terminator that follows them all the same.
+    EXPECT_EQ(still.Value(std::string(kSystemEvents) + "\\CopyButton", "GUID"),
+              std::string("REG_SZ:") + kScanPrint + "\\0");
+    EXPECT_EQ(still.Value(std::string(kSystemEvents) + "\\ScanButton", "GUID"),
+              std::string("REG_SZ:") + kScanImage + "\\0");
     EXPECT_EQ(tvx::test::RegistryWrites(),
               (std::vector<std::string>{"create CopyButton", "set GUID 38", "create ScanButton", "set GUID 38"}));
 }
@@ -112,7 +118,7 @@ TEST_F(WizardRegistrationTest, UnreadableHandlerInfoRegistersNothing) {
             plat::host::Layer().ClearTrace();
             wizard.RegisterWizardForDeviceEvents("0003");
         }
-        EXPECT_EQ(tvx::test::LogBody(caseRig.Log("_wizard.log")), "Error reading " + kWizardKey + "\r\n");
+        EXPECT_EQ(tvx::test::LogBody(caseRig.Log("_wizard.log")), std::string("Error reading ") + kWizardKeyLogged + "\r\n");
         EXPECT_TRUE(caseRig.machine.com_wia().registrations().empty());
         EXPECT_TRUE(tvx::test::RegistryWrites().empty());
         EXPECT_FALSE(s.HasKey(std::string(kSystemEvents) + "\\CopyButton"));
@@ -143,7 +149,8 @@ TEST_F(WizardRegistrationTest, AFailedRegistrationIsLoggedAndTheWalkGoesOn) {
                               kScanImage + " 8000ffff\r\n");
     EXPECT_EQ(rig.machine.com_wia().registrations().size(), 3u);
     // The event keys stay as made.
-    EXPECT_EQ(still.Value(std::string(kSystemEvents) + "\\EmailButton", "GUID"), std::string("REG_SZ:") + kScanEmail);
+    EXPECT_EQ(still.Value(std::string(kSystemEvents) + "\\EmailButton", "GUID"),
+              std::string("REG_SZ:") + kScanEmail + "\\0");
 }
 
 TEST_F(WizardRegistrationTest, AGuidTextThatIsNoGuidIsPassedOverWithOneLine) {
@@ -176,7 +183,7 @@ TEST_F(WizardRegistrationTest, AGuidInLowerCaseIsRegisteredAsItIsWritten) {
     EXPECT_EQ(Register(), "");
     EXPECT_EQ(Registrations(), std::vector<std::string>{Registered(kScanImage)});
     EXPECT_EQ(still.Value(std::string(kSystemEvents) + "\\ScanButton", "GUID"),
-              "REG_SZ:{a6c5a715-8c6e-11d2-977a-0000f87a926f}");
+              "REG_SZ:{a6c5a715-8c6e-11d2-977a-0000f87a926f}\\0");
 }
 
 TEST_F(WizardRegistrationTest, WithoutDeviceManagerNothingIsRegisteredAndOneLineLogged) {
@@ -191,13 +198,21 @@ TEST_F(WizardRegistrationTest, WithoutDeviceManagerNothingIsRegisteredAndOneLine
 }
 
 TEST_F(WizardRegistrationTest, EventKeyThatCannotBeMadeIsLoggedAndNotRegistered) {
-    // A user who is not an administrator cannot write below HKEY_LOCAL_MACHINE.
-    rig.machine.profile().admin = false;
     still.Wizard();
     still.DeviceEvent("0003", "ScanButton", kScanImage);
     still.DeviceEvent("0003", "CopyButton", kScanPrint);
+    plat::host::Layer().FailCall("RegCreateKeyExA", ERROR_ACCESS_DENIED);
     EXPECT_EQ(Register(), std::string("Error creating StillImage event key: CopyButton ") + kScanPrint +
                               "\r\nError creating StillImage event key: ScanButton " + kScanImage + "\r\n");
+    EXPECT_TRUE(rig.machine.com_wia().registrations().empty());
+}
+
+TEST_F(WizardRegistrationTest, AUserWhoIsNoAdministratorRegistersNothing) {
+    // The device's event keys are opened for all access, which such a user is not given.
+    rig.machine.profile().admin = false;
+    still.Wizard();
+    still.DeviceEvent("0003", "ScanButton", kScanImage);
+    EXPECT_EQ(Register(), "");
     EXPECT_TRUE(rig.machine.com_wia().registrations().empty());
 }
 
