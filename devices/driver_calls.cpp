@@ -1,9 +1,11 @@
 // CDriverCalls. Portable logic.
 #include "devices/driver_calls.h"
 
+#include "platform/text/guid.h"
+
 namespace {
-// GUID_DEVCLASS_IMAGE, {6BDD1FC6-810F-11D0-BEC7-08002BE2092F}.
-const GUID kImageClassGuid = {0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
+// GUID_DEVCLASS_IMAGE.
+constexpr GUID kImageClassGuid = plat::text::GuidFromText<GUID>(plat::text::kImageClassGuid);
 }  // namespace
 
 CDriverCalls::CDriverCalls() : m_idx(0) {

@@ -5,6 +5,8 @@
 #include <type_traits>
 
 #include "platform/host/call_layer.h"
+#include "platform/text/guid.h"
+#include "platform/text/hives.h"
 
 namespace plat::host {
 namespace {
@@ -17,16 +19,10 @@ std::string Hex(uint64_t v) {
     return buf;
 }
 
+// A predefined key by its short name ("HKLM"), any other key by its value.
 std::string KeyName(HKEY key) {
     auto low = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key));
-    switch (low) {
-        case 0x80000000u: return "HKCR";
-        case 0x80000001u: return "HKCU";
-        case 0x80000002u: return "HKLM";
-        case 0x80000003u: return "HKU";
-        case 0x80000005u: return "HKCC";
-        default: break;
-    }
+    if (std::optional<size_t> hive = plat::text::FindHiveByHandle(low)) return plat::text::kHives[*hive].abbreviation;
     return key ? Hex(reinterpret_cast<uintptr_t>(key)) : "NULL";
 }
 
@@ -44,13 +40,6 @@ std::string Quoted(const char* s) {
         }
     }
     return out + "\"";
-}
-
-std::string GuidArg(const GUID& g) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
-                  g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-    return buf;
 }
 
 // A wide input text as the trace shows it: characters below 0x80 as they are, others as \u escapes.
@@ -82,9 +71,9 @@ std::string Arg(T v) {
     } else if constexpr (std::is_same_v<T, const char16_t*>) {
         return WideQuoted(v);
     } else if constexpr (std::is_same_v<T, GUID>) {
-        return GuidArg(v);
+        return plat::text::FormatGuid(v);
     } else if constexpr (std::is_same_v<T, const GUID*>) {
-        return v ? GuidArg(*v) : "NULL";
+        return v ? plat::text::FormatGuid(*v) : "NULL";
     } else if constexpr (std::is_same_v<T, void*> || std::is_same_v<T, SC_HANDLE> ||
                          std::is_same_v<T, HWND> || std::is_same_v<T, HINSTANCE>) {
         return v ? Hex(reinterpret_cast<uintptr_t>(v)) : "NULL";

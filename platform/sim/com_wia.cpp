@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/host/call_layer.h"
-#include "platform/sim/ansi.h"
+#include "platform/text/ansi.h"
 #include "platform/sim/setupapi.h"
 
 namespace plat::sim {
@@ -43,7 +43,7 @@ std::u16string WideText(const char16_t* s) {
     return out;
 }
 
-std::string GuidArgument(const GUID* guid) { return guid ? GuidText(*guid) : "NULL"; }
+std::string GuidArgument(const GUID* guid) { return guid ? text::FormatGuid(*guid) : "NULL"; }
 
 }  // namespace
 
@@ -134,32 +134,32 @@ HRESULT SimComWia::CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
         *pclsid = GUID{};
         return S_OK;
     }
-    std::u16string text = WideText(lpsz);
-    if (!text.empty() && text[0] == u'{') return ParseBracedGuid(text, pclsid) ? S_OK : CO_E_CLASSSTRING;
+    std::u16string given = WideText(lpsz);
+    if (!given.empty() && given[0] == u'{') return ParseBracedGuid(given, pclsid) ? S_OK : CO_E_CLASSSTRING;
     // Without a brace the text is a programmatic identifier: HKCR\<text>\CLSID names the class.
     *pclsid = GUID{};
-    if (text.empty()) return CO_E_CLASSSTRING;
-    auto value = registry_.GetValue(Hive::ClassesRoot, WideToAnsi(text) + "\\CLSID", "");
+    if (given.empty()) return CO_E_CLASSSTRING;
+    auto value = registry_.GetValue(Hive::ClassesRoot, text::Utf16ToAnsiLossy(given) + "\\CLSID", "");
     if (!value || value->type != REG_SZ) return CO_E_CLASSSTRING;
     std::string clsid(value->data.begin(), value->data.end());
     clsid = clsid.c_str();
     GUID parsed{};
-    if (!ParseBracedGuid(AnsiToWide(clsid), &parsed)) return CO_E_CLASSSTRING;
+    if (!ParseBracedGuid(text::AnsiToUtf16(clsid), &parsed)) return CO_E_CLASSSTRING;
     *pclsid = parsed;
     return S_OK;
 }
 
 BSTR SimComWia::SysAllocString(const OLECHAR* psz) {
     if (!psz) return nullptr;
-    std::u16string text = WideText(psz);
+    std::u16string units = WideText(psz);
     auto block = std::make_shared<ComString>();
-    auto bytes = static_cast<uint32_t>(text.size() * sizeof(char16_t));
-    block->units.resize(2 + text.size() + 1, 0);
+    auto bytes = static_cast<uint32_t>(units.size() * sizeof(char16_t));
+    block->units.resize(2 + units.size() + 1, 0);
     std::memcpy(block->units.data(), &bytes, sizeof bytes);
-    std::copy(text.begin(), text.end(), block->units.begin() + 2);
+    std::copy(units.begin(), units.end(), block->units.begin() + 2);
     BSTR result = block->text();
     handles_.AddAt(reinterpret_cast<uintptr_t>(result), HandleKind::ComString, block,
-                   "\"" + WideToAnsi(text) + "\"");
+                   "\"" + text::Utf16ToAnsiLossy(units) + "\"");
     return result;
 }
 
@@ -180,7 +180,7 @@ int SimComWia::MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiBy
     if (dwFlags & ~static_cast<DWORD>(MB_PRECOMPOSED | 0x2 /* MB_COMPOSITE */ | 0x4 /* MB_USEGLYPHCHARS */ |
                                       MB_ERR_INVALID_CHARS))
         return fail(ERROR_INVALID_FLAGS);
-    if (CodePage != CP_ACP && CodePage != CP_THREAD_ACP && CodePage != kAnsiCodePage) {
+    if (CodePage != CP_ACP && CodePage != CP_THREAD_ACP && CodePage != text::kAnsiCodePage) {
         plat::host::Layer().NoteNotModelled("MultiByteToWideChar with a code page other than Windows-1252");
         return fail(plat::host::kNotModelled);
     }
@@ -190,7 +190,7 @@ int SimComWia::MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiBy
     // Every byte has a unit in Windows-1252, so MB_ERR_INVALID_CHARS never refuses one.
     size_t room = static_cast<size_t>(cchWideChar);
     for (size_t i = 0; i < count && i < room; ++i)
-        lpWideCharStr[i] = AnsiUnit(static_cast<unsigned char>(lpMultiByteStr[i]));
+        lpWideCharStr[i] = text::AnsiUnit(static_cast<unsigned char>(lpMultiByteStr[i]));
     if (count > room) return fail(ERROR_INSUFFICIENT_BUFFER);
     return static_cast<int>(count);
 }
@@ -199,14 +199,14 @@ std::shared_ptr<SimComWia::DeviceManager> SimComWia::LiveDeviceManager(IWiaDevMg
     return handles_.Get<DeviceManager>(reinterpret_cast<uintptr_t>(object), HandleKind::ComObject);
 }
 
-bool SimComWia::StringArgument(BSTR value, const char* what, std::string* text) {
-    text->clear();
+bool SimComWia::StringArgument(BSTR value, const char* what, std::string* ansi) {
+    ansi->clear();
     if (!value) return true;  // a null BSTR is the empty string
     if (!handles_.Contains(reinterpret_cast<uintptr_t>(value), HandleKind::ComString)) {
         Misuse(std::string("RegisterEventCallbackCLSID with a ") + what + " that is no live COM string");
         return false;
     }
-    *text = WideToAnsi(WideText(value));
+    *ansi = text::Utf16ToAnsiLossy(WideText(value));
     return true;
 }
 

@@ -71,7 +71,7 @@ private:
 
     std::shared_ptr<DeviceManager> LiveDeviceManager(IWiaDevMgr* object) const;
     // The text of a COM string argument, or nothing (after a loud note) when it is not a live one.
-    bool StringArgument(BSTR value, const char* what, std::string* text);
+    bool StringArgument(BSTR value, const char* what, std::string* ansi);
 
     HandleTable& handles_;
     SimSystem& system_;

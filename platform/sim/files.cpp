@@ -7,27 +7,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/sim/registry.h"  // EqualNames
+#include "platform/text/names.h"
 
 namespace plat::sim {
 namespace fs = std::filesystem;
 namespace {
 
-std::vector<std::string> SplitWindowsPath(std::string_view path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = path.size();
-        if (end > start) parts.emplace_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
 bool StartsWithFolder(const std::string& path, const std::string& folder) {
     if (path.size() < folder.size()) return false;
-    if (!EqualNames(std::string_view(path).substr(0, folder.size()), folder)) return false;
+    if (!text::EqualNames(std::string_view(path).substr(0, folder.size()), folder)) return false;
     return path.size() == folder.size() || path[folder.size()] == '\\' || folder.back() == '\\';
 }
 
@@ -57,7 +45,7 @@ std::optional<fs::path> SimFiles::HostPath(const std::string& windows_path) cons
     if (it == drives_.end()) return std::nullopt;
     fs::path host = it->second.folder;
     bool exists = true;
-    for (const std::string& part : SplitWindowsPath(windows_path.substr(2))) {
+    for (const std::string& part : text::SplitPath(windows_path.substr(2), "\\/")) {
         if (part == ".") continue;
         if (part == "..") {
             if (host != it->second.folder) host = host.parent_path();
@@ -67,7 +55,7 @@ std::optional<fs::path> SimFiles::HostPath(const std::string& windows_path) cons
         if (exists && !fs::exists(next)) {
             std::error_code ec;
             for (const auto& entry : fs::directory_iterator(host, ec)) {
-                if (EqualNames(entry.path().filename().string(), part)) {
+                if (text::EqualNames(entry.path().filename().string(), part)) {
                     next = entry.path();
                     break;
                 }

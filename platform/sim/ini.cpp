@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "platform/host/call_layer.h"
-#include "platform/sim/registry.h"  // EqualNames
+#include "platform/text/names.h"
 
 namespace plat::sim {
 namespace {
@@ -61,7 +61,7 @@ DWORD CopyList(const std::vector<std::string_view>& names, LPSTR out, DWORD nSiz
 
 const IniSection* FindSection(const IniFileText& ini, std::string_view name) {
     for (const IniSection& s : ini.sections)
-        if (EqualNames(s.name, name)) return &s;
+        if (text::EqualNames(s.name, name)) return &s;
     return nullptr;
 }
 
@@ -171,7 +171,7 @@ DWORD SimIni::GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     std::string_view key_name = Trim(lpKeyName);
     if (section && !key_name.empty()) {
         for (const IniKey& k : section->keys) {
-            if (!EqualNames(k.name, key_name)) continue;
+            if (!text::EqualNames(k.name, key_name)) continue;
             if (k.value) return CopyText(Unquote(*k.value), lpReturnedString, nSize);
             break;
         }

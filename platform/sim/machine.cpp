@@ -1,24 +1,24 @@
 // One simulated Windows computer. Simulated machine only.
 #include "platform/sim/machine.h"
 
-#include <cstdlib>
+#include <optional>
 #include <string>
 
 namespace plat::sim {
 
-std::filesystem::path Machine::MakeScratch(std::filesystem::path given, bool* owned) {
-    *owned = given.empty();
+std::filesystem::path Machine::MakeScratch(std::filesystem::path given, text::ScratchFolder* owned) {
     if (!given.empty()) {
         std::filesystem::create_directories(given);
         return given;
     }
-    std::string pattern = (std::filesystem::temp_directory_path() / "tvx-machine-XXXXXX").string();
-    char* made = mkdtemp(pattern.data());
-    return made ? std::filesystem::path(made) : std::filesystem::temp_directory_path() / "tvx-machine";
+    const std::filesystem::path temp = std::filesystem::temp_directory_path();
+    std::optional<text::ScratchFolder> made = text::ScratchFolder::Make(temp, "tvx-machine-");
+    *owned = made ? std::move(*made) : text::ScratchFolder(temp / "tvx-machine");
+    return owned->path();
 }
 
 Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
-    : c_drive_(MakeScratch(std::move(c_drive_folder), &owns_folder_)),
+    : c_drive_(MakeScratch(std::move(c_drive_folder), &owned_folder_)),
       profile_(std::move(profile)),
       registry_(handles_, profile_, clock_),
       system_(handles_, profile_, clock_),
@@ -34,13 +34,13 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
     const char* const kBaseKeys[] = {
         "SOFTWARE\\Classes",
         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-        "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}",
         "SYSTEM\\CurrentControlSet\\Control\\StillImage",
         "SYSTEM\\CurrentControlSet\\Enum",
         "SYSTEM\\CurrentControlSet\\Services",
         "SYSTEM\\Setup",
     };
     for (const char* key : kBaseKeys) registry_.EnsureKey(Hive::LocalMachine, key);
+    registry_.EnsureKey(Hive::LocalMachine, std::string(kClassRoot) + "\\" + text::kImageClassGuid);
     if (profile_.is_64bit) {
         registry_.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
         registry_.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Classes\\Wow6432Node");
@@ -48,12 +48,7 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
     registry_.EnsureKey(Hive::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion");
 }
 
-Machine::~Machine() {
-    if (owns_folder_) {
-        std::error_code ec;
-        std::filesystem::remove_all(c_drive_, ec);
-    }
-}
+Machine::~Machine() = default;
 
 plat::host::Backends Machine::backends() {
     plat::host::Backends b;

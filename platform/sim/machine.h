@@ -20,6 +20,7 @@
 #include "platform/sim/profile.h"
 #include "platform/sim/registry.h"
 #include "platform/sim/services.h"
+#include "platform/text/scratch_folder.h"
 
 namespace plat::sim {
 
@@ -50,9 +51,9 @@ public:
     plat::host::Backends backends();
 
 private:
-    static std::filesystem::path MakeScratch(std::filesystem::path given, bool* owned);
+    static std::filesystem::path MakeScratch(std::filesystem::path given, text::ScratchFolder* owned);
 
-    bool owns_folder_ = false;
+    text::ScratchFolder owned_folder_;  // drive C:'s folder when the machine made it
     std::filesystem::path c_drive_;
     MachineProfile profile_;
     VirtualClock clock_;

@@ -2,10 +2,21 @@
 #include "platform/sim/registry.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
+#include "platform/sim/registry_views.h"
+#include "platform/text/hives.h"
+#include "platform/text/names.h"
+
 namespace plat::sim {
+
+static_assert(text::kHiveCount == 5 && text::kHives[static_cast<size_t>(Hive::ClassesRoot)].handle == 0x80000000u &&
+                  text::kHives[static_cast<size_t>(Hive::CurrentUser)].handle == 0x80000001u &&
+                  text::kHives[static_cast<size_t>(Hive::LocalMachine)].handle == 0x80000002u &&
+                  text::kHives[static_cast<size_t>(Hive::Users)].handle == 0x80000003u &&
+                  text::kHives[static_cast<size_t>(Hive::CurrentConfig)].handle == 0x80000005u,
+              "Hive numbers the hives as plat::text::kHives lists them");
+
 namespace {
 
 constexpr size_t kMaxKeyNameLength = 255;
@@ -15,82 +26,6 @@ bool IsStringType(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
-// Keys that Windows 7 and later share between the 64-bit and the 32-bit view, below SOFTWARE.
-const char* const kSharedKeys[] = {
-    "Classes",
-    "Clients",
-    "Policies",
-    "RegisteredApplications",
-    "Microsoft\\COM3",
-    "Microsoft\\Cryptography\\Calais\\Current",
-    "Microsoft\\Cryptography\\Calais\\Readers",
-    "Microsoft\\Cryptography\\Services",
-    "Microsoft\\CTF\\SystemShared",
-    "Microsoft\\CTF\\TIP",
-    "Microsoft\\DFS",
-    "Microsoft\\Driver Signing",
-    "Microsoft\\EnterpriseCertificates",
-    "Microsoft\\EventSystem",
-    "Microsoft\\MSMQ",
-    "Microsoft\\Non-Driver Signing",
-    "Microsoft\\Notepad\\DefaultFonts",
-    "Microsoft\\OLE",
-    "Microsoft\\RAS",
-    "Microsoft\\RPC",
-    "Microsoft\\SystemCertificates",
-    "Microsoft\\TermServLicensing",
-    "Microsoft\\TransactionServer",
-    "Microsoft\\Windows\\CurrentVersion\\App Paths",
-    "Microsoft\\Windows\\CurrentVersion\\Control Panel\\Cursors\\Schemes",
-    "Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers",
-    "Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons",
-    "Microsoft\\Windows\\CurrentVersion\\Explorer\\KindMap",
-    "Microsoft\\Windows\\CurrentVersion\\Group Policy",
-    "Microsoft\\Windows\\CurrentVersion\\Policies",
-    "Microsoft\\Windows\\CurrentVersion\\PreviewHandlers",
-    "Microsoft\\Windows\\CurrentVersion\\Setup",
-    "Microsoft\\Windows\\CurrentVersion\\Telephony\\Locations",
-    "Microsoft\\Windows NT\\CurrentVersion\\Console",
-    "Microsoft\\Windows NT\\CurrentVersion\\FontDpi",
-    "Microsoft\\Windows NT\\CurrentVersion\\FontLink",
-    "Microsoft\\Windows NT\\CurrentVersion\\FontMapper",
-    "Microsoft\\Windows NT\\CurrentVersion\\Fonts",
-    "Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes",
-    "Microsoft\\Windows NT\\CurrentVersion\\Gre_Initialize",
-    "Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
-    "Microsoft\\Windows NT\\CurrentVersion\\Language Pack",
-    "Microsoft\\Windows NT\\CurrentVersion\\NetworkCards",
-    "Microsoft\\Windows NT\\CurrentVersion\\Perflib",
-    "Microsoft\\Windows NT\\CurrentVersion\\Ports",
-    "Microsoft\\Windows NT\\CurrentVersion\\Print",
-    "Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
-    "Microsoft\\Windows NT\\CurrentVersion\\Time Zones",
-};
-
-// Below the shared SOFTWARE\Classes these keep a 32-bit copy under Classes\Wow6432Node.
-const char* const kRedirectedClasses[] = {"CLSID", "DirectShow", "Interface", "Media Type", "MediaFoundation"};
-
-constexpr const char* kWowNode = "Wow6432Node";
-
-bool StartsWith(const std::vector<std::string>& path, size_t offset, const std::vector<std::string>& prefix) {
-    if (path.size() - offset < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (!EqualNames(path[offset + i], prefix[i])) return false;
-    return true;
-}
-
-Hive HiveOfPredefined(uint32_t low, bool* ok) {
-    *ok = true;
-    switch (low) {
-        case 0x80000000u: return Hive::ClassesRoot;
-        case 0x80000001u: return Hive::CurrentUser;
-        case 0x80000002u: return Hive::LocalMachine;
-        case 0x80000003u: return Hive::Users;
-        case 0x80000005u: return Hive::CurrentConfig;
-        default: *ok = false; return Hive::LocalMachine;
-    }
-}
-
 bool IsPredefinedValue(HKEY hKey) {
     auto low = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey));
     return low >= 0x80000000u && low <= 0x80000006u;
@@ -98,61 +33,31 @@ bool IsPredefinedValue(HKEY hKey) {
 
 }  // namespace
 
-int CompareKeyNames(std::string_view a, std::string_view b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        int ca = std::toupper(static_cast<unsigned char>(a[i]));
-        int cb = std::toupper(static_cast<unsigned char>(b[i]));
-        if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
-bool EqualNames(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareKeyNames(a, b) == 0;
-}
-
-std::vector<std::string> SplitRegistryPath(std::string_view path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string_view::npos) end = path.size();
-        if (end > start) parts.emplace_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
-const char* HiveName(Hive hive) {
-    switch (hive) {
-        case Hive::ClassesRoot: return "HKEY_CLASSES_ROOT";
-        case Hive::CurrentUser: return "HKEY_CURRENT_USER";
-        case Hive::LocalMachine: return "HKEY_LOCAL_MACHINE";
-        case Hive::Users: return "HKEY_USERS";
-        case Hive::CurrentConfig: return "HKEY_CURRENT_CONFIG";
-    }
-    return "?";
-}
+const char* HiveName(Hive hive) { return text::kHives[static_cast<size_t>(hive)].name; }
 
 size_t RegKey::SubkeyInsertPosition(std::string_view n) const {
     auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,
                                [](const std::shared_ptr<RegKey>& k, std::string_view v) {
-                                   return CompareKeyNames(k->name, v) < 0;
+                                   return text::CompareNames(k->name, v) < 0;
                                });
     return static_cast<size_t>(it - subkeys.begin());
 }
 
 std::shared_ptr<RegKey> RegKey::FindSubkey(std::string_view n) const {
     size_t pos = SubkeyInsertPosition(n);
-    if (pos < subkeys.size() && CompareKeyNames(subkeys[pos]->name, n) == 0) return subkeys[pos];
+    if (pos < subkeys.size() && text::CompareNames(subkeys[pos]->name, n) == 0) return subkeys[pos];
     return nullptr;
 }
 
 RegValue* RegKey::FindValue(std::string_view n) {
     for (RegValue& v : values)
-        if (EqualNames(v.name, n)) return &v;
+        if (text::EqualNames(v.name, n)) return &v;
+    return nullptr;
+}
+
+const RegValue* RegKey::FindValue(std::string_view n) const {
+    for (const RegValue& v : values)
+        if (text::EqualNames(v.name, n)) return &v;
     return nullptr;
 }
 
@@ -169,43 +74,84 @@ SimRegistry::SimRegistry(HandleTable& handles, const MachineProfile& profile, co
 
 std::shared_ptr<RegKey> SimRegistry::Root(Hive hive) const { return roots_[static_cast<int>(hive)]; }
 
-std::shared_ptr<RegKey> SimRegistry::FindKey(Hive hive, std::string_view path) const {
+// Keys, values and their changes: shared by the set-up API and the registry calls.
+
+void SimRegistry::Touch(RegKey& key) const { key.last_write = clock_.FileTime(); }
+
+std::shared_ptr<RegKey> SimRegistry::AddSubkey(RegKey& parent, const std::string& name) {
+    auto key = std::make_shared<RegKey>();
+    key->name = name;
+    key->parent = &parent;
+    Touch(*key);
+    parent.subkeys.insert(parent.subkeys.begin() + static_cast<long>(parent.SubkeyInsertPosition(name)), key);
+    Touch(parent);
+    return key;
+}
+
+namespace {
+// A deleted key stays alive while handles refer to it; it no longer knows its parent.
+void MarkDeleted(RegKey& key) {
+    key.deleted = true;
+    key.parent = nullptr;
+    for (auto& sub : key.subkeys) MarkDeleted(*sub);
+}
+}  // namespace
+
+void SimRegistry::Unlink(RegKey& key) {
+    RegKey* parent = key.parent;
+    parent->subkeys.erase(parent->subkeys.begin() + static_cast<long>(parent->SubkeyInsertPosition(key.name)));
+    MarkDeleted(key);
+    Touch(*parent);
+}
+
+void SimRegistry::StoreValue(RegKey& key, std::string_view name, DWORD type, std::vector<BYTE> data) {
+    if (RegValue* v = key.FindValue(name)) {
+        v->type = type;
+        v->data = std::move(data);
+    } else {
+        key.values.push_back(RegValue{std::string(name), type, std::move(data)});
+    }
+    Touch(key);
+}
+
+bool SimRegistry::RemoveValue(RegKey& key, std::string_view name) {
+    auto it = std::find_if(key.values.begin(), key.values.end(),
+                           [&](const RegValue& v) { return text::EqualNames(v.name, name); });
+    if (it == key.values.end()) return false;
+    key.values.erase(it);
+    Touch(key);
+    return true;
+}
+
+// The set-up API.
+
+std::shared_ptr<RegKey> SimRegistry::FindMutableKey(Hive hive, std::string_view path) const {
     std::shared_ptr<RegKey> key = Root(hive);
-    for (const std::string& part : SplitRegistryPath(path)) {
+    for (const std::string& part : text::SplitPath(path)) {
         key = key->FindSubkey(part);
         if (!key) return nullptr;
     }
     return key;
 }
 
-void SimRegistry::Touch(RegKey& key) const { key.last_write = clock_.FileTime(); }
+std::shared_ptr<const RegKey> SimRegistry::FindKey(Hive hive, std::string_view path) const {
+    return FindMutableKey(hive, path);
+}
 
-std::shared_ptr<RegKey> SimRegistry::EnsureKey(Hive hive, std::string_view path) {
+std::shared_ptr<RegKey> SimRegistry::EnsureMutableKey(Hive hive, std::string_view path) {
     std::shared_ptr<RegKey> key = Root(hive);
-    for (const std::string& part : SplitRegistryPath(path)) {
+    for (const std::string& part : text::SplitPath(path)) {
         std::shared_ptr<RegKey> next = key->FindSubkey(part);
-        if (!next) {
-            next = std::make_shared<RegKey>();
-            next->name = part;
-            next->parent = key.get();
-            Touch(*next);
-            key->subkeys.insert(key->subkeys.begin() + static_cast<long>(key->SubkeyInsertPosition(part)), next);
-        }
-        key = next;
+        key = next ? next : AddSubkey(*key, part);
     }
     return key;
 }
 
+void SimRegistry::EnsureKey(Hive hive, std::string_view path) { EnsureMutableKey(hive, path); }
+
 void SimRegistry::SetValue(Hive hive, std::string_view path, std::string_view name, DWORD type,
                            std::vector<BYTE> data) {
-    std::shared_ptr<RegKey> key = EnsureKey(hive, path);
-    if (RegValue* v = key->FindValue(name)) {
-        v->type = type;
-        v->data = std::move(data);
-    } else {
-        key->values.push_back(RegValue{std::string(name), type, std::move(data)});
-    }
-    Touch(*key);
+    StoreValue(*EnsureMutableKey(hive, path), name, type, std::move(data));
 }
 
 void SimRegistry::SetString(Hive hive, std::string_view path, std::string_view name, std::string_view text) {
@@ -220,30 +166,22 @@ void SimRegistry::SetDword(Hive hive, std::string_view path, std::string_view na
     SetValue(hive, path, name, REG_DWORD, std::move(bytes));
 }
 
+bool SimRegistry::DeleteValue(Hive hive, std::string_view path, std::string_view name) {
+    std::shared_ptr<RegKey> key = FindMutableKey(hive, path);
+    return key && RemoveValue(*key, name);
+}
+
 std::optional<RegValue> SimRegistry::GetValue(Hive hive, std::string_view path, std::string_view name) const {
-    std::shared_ptr<RegKey> key = FindKey(hive, path);
+    std::shared_ptr<const RegKey> key = FindKey(hive, path);
     if (!key) return std::nullopt;
-    if (RegValue* v = key->FindValue(name)) return *v;
+    if (const RegValue* v = key->FindValue(name)) return *v;
     return std::nullopt;
 }
 
-namespace {
-// A deleted key stays alive while handles refer to it; it no longer knows its parent.
-void MarkDeleted(RegKey& key) {
-    key.deleted = true;
-    key.parent = nullptr;
-    for (auto& sub : key.subkeys) MarkDeleted(*sub);
-}
-}  // namespace
-
 bool SimRegistry::DeleteTree(Hive hive, std::string_view path) {
-    std::shared_ptr<RegKey> key = FindKey(hive, path);
+    std::shared_ptr<RegKey> key = FindMutableKey(hive, path);
     if (!key || !key->parent) return false;
-    RegKey* parent = key->parent;
-    std::string name = key->name;
-    MarkDeleted(*key);
-    parent->subkeys.erase(parent->subkeys.begin() + static_cast<long>(parent->SubkeyInsertPosition(name)));
-    Touch(*parent);
+    Unlink(*key);
     return true;
 }
 
@@ -255,28 +193,7 @@ void SimRegistry::Walk(Hive hive, const std::function<void(const RegKey&, const 
     rec(*Root(hive), "");
 }
 
-std::vector<std::string> SimRegistry::PhysicalPath(Hive hive, const std::vector<std::string>& logical,
-                                                   bool view32) const {
-    if (!view32 || !profile_.is_64bit || hive != Hive::LocalMachine) return logical;
-    if (logical.empty() || !EqualNames(logical[0], "SOFTWARE")) return logical;
-    if (logical.size() >= 2 && EqualNames(logical[1], kWowNode)) return logical;
-    if (logical.size() >= 3 && EqualNames(logical[1], "Classes")) {
-        for (const char* redirected : kRedirectedClasses) {
-            if (EqualNames(logical[2], redirected)) {
-                std::vector<std::string> out(logical.begin(), logical.begin() + 2);
-                out.emplace_back(kWowNode);
-                out.insert(out.end(), logical.begin() + 2, logical.end());
-                return out;
-            }
-        }
-    }
-    for (const char* shared : kSharedKeys) {
-        if (StartsWith(logical, 1, SplitRegistryPath(shared))) return logical;
-    }
-    std::vector<std::string> out{logical[0], kWowNode};
-    out.insert(out.end(), logical.begin() + 1, logical.end());
-    return out;
-}
+// The registry calls.
 
 std::shared_ptr<SimRegistry::KeyHandle> SimRegistry::HandleOf(HKEY hKey) const {
     return handles_.Get<KeyHandle>(reinterpret_cast<uintptr_t>(hKey), HandleKind::RegistryKey);
@@ -285,14 +202,15 @@ std::shared_ptr<SimRegistry::KeyHandle> SimRegistry::HandleOf(HKEY hKey) const {
 std::optional<SimRegistry::Base> SimRegistry::ResolveBase(HKEY hKey) const {
     if (!hKey) return std::nullopt;
     if (IsPredefinedValue(hKey)) {
-        bool ok;
-        Hive hive = HiveOfPredefined(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey)), &ok);
-        if (!ok) return std::nullopt;
-        return Base{Root(hive), hive, {}, false, true};
+        const auto low = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hKey));
+        std::optional<size_t> index = text::FindHiveByHandle(low);
+        if (!index) return std::nullopt;
+        const auto hive = static_cast<Hive>(*index);
+        return Base{Root(hive), hive, {}, false, true, GrantedAccess(hive, MAXIMUM_ALLOWED)};
     }
     std::shared_ptr<KeyHandle> h = HandleOf(hKey);
     if (!h) return std::nullopt;
-    return Base{h->key, h->hive, h->logical, h->view32, false};
+    return Base{h->key, h->hive, h->logical, h->view32, false, h->access};
 }
 
 bool SimRegistry::WriteDenied(Hive hive) const { return hive == Hive::LocalMachine && !profile_.admin; }
@@ -307,6 +225,12 @@ REGSAM SimRegistry::GrantedAccess(Hive hive, REGSAM requested) const {
     return rights;
 }
 
+LSTATUS SimRegistry::CheckAccess(const Base& base, REGSAM rights) {
+    return (base.access & rights) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+LSTATUS SimRegistry::CheckNotDeleted(const RegKey& key) { return key.deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS; }
+
 HKEY SimRegistry::NewHandle(std::shared_ptr<RegKey> key, Hive hive, std::vector<std::string> logical, bool view32,
                             REGSAM access) {
     std::string what = std::string(HiveName(hive)) + "\\" + key->Path();
@@ -320,10 +244,10 @@ LSTATUS SimRegistry::Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, P
     if (!base) return ERROR_INVALID_HANDLE;
     if (!result) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    if (base->key->deleted) return ERROR_KEY_DELETED;
+    if (LSTATUS status = CheckNotDeleted(*base->key)) return status;
     std::string_view sub = lpSubKey ? lpSubKey : "";
     if (!sub.empty() && sub[0] == '\\') return ERROR_BAD_PATHNAME;
-    std::vector<std::string> parts = SplitRegistryPath(sub);
+    std::vector<std::string> parts = text::SplitPath(sub);
     for (const std::string& p : parts)
         if (p.size() > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
 
@@ -331,7 +255,7 @@ LSTATUS SimRegistry::Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, P
     const REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
     if (WriteDenied(base->hive) && (access & kWriteRights)) return ERROR_ACCESS_DENIED;
 
-    bool view32 = profile_.is_64bit && (base->view32 || (sam & KEY_WOW64_32KEY)) && !(sam & KEY_WOW64_64KEY);
+    bool view32 = InView32(profile_.is_64bit, base->view32, sam);
     std::vector<std::string> logical = base->logical;
     logical.insert(logical.end(), parts.begin(), parts.end());
     std::vector<std::string> physical = PhysicalPath(base->hive, logical, view32);
@@ -340,18 +264,11 @@ LSTATUS SimRegistry::Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, P
     bool created = false;
     for (const std::string& part : physical) {
         std::shared_ptr<RegKey> next = key->FindSubkey(part);
+        created = !next;
         if (!next) {
             if (!create) return ERROR_FILE_NOT_FOUND;
             if (WriteDenied(base->hive)) return ERROR_ACCESS_DENIED;
-            next = std::make_shared<RegKey>();
-            next->name = part;
-            next->parent = key.get();
-            Touch(*next);
-            key->subkeys.insert(key->subkeys.begin() + static_cast<long>(key->SubkeyInsertPosition(part)), next);
-            Touch(*key);
-            created = true;
-        } else {
-            created = false;
+            next = AddSubkey(*key, part);
         }
         key = next;
     }
@@ -408,10 +325,8 @@ LSTATUS SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LP
     std::optional<Base> base = ResolveBase(hKey);
     if (!base) return ERROR_INVALID_HANDLE;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
-    if (!base->predefined) {
-        if (!(HandleOf(hKey)->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    }
-    if (base->key->deleted) return ERROR_KEY_DELETED;
+    if (LSTATUS status = CheckAccess(*base, KEY_QUERY_VALUE)) return status;
+    if (LSTATUS status = CheckNotDeleted(*base->key)) return status;
     RegValue* v = base->key->FindValue(lpValueName ? lpValueName : "");
     if (!v) return ERROR_FILE_NOT_FOUND;
     auto size = static_cast<DWORD>(v->data.size());
@@ -433,12 +348,8 @@ LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD 
                                     DWORD cbData) {
     std::optional<Base> base = ResolveBase(hKey);
     if (!base) return ERROR_INVALID_HANDLE;
-    if (base->predefined) {
-        if (WriteDenied(base->hive)) return ERROR_ACCESS_DENIED;
-    } else if (!(HandleOf(hKey)->access & KEY_SET_VALUE)) {
-        return ERROR_ACCESS_DENIED;
-    }
-    if (base->key->deleted) return ERROR_KEY_DELETED;
+    if (LSTATUS status = CheckAccess(*base, KEY_SET_VALUE)) return status;
+    if (LSTATUS status = CheckNotDeleted(*base->key)) return status;
     std::string_view name = lpValueName ? lpValueName : "";
     if (name.size() > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
     if (!lpData && cbData > 0) return ERROR_NOACCESS;
@@ -448,32 +359,16 @@ LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD 
         // NT stores the terminator that a string's byte count left out, when it follows the data.
         if (IsStringType(dwType) && lpData[cbData - 1] != 0 && lpData[cbData] == 0) bytes.push_back(0);
     }
-    if (RegValue* v = base->key->FindValue(name)) {
-        v->type = dwType;
-        v->data = std::move(bytes);
-    } else {
-        base->key->values.push_back(RegValue{std::string(name), dwType, std::move(bytes)});
-    }
-    Touch(*base->key);
+    StoreValue(*base->key, name, dwType, std::move(bytes));
     return ERROR_SUCCESS;
 }
 
 LSTATUS SimRegistry::RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     std::optional<Base> base = ResolveBase(hKey);
     if (!base) return ERROR_INVALID_HANDLE;
-    if (base->predefined) {
-        if (WriteDenied(base->hive)) return ERROR_ACCESS_DENIED;
-    } else if (!(HandleOf(hKey)->access & KEY_SET_VALUE)) {
-        return ERROR_ACCESS_DENIED;
-    }
-    if (base->key->deleted) return ERROR_KEY_DELETED;
-    auto& values = base->key->values;
-    std::string_view name = lpValueName ? lpValueName : "";
-    auto it = std::find_if(values.begin(), values.end(), [&](const RegValue& v) { return EqualNames(v.name, name); });
-    if (it == values.end()) return ERROR_FILE_NOT_FOUND;
-    values.erase(it);
-    Touch(*base->key);
-    return ERROR_SUCCESS;
+    if (LSTATUS status = CheckAccess(*base, KEY_SET_VALUE)) return status;
+    if (LSTATUS status = CheckNotDeleted(*base->key)) return status;
+    return RemoveValue(*base->key, lpValueName ? lpValueName : "") ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
 LSTATUS SimRegistry::DeleteKey(HKEY hKey, LPCSTR lpSubKey, REGSAM view) {
@@ -488,10 +383,7 @@ LSTATUS SimRegistry::DeleteKey(HKEY hKey, LPCSTR lpSubKey, REGSAM view) {
     if (WriteDenied(hive)) return ERROR_ACCESS_DENIED;
     if (!key->parent) return ERROR_ACCESS_DENIED;  // a hive root
     if (!key->subkeys.empty()) return ERROR_ACCESS_DENIED;
-    RegKey* parent = key->parent;
-    parent->subkeys.erase(parent->subkeys.begin() + static_cast<long>(parent->SubkeyInsertPosition(key->name)));
-    MarkDeleted(*key);
-    Touch(*parent);
+    Unlink(*key);
     return ERROR_SUCCESS;
 }
 
@@ -506,8 +398,8 @@ LSTATUS SimRegistry::RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWO
     std::optional<Base> base = ResolveBase(hKey);
     if (!base) return ERROR_INVALID_HANDLE;
     if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
-    if (!base->predefined && !(HandleOf(hKey)->access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-    if (base->key->deleted) return ERROR_KEY_DELETED;
+    if (LSTATUS status = CheckAccess(*base, KEY_ENUMERATE_SUB_KEYS)) return status;
+    if (LSTATUS status = CheckNotDeleted(*base->key)) return status;
     if (dwIndex >= base->key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
     const RegKey& sub = *base->key->subkeys[dwIndex];
     if (sub.name.size() + 1 > *lpcchName) return ERROR_MORE_DATA;
@@ -527,8 +419,8 @@ LSTATUS SimRegistry::RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, 
     if (!base) return ERROR_INVALID_HANDLE;
     if (!lpValueName || !lpcchValueName) return ERROR_INVALID_PARAMETER;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
-    if (!base->predefined && !(HandleOf(hKey)->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    if (base->key->deleted) return ERROR_KEY_DELETED;
+    if (LSTATUS status = CheckAccess(*base, KEY_QUERY_VALUE)) return status;
+    if (LSTATUS status = CheckNotDeleted(*base->key)) return status;
     if (dwIndex >= base->key->values.size()) return ERROR_NO_MORE_ITEMS;
     const RegValue& v = base->key->values[dwIndex];
     auto size = static_cast<DWORD>(v.data.size());
@@ -552,8 +444,8 @@ LSTATUS SimRegistry::RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchCla
     std::optional<Base> base = ResolveBase(hKey);
     if (!base) return ERROR_INVALID_HANDLE;
     if (lpClass && !lpcchClass) return ERROR_INVALID_PARAMETER;
-    if (!base->predefined && !(HandleOf(hKey)->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    if (base->key->deleted) return ERROR_KEY_DELETED;
+    if (LSTATUS status = CheckAccess(*base, KEY_QUERY_VALUE)) return status;
+    if (LSTATUS status = CheckNotDeleted(*base->key)) return status;
     const RegKey& key = *base->key;
     DWORD maxSub = 0, maxName = 0, maxData = 0;
     for (const auto& s : key.subkeys) maxSub = std::max(maxSub, static_cast<DWORD>(s->name.size()));

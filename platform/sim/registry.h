@@ -1,6 +1,7 @@
 // The simulated registry: hives of keys with case-insensitive names, subkeys in Windows' order,
-// values in creation order with their exact bytes, the two views of a 64-bit machine, access
-// checks on handles, and Windows' statuses. Simulated machine only.
+// values in creation order with their exact bytes, handles in either view of a 64-bit machine
+// (registry_views.h maps them), access checks on handles, and Windows' statuses; beside the
+// registry calls, a small set-up API for scenarios and tests. Simulated machine only.
 #pragma once
 
 #include <functional>
@@ -33,13 +34,11 @@ struct RegKey {
     std::shared_ptr<RegKey> FindSubkey(std::string_view name) const;
     size_t SubkeyInsertPosition(std::string_view name) const;
     RegValue* FindValue(std::string_view name);
+    const RegValue* FindValue(std::string_view name) const;
     std::string Path() const;  // from the hive root, without the hive name
 };
 
-// Windows' order of subkey names: compared byte by byte after upper-casing.
-int CompareKeyNames(std::string_view a, std::string_view b);
-bool EqualNames(std::string_view a, std::string_view b);
-
+// The hives, numbered as plat::text::kHives lists them.
 enum class Hive { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
 const char* HiveName(Hive hive);  // "HKEY_LOCAL_MACHINE"
 
@@ -48,13 +47,20 @@ public:
     SimRegistry(HandleTable& handles, const MachineProfile& profile, const VirtualClock& clock);
 
     // Machine set-up, reports and tests: physical paths, no views, no access checks, no trace.
-    std::shared_ptr<RegKey> Root(Hive hive) const;
-    std::shared_ptr<RegKey> FindKey(Hive hive, std::string_view path) const;
-    std::shared_ptr<RegKey> EnsureKey(Hive hive, std::string_view path);
+    // Keys and values change only through these calls and the registry calls below; what they
+    // hand out is read-only.
+    // The key at a path; null when a key on the way is missing.
+    std::shared_ptr<const RegKey> FindKey(Hive hive, std::string_view path) const;
+    // Makes the key and the keys on the way that are missing.
+    void EnsureKey(Hive hive, std::string_view path);
+    // Sets a value (made at the end of the key's values when new), making the key when missing.
     void SetValue(Hive hive, std::string_view path, std::string_view name, DWORD type, std::vector<BYTE> data);
     void SetString(Hive hive, std::string_view path, std::string_view name, std::string_view text);  // with NUL
     void SetDword(Hive hive, std::string_view path, std::string_view name, DWORD value);
+    // Removes a value; false when the key or the value does not exist.
+    bool DeleteValue(Hive hive, std::string_view path, std::string_view name);
     std::optional<RegValue> GetValue(Hive hive, std::string_view path, std::string_view name) const;
+    // Removes a key with everything below it; false for a missing key or a hive's root.
     bool DeleteTree(Hive hive, std::string_view path);
     // Visits every key of a hive depth first, parents before children, subkeys in order.
     void Walk(Hive hive, const std::function<void(const RegKey& key, const std::string& path)>& visit) const;
@@ -82,10 +88,6 @@ public:
                              LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                              LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) override;
 
-    // The path a view maps a logical path to: on a 64-bit machine the 32-bit view sends
-    // SOFTWARE below Wow6432Node, except the keys Windows 7 shares between the views.
-    std::vector<std::string> PhysicalPath(Hive hive, const std::vector<std::string>& logical, bool view32) const;
-
 private:
     struct KeyHandle {
         std::shared_ptr<RegKey> key;
@@ -94,22 +96,39 @@ private:
         bool view32 = false;
         REGSAM access = 0;
     };
+    // What a handle a call is given stands for: an open key, or a predefined key (a hive's root).
     struct Base {
         std::shared_ptr<RegKey> key;
         Hive hive;
         std::vector<std::string> logical;
         bool view32 = false;
         bool predefined = false;
+        REGSAM access = 0;  // what the handle may do; for a predefined key, the user's rights on its hive
     };
 
+    std::shared_ptr<RegKey> Root(Hive hive) const;
+    std::shared_ptr<RegKey> FindMutableKey(Hive hive, std::string_view path) const;
+    std::shared_ptr<RegKey> EnsureMutableKey(Hive hive, std::string_view path);
     std::optional<Base> ResolveBase(HKEY hKey) const;
     std::shared_ptr<KeyHandle> HandleOf(HKEY hKey) const;
     REGSAM GrantedAccess(Hive hive, REGSAM requested) const;
     bool WriteDenied(Hive hive) const;
+    // ERROR_ACCESS_DENIED unless the handle holds one of the rights; ERROR_SUCCESS otherwise.
+    static LSTATUS CheckAccess(const Base& base, REGSAM rights);
+    // ERROR_KEY_DELETED for a key deleted while a handle still refers to it; ERROR_SUCCESS otherwise.
+    static LSTATUS CheckNotDeleted(const RegKey& key);
     LSTATUS Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, PHKEY result, LPDWORD disposition);
     HKEY NewHandle(std::shared_ptr<RegKey> key, Hive hive, std::vector<std::string> logical, bool view32,
                    REGSAM access);
     void Touch(RegKey& key) const;
+    // The one way a key comes to be: made below parent, in Windows' order, both stamped with the time.
+    std::shared_ptr<RegKey> AddSubkey(RegKey& parent, const std::string& name);
+    // The one way a key goes: out of its parent's subkeys, marked deleted with everything below it.
+    void Unlink(RegKey& key);
+    // Sets a value's type and bytes, appending it when new, and stamps the key.
+    void StoreValue(RegKey& key, std::string_view name, DWORD type, std::vector<BYTE> data);
+    // Removes a value and stamps the key; false when there is no such value.
+    bool RemoveValue(RegKey& key, std::string_view name);
     LSTATUS DeleteKey(HKEY hKey, LPCSTR lpSubKey, REGSAM view);
 
     HandleTable& handles_;
@@ -117,8 +136,5 @@ private:
     const VirtualClock& clock_;
     std::shared_ptr<RegKey> roots_[5];
 };
-
-// Splits a registry path at backslashes, dropping empty parts.
-std::vector<std::string> SplitRegistryPath(std::string_view path);
 
 }  // namespace plat::sim

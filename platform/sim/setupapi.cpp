@@ -3,11 +3,12 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "platform/host/call_layer.h"
+#include "platform/text/encoding.h"
+#include "platform/text/names.h"
 
 namespace plat::sim {
 
@@ -24,39 +25,14 @@ DWORD NotModelled(const char* what) {
 }
 }  // namespace
 
-std::string GuidText(const GUID& g) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
-                  g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-    return buf;
-}
-
-bool ParseGuid(const std::string& text, GUID* g) {
-    unsigned d1, d2, d3, b[8];
-    if (text.size() != 38) return false;
-    int n = std::sscanf(text.c_str(), "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &d1, &d2, &d3, &b[0], &b[1], &b[2],
-                        &b[3], &b[4], &b[5], &b[6], &b[7]);
-    if (n != 11) return false;
-    g->Data1 = d1;
-    g->Data2 = static_cast<uint16_t>(d2);
-    g->Data3 = static_cast<uint16_t>(d3);
-    for (int i = 0; i < 8; ++i) g->Data4[i] = static_cast<uint8_t>(b[i]);
-    return true;
-}
-
 SimSetupApi::SimSetupApi(HandleTable& handles, SimSystem& system, SimRegistry& registry, SimFiles& files,
                          const MachineProfile& profile)
     : handles_(handles), system_(system), registry_(registry), files_(files), profile_(profile) {}
 
 namespace {
 std::vector<BYTE> MultiSz(const std::vector<std::string>& items) {
-    std::vector<BYTE> bytes;
-    for (const std::string& s : items) {
-        bytes.insert(bytes.end(), s.begin(), s.end());
-        bytes.push_back(0);
-    }
-    bytes.push_back(0);
-    return bytes;
+    const std::string bytes = text::PackMultiSz(items);
+    return std::vector<BYTE>(bytes.begin(), bytes.end());
 }
 }  // namespace
 
@@ -102,7 +78,7 @@ HDEVINFO SimSetupApi::OpenSetFor(size_t index, SP_DEVINFO_DATA* data) {
     auto value = handles_.Add(HandleKind::DeviceInfoSet, set, "device set of " + devices_[index].instance_id);
     std::memset(data, 0, sizeof *data);
     data->cbSize = sizeof *data;
-    ParseGuid(devices_[index].class_guid, &data->ClassGuid);
+    text::ParseGuid(devices_[index].class_guid, &data->ClassGuid);
     data->DevInst = static_cast<DWORD>(index + 1);
     return reinterpret_cast<HDEVINFO>(value);
 }
@@ -139,15 +115,15 @@ HDEVINFO SimSetupApi::SetupDiGetClassDevsA(const GUID* ClassGuid, LPCSTR Enumera
         return INVALID_HANDLE_VALUE;
     }
     auto set = std::make_shared<DeviceSet>();
-    std::string wanted = ClassGuid ? GuidText(*ClassGuid) : "";
+    std::string wanted = ClassGuid ? text::FormatGuid(*ClassGuid) : "";
     std::string enumerator = Enumerator ? Enumerator : "";
     for (size_t i = 0; i < devices_.size(); ++i) {
         const Device& d = devices_[i];
-        if (!(Flags & DIGCF_ALLCLASSES) && !EqualNames(d.class_guid, wanted)) continue;
+        if (!(Flags & DIGCF_ALLCLASSES) && !text::EqualNames(d.class_guid, wanted)) continue;
         if ((Flags & DIGCF_PRESENT) && !d.present) continue;
         if (!enumerator.empty()) {
             std::string first = d.instance_id.substr(0, d.instance_id.find('\\'));
-            if (!EqualNames(first, enumerator)) continue;
+            if (!text::EqualNames(first, enumerator)) continue;
         }
         set->members.push_back(i);
     }
@@ -161,7 +137,7 @@ BOOL SimSetupApi::SetupDiEnumDeviceInfo(HDEVINFO set_handle, DWORD MemberIndex, 
     if (!data || data->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(ERROR_INVALID_USER_BUFFER);
     if (MemberIndex >= set->members.size()) return Fail(ERROR_NO_MORE_ITEMS);
     size_t index = set->members[MemberIndex];
-    ParseGuid(devices_[index].class_guid, &data->ClassGuid);
+    text::ParseGuid(devices_[index].class_guid, &data->ClassGuid);
     data->DevInst = static_cast<DWORD>(index + 1);
     data->Reserved = 0;
     return TRUE;
@@ -275,7 +251,7 @@ BOOL SimSetupApi::SetupDiSetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA 
 HKEY SimSetupApi::SetupDiOpenClassRegKey(const GUID* ClassGuid, REGSAM samDesired) {
     // Without a class the call opens the key that holds every class.
     std::string path = kClassRoot;
-    if (ClassGuid) path += "\\" + GuidText(*ClassGuid);
+    if (ClassGuid) path += "\\" + text::FormatGuid(*ClassGuid);
     HKEY key = nullptr;
     LSTATUS status = registry_.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, samDesired, &key);
     if (status != ERROR_SUCCESS) {
@@ -365,7 +341,7 @@ struct InfFile {
 
     bool HasSection(const std::string& name) const {
         for (const std::string& s : sections)
-            if (EqualNames(s, name)) return true;
+            if (text::EqualNames(s, name)) return true;
         return false;
     }
 };
@@ -396,8 +372,8 @@ void ReadInf(const std::string& text, std::vector<std::string>* sections, std::s
             continue;
         }
         size_t eq = line.find('=');
-        if (eq == std::string::npos || !EqualNames(current, "Version")) continue;
-        if (!EqualNames(Trim(line.substr(0, eq)), "Signature")) continue;
+        if (eq == std::string::npos || !text::EqualNames(current, "Version")) continue;
+        if (!text::EqualNames(Trim(line.substr(0, eq)), "Signature")) continue;
         std::string value = Trim(line.substr(eq + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
         *signature = value;
@@ -429,8 +405,8 @@ HINF SimSetupApi::SetupOpenInfFileA(LPCSTR FileName, LPCSTR, DWORD InfStyle, UIN
     inf->path = path;
     std::string signature;
     ReadInf(*text, &inf->sections, &signature);
-    if (!EqualNames(signature, "$Windows NT$") && !EqualNames(signature, "$Chicago$") &&
-        !EqualNames(signature, "$Windows 95$")) {
+    if (!text::EqualNames(signature, "$Windows NT$") && !text::EqualNames(signature, "$Chicago$") &&
+        !text::EqualNames(signature, "$Windows 95$")) {
         if (ErrorLine) *ErrorLine = 0;
         Fail(ERROR_WRONG_INF_STYLE);
         return invalid;

@@ -15,10 +15,10 @@
 #include "platform/sim/profile.h"
 #include "platform/sim/system.h"
 #include "platform/sim/registry.h"
+#include "platform/text/guid.h"
 
 namespace plat::sim {
 
-constexpr const char* kImageClassGuid = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
 constexpr const char* kEnumRoot = "SYSTEM\\CurrentControlSet\\Enum";
 constexpr const char* kClassRoot = "SYSTEM\\CurrentControlSet\\Control\\Class";
 
@@ -47,7 +47,7 @@ struct InfSectionInstall {
 
 struct DeviceConfig {
     std::string instance_id;                 // "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2"
-    std::string class_guid = kImageClassGuid;
+    std::string class_guid = text::kImageClassGuid;
     std::string class_name = "Image";
     std::string description;                 // SPDRP_DEVICEDESC
     std::string manufacturer;                // SPDRP_MFG
@@ -144,9 +144,5 @@ private:
     std::vector<Device> devices_;
     std::vector<InfSectionInstall> section_installs_;
 };
-
-// "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}" and back.
-std::string GuidText(const GUID& guid);
-bool ParseGuid(const std::string& text, GUID* guid);
 
 }  // namespace plat::sim

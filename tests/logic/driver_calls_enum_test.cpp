@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "devices/driver_calls.h"
+#include "platform/text/guid.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -16,7 +17,7 @@ using tvx::test::SimTest;
 class DriverCallsTest : public SimTest {
 protected:
     size_t AddDevice(const std::string& id, bool present = true,
-                     const char* classGuid = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}") {
+                     const char* classGuid = plat::text::kImageClassGuid) {
         plat::sim::DeviceConfig d;
         d.instance_id = id;
         d.class_guid = classGuid;

@@ -169,7 +169,7 @@ TEST_F(FixStringsButtonsTest, AnEventKeyWithoutDefaultValueIsLeftAlone) {
     EXPECT_EQ(rig.Event("0001", "ScanButton", "FriendlyName"), "Español ScanButton name");
     // A button without an event key at all is left alone too.
     EXPECT_FALSE(rig.Registry().FindKey(plat::sim::Hive::LocalMachine,
-                                        std::string(tvx::test::kFixImageClassKey) + "\\0000\\Events\\CopyButton"));
+                                        tvx::test::kFixImageClassKey + "\\0000\\Events\\CopyButton"));
 }
 
 TEST_F(FixStringsButtonsTest, EveryImagingDeviceIsVisitedWhateverItsMakeButNoOtherClass) {
@@ -178,7 +178,7 @@ TEST_F(FixStringsButtonsTest, EveryImagingDeviceIsVisitedWhateverItsMakeButNoOth
     rig.Texts("Nederlands");
     rig.Param("ButNameInf1", "ScanButton");
     rig.Device("USB\\VID_04B8&PID_0001\\OTHERMAKE", "0000");
-    rig.Device("USB\\VID_1A2B&PID_0920\\UNPLUGGED", "0001", "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}", false);
+    rig.Device("USB\\VID_1A2B&PID_0920\\UNPLUGGED", "0001", plat::text::kImageClassGuid, false);
     rig.Device("USB\\VID_1A2B&PID_0920\\SOUND", "0000", "{4D36E96C-E325-11CE-BFC1-08002BE10318}");
     rig.EventKey("0000", "ScanButton");
     rig.EventKey("0001", "ScanButton");

@@ -68,7 +68,7 @@ TEST(FixStringsFixture, FixInstalledStringsRewritesTheButtonTextsOfEveryImagingD
     // The scanner, an unplugged second one, a device of another make, and a device that has no
     // driver key yet.
     rig.Device("USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2", "0000");
-    rig.Device("USB\\VID_1A2B&PID_0920\\5&2A3B4C5D&0&1", "0001", "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}", false);
+    rig.Device("USB\\VID_1A2B&PID_0920\\5&2A3B4C5D&0&1", "0001", plat::text::kImageClassGuid, false);
     rig.Device("USB\\VID_04B8&PID_0110\\6&11AA22BB&0&3", "0002");
     rig.Device("ROOT\\IMAGE\\0000", "");
     for (const char* button : {"ScanButton", "CopyButton", "EmailButton", "PdfButton"}) {

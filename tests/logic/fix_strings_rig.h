@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text/guid.h"
 #include "tests/sim_fixture.h"
 
 namespace tvx::test {
@@ -12,8 +13,7 @@ namespace tvx::test {
 constexpr const char* kFixParamsKey = "SOFTWARE\\Tarvix\\tvx\\Params";
 // Where the 32-bit view keeps it on a 64-bit machine.
 constexpr const char* kFixParamsKeyStored = "SOFTWARE\\Wow6432Node\\Tarvix\\tvx\\Params";
-constexpr const char* kFixImageClassKey =
-    "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+inline const std::string kFixImageClassKey = std::string(plat::sim::kClassRoot) + "\\" + plat::text::kImageClassGuid;
 
 // A driver INF in the usual shape: the Events section lists the buttons with their description
 // and application-list tokens, the EvtReg section their friendly-name tokens.
@@ -63,7 +63,7 @@ public:
 
     // An imaging device (or one of another class) with a driver key, answering its index.
     size_t Device(const std::string& instance, const std::string& driver,
-                  const char* classGuid = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}", bool present = true) {
+                  const char* classGuid = plat::text::kImageClassGuid, bool present = true) {
         plat::sim::DeviceConfig d;
         d.instance_id = instance;
         d.class_guid = classGuid;

@@ -7,6 +7,7 @@
 
 #include "core/setup_extension_q920k.h"
 #include "platform/scoped.h"
+#include "platform/text/guid.h"
 #include "registry/get_params.h"
 #include "tests/sim_fixture.h"
 
@@ -107,7 +108,8 @@ TEST_F(GetParamsTest, ReadStringWithAnEmptyNameOnlyTestsForTheDefaultValue) {
 }
 
 TEST_F(GetParamsTest, AnOpenRootKeyNamesTheKeyBelowIt) {
-    const std::string driver = "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
+    const std::string driver =
+        std::string(plat::sim::kClassRoot) + "\\" + plat::text::kImageClassGuid + "\\0000";
     Registry().SetString(Hive::LocalMachine, driver + "\\Events\\ScanButton", "", "Scan");
     plat::ScopedKey root;
     ASSERT_EQ(plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, driver.c_str(), 0, KEY_ALL_ACCESS, root.out()), ERROR_SUCCESS);

@@ -21,7 +21,7 @@ constexpr const char* kCopyEvent = "{B38B3B66-2C59-4C2C-90AC-79A2D2A31E20}";
 
 GUID Guid(const char* text) {
     GUID g{};
-    EXPECT_TRUE(plat::sim::ParseGuid(text, &g)) << text;
+    EXPECT_TRUE(plat::text::ParseGuid(text, &g)) << text;
     return g;
 }
 

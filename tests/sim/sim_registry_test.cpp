@@ -108,6 +108,100 @@ TEST(SimRegistryRights, AStandardUserCannotWriteBelowHklm) {
     rig.ExpectClean();
 }
 
+// Calls made on a predefined key itself are checked against the user's rights on its hive: a
+// standard user reads HKLM but cannot change its values; HKCU stays his.
+TEST(SimRegistryRights, CallsOnAPredefinedKeyFollowTheUsersRightsOnItsHive) {
+    const BYTE data[] = "1";
+    char name[256];
+    DWORD size = 0;
+    struct Case {
+        const char* what;
+        bool admin;
+        HKEY hive;
+        LSTATUS (*call)(HKEY key, char* name, DWORD* size, const BYTE* data);
+        LSTATUS status;
+    } cases[] = {
+        {"set value, HKLM, standard user", false, HKEY_LOCAL_MACHINE,
+         [](HKEY k, char*, DWORD*, const BYTE* d) { return plat::RegSetValueExA(k, "TvxDirect", 0, REG_SZ, d, 2); },
+         ERROR_ACCESS_DENIED},
+        {"delete value, HKLM, standard user", false, HKEY_LOCAL_MACHINE,
+         [](HKEY k, char*, DWORD*, const BYTE*) { return plat::RegDeleteValueA(k, "TvxDirect"); }, ERROR_ACCESS_DENIED},
+        {"query value, HKLM, standard user", false, HKEY_LOCAL_MACHINE,
+         [](HKEY k, char*, DWORD* n, const BYTE*) {
+             return plat::RegQueryValueExA(k, "TvxDirect", nullptr, nullptr, nullptr, n);
+         },
+         ERROR_FILE_NOT_FOUND},
+        {"enumerate keys, HKLM, standard user", false, HKEY_LOCAL_MACHINE,
+         [](HKEY k, char* s, DWORD* n, const BYTE*) {
+             *n = 256;
+             return plat::RegEnumKeyExA(k, 0, s, n, nullptr, nullptr, nullptr, nullptr);
+         },
+         ERROR_SUCCESS},
+        {"enumerate values, HKLM, standard user", false, HKEY_LOCAL_MACHINE,
+         [](HKEY k, char* s, DWORD* n, const BYTE*) {
+             *n = 256;
+             return plat::RegEnumValueA(k, 0, s, n, nullptr, nullptr, nullptr, nullptr);
+         },
+         ERROR_NO_MORE_ITEMS},
+        {"key information, HKLM, standard user", false, HKEY_LOCAL_MACHINE,
+         [](HKEY k, char*, DWORD* n, const BYTE*) {
+             return plat::RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, n, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr);
+         },
+         ERROR_SUCCESS},
+        {"set value, HKCU, standard user", false, HKEY_CURRENT_USER,
+         [](HKEY k, char*, DWORD*, const BYTE* d) { return plat::RegSetValueExA(k, "TvxDirect", 0, REG_SZ, d, 2); },
+         ERROR_SUCCESS},
+        {"delete value, HKCU, administrator", true, HKEY_CURRENT_USER,
+         [](HKEY k, char*, DWORD*, const BYTE* d) {
+             plat::RegSetValueExA(k, "TvxDirect", 0, REG_SZ, d, 2);
+             return plat::RegDeleteValueA(k, "TvxDirect");
+         },
+         ERROR_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimRig rig(Profile(6, 1, VER_PLATFORM_WIN32_NT, "", c.admin));
+        EXPECT_EQ(c.call(c.hive, name, &size, data), c.status);
+        rig.ExpectClean();
+    }
+}
+
+// The set-up calls change what the registry calls then see: values keep their place when set
+// again and go to the end when removed and set anew; a removed tree leaves its open handles on a
+// deleted key.
+TEST_F(SimRegistryTest, SetUpCallsChangeWhatTheCallsSee) {
+    auto& registry = rig.machine.registry();
+    registry.SetString(Hive::CurrentUser, "SetUp\\Key", "a", "1");
+    registry.SetDword(Hive::CurrentUser, "SetUp\\Key", "b", 2);
+    registry.SetString(Hive::CurrentUser, "SetUp\\Key", "A", "again");
+    auto names = [](HKEY key) {
+        std::string list;
+        for (DWORD i = 0;; ++i) {
+            char name[64];
+            DWORD size = sizeof name;
+            if (plat::RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            list += (list.empty() ? "" : ",") + std::string(name, size);
+        }
+        return list;
+    };
+    plat::ScopedKey key;
+    ASSERT_EQ(plat::RegOpenKeyExA(HKEY_CURRENT_USER, "SetUp\\Key", 0, KEY_READ, key.out()), ERROR_SUCCESS);
+    EXPECT_EQ(names(key.get()), "a,b");
+    EXPECT_TRUE(registry.DeleteValue(Hive::CurrentUser, "SetUp\\Key", "A"));
+    EXPECT_FALSE(registry.DeleteValue(Hive::CurrentUser, "SetUp\\Key", "a"));
+    EXPECT_FALSE(registry.DeleteValue(Hive::CurrentUser, "SetUp\\Missing", "a"));
+    EXPECT_FALSE(registry.FindKey(Hive::CurrentUser, "SetUp\\Missing")) << "removing a value makes no key";
+    registry.SetString(Hive::CurrentUser, "SetUp\\Key", "a", "3");
+    EXPECT_EQ(names(key.get()), "b,a");
+
+    EXPECT_FALSE(registry.DeleteTree(Hive::CurrentUser, "")) << "a hive's root stays";
+    EXPECT_TRUE(registry.DeleteTree(Hive::CurrentUser, "SetUp"));
+    EXPECT_FALSE(registry.FindKey(Hive::CurrentUser, "SetUp"));
+    DWORD size = 0;
+    EXPECT_EQ(plat::RegQueryValueExA(key.get(), "a", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+}
+
 TEST_F(SimRegistryTest, SubkeysComeInWindowsOrder) {
     for (const char* name : {"zeta", "_under", "Beta2", "0010", "a_c", "BETA1", "[br", "Alpha", "0002", "~tilde"})
         rig.machine.registry().EnsureKey(Hive::CurrentUser, std::string("Order\\") + name);

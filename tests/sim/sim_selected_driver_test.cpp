@@ -139,7 +139,7 @@ TEST(SimSelectedDriver, DetailsNeedTheRecordOfTheSelectedDriver) {
 TEST(SimClassKey, OpensTheClassKeyOrFailsWithTheRegistryStatus) {
     SimRig rig;
     GUID image{};
-    ASSERT_TRUE(plat::sim::ParseGuid(plat::sim::kImageClassGuid, &image));
+    ASSERT_TRUE(plat::text::ParseGuid(plat::text::kImageClassGuid, &image));
     HKEY key = plat::SetupDiOpenClassRegKey(&image, KEY_READ);
     ASSERT_NE(key, reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE));
     plat::RegCloseKey(key);

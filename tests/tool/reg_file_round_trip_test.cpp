@@ -2,6 +2,8 @@
 // `reg export` writes them and read back unchanged, and malformed files refused with their line.
 #include <gtest/gtest.h>
 
+#include "platform/text/encoding.h"
+#include "platform/text/names.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/scenario/registry_snapshot.h"
@@ -11,21 +13,14 @@ namespace {
 
 std::vector<uint8_t> Bytes(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
-std::string Utf16File(const std::u16string& text) {
-    std::string bytes = "\xFF\xFE";
-    for (char16_t u : text) {
-        bytes += static_cast<char>(u & 0xFF);
-        bytes += static_cast<char>(u >> 8);
-    }
-    return bytes;
-}
+std::string Utf16File(const std::u16string& text) { return "\xFF\xFE" + plat::text::Utf16LeBytes(text); }
 
 // Two snapshots hold the same keys (names compared as Windows does) and the same values.
 void ExpectSameRegistry(const tvx::RegistrySnapshot& a, const tvx::RegistrySnapshot& b) {
     ASSERT_EQ(a.keys().size(), b.keys().size());
     for (auto ia = a.keys().begin(), ib = b.keys().begin(); ia != a.keys().end(); ++ia, ++ib) {
         SCOPED_TRACE(ia->second.path);
-        EXPECT_TRUE(tvx::SameRegistryName(ia->second.path, ib->second.path)) << ib->second.path;
+        EXPECT_TRUE(plat::text::EqualNames(ia->second.path, ib->second.path)) << ib->second.path;
         EXPECT_EQ(ia->second.values, ib->second.values);
     }
 }

@@ -2,6 +2,7 @@
 // its .reg form, which turns the registry before into the registry after.
 #include <gtest/gtest.h>
 
+#include "platform/text/names.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/scenario/registry_snapshot.h"
@@ -56,7 +57,7 @@ TEST(RegistryDiff, ListsAddedChangedAndRemovedKeysAndValues) {
 
     ASSERT_EQ(diff.keys.size(), 4u) << tvx::FormatRegistryDiff(diff);
     EXPECT_EQ(diff.keys[0].kind, KeyChange::Kind::Changed);
-    EXPECT_TRUE(tvx::SameRegistryName(diff.keys[0].path, kSoft + "\\A"));
+    EXPECT_TRUE(plat::text::EqualNames(diff.keys[0].path, kSoft + "\\A"));
     const auto& changes = diff.keys[0].changes;
     ASSERT_EQ(changes.size(), 3u);
     EXPECT_EQ(changes[0].name, "y");

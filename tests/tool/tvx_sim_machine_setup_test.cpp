@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "platform/text/guid.h"
 #include "tests/sim_fixture.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/scenario.h"
@@ -112,7 +113,7 @@ TEST_F(TvxSimMachine, IsBuiltAsTheScenarioDescribesIt) {
     ASSERT_TRUE(model.has_value());
     EXPECT_EQ(model->data, (std::vector<BYTE>{'t', 'v', 'x', 'Q', '9', '2', '0', 'k', 0}));
     EXPECT_EQ(machine.setupapi().driver_key_path(0),
-              "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0002");
+              std::string(plat::sim::kClassRoot) + "\\" + plat::text::kImageClassGuid + "\\0002");
     auto multi = reg.GetValue(Hive::LocalMachine, machine.setupapi().driver_key_path(0), "Multi");
     ASSERT_TRUE(multi.has_value());
     EXPECT_EQ(multi->type, static_cast<DWORD>(REG_MULTI_SZ));

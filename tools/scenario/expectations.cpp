@@ -1,6 +1,7 @@
 // Checking a scenario's expectations. Portable.
 #include "tools/scenario/expectations.h"
 
+#include "platform/text/names.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/reg_file.h"
 
@@ -133,7 +134,7 @@ std::vector<std::string> CheckExpectations(const Scenario& scenario, const Repor
     for (const LogExpectation& e : scenario.expect.log) {
         const LogFileReport* log = nullptr;
         for (const LogFileReport& l : report.logs)
-            if (SameRegistryName(l.name, e.file)) log = &l;
+            if (plat::text::EqualNames(l.name, e.file)) log = &l;
         uint32_t found = 0;
         if (log) {
             std::string want = TrimRight(e.text);

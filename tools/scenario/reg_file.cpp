@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/text/encoding.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/scenario_error.h"
 #include "tools/scenario/text_codec.h"
@@ -44,23 +45,17 @@ Lines DecodeLines(std::string_view bytes, const std::string& file) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         static_cast<unsigned char>(bytes[1]) == 0xFE) {
         if (bytes.size() % 2 != 0) Fail(file, 0, "UTF-16 file with an odd number of bytes");
-        std::u16string line;
-        auto flush = [&]() {
-            std::optional<std::string> ansi = Utf16ToAnsi(line);
+        const std::u16string units = plat::text::Utf16LeUnits(bytes.substr(2));
+        size_t start = 0;
+        while (start <= units.size()) {
+            size_t end = units.find(u'\n', start);
+            if (end == std::u16string::npos) end = units.size();
+            std::optional<std::string> ansi = Utf16ToAnsi(std::u16string_view(units).substr(start, end - start));
             if (!ansi)
                 Fail(file, static_cast<int>(lines.text.size()) + 1, "a character that the ANSI code page cannot hold");
             lines.text.push_back(std::move(*ansi));
-            line.clear();
-        };
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                  (static_cast<unsigned char>(bytes[i + 1]) << 8));
-            if (unit == u'\n')
-                flush();
-            else
-                line += unit;
+            start = end + 1;
         }
-        flush();
         return lines;
     }
     bool utf8 = bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF";
@@ -140,8 +135,8 @@ public:
     std::vector<uint8_t> StringBytesFromHex(std::vector<uint8_t> raw, int line) {
         if (format_ == RegFileFormat::Regedit4) return raw;
         if (raw.size() % 2 != 0) Fail(file_, line, "string data in hex must be UTF-16 (an even number of bytes)");
-        std::u16string units;
-        for (size_t i = 0; i < raw.size(); i += 2) units += static_cast<char16_t>(raw[i] | (raw[i + 1] << 8));
+        const std::u16string units =
+            plat::text::Utf16LeUnits(std::string_view(reinterpret_cast<const char*>(raw.data()), raw.size()));
         std::optional<std::string> ansi = Utf16ToAnsi(units);
         if (!ansi) Fail(file_, line, "string data with a character that the ANSI code page cannot hold");
         return std::vector<uint8_t>(ansi->begin(), ansi->end());
@@ -275,6 +270,22 @@ RegFile ParseRegFile(std::string_view bytes, const std::string& file_name) {
     return file;
 }
 
+void ApplyRegFile(const RegFile& file, RegFileTarget& target) {
+    for (const RegFileKey& key : file.keys) {
+        if (key.remove) {
+            target.RemoveTree(key.path);
+            continue;
+        }
+        target.EnsureKey(key.path);
+        for (const RegFileValue& v : key.values) {
+            if (v.remove)
+                target.DeleteValue(key.path, v.name);
+            else
+                target.SetValue(key.path, RegistryValue{v.name, v.type, v.data});
+        }
+    }
+}
+
 RegFile ReadRegFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw ScenarioError(path.string(), 0, "cannot read the .reg file: no such file or not readable");
@@ -304,13 +315,8 @@ bool IsPlainString(const RegistryValue& v) {
 }
 
 std::vector<uint8_t> Utf16Bytes(const std::vector<uint8_t>& ansi) {
-    std::u16string units = AnsiToUtf16(std::string(ansi.begin(), ansi.end()));
-    std::vector<uint8_t> out;
-    for (char16_t u : units) {
-        out.push_back(static_cast<uint8_t>(u & 0xFF));
-        out.push_back(static_cast<uint8_t>(u >> 8));
-    }
-    return out;
+    const std::string bytes = plat::text::Utf16LeBytes(AnsiToUtf16(std::string(ansi.begin(), ansi.end())));
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 }  // namespace
@@ -412,14 +418,7 @@ std::string RegFileText(const RegistrySnapshot& snapshot) {
 }
 
 std::string WriteRegFile(const RegistrySnapshot& snapshot) {
-    std::u16string units = AnsiToUtf16(RegFileText(snapshot));
-    std::string bytes = "\xFF\xFE";
-    bytes.reserve(2 + units.size() * 2);
-    for (char16_t u : units) {
-        bytes += static_cast<char>(u & 0xFF);
-        bytes += static_cast<char>(u >> 8);
-    }
-    return bytes;
+    return "\xFF\xFE" + plat::text::Utf16LeBytes(AnsiToUtf16(RegFileText(snapshot)));
 }
 
 }  // namespace tvx

@@ -37,6 +37,25 @@ struct RegFile {
     std::vector<RegFileKey> keys;
 };
 
+// What applying a .reg file does to a registry, one call per entry in file order, paths canonical
+// (hive name first). Each registry that takes .reg files (a snapshot, the simulated machine's,
+// Wine's) provides its own.
+class RegFileTarget {
+public:
+    virtual ~RegFileTarget() = default;
+    // [-path]: the key and everything below it; a missing key is no error.
+    virtual void RemoveTree(const std::string& path) = 0;
+    // [path]: the key, and the keys on the way that are missing. Called before its values.
+    virtual void EnsureKey(const std::string& path) = 0;
+    // "name"=data: sets the value, made at the end of the key's values when new.
+    virtual void SetValue(const std::string& path, const RegistryValue& value) = 0;
+    // "name"=-: removes the value; a missing value is no error.
+    virtual void DeleteValue(const std::string& path, const std::string& name) = 0;
+};
+
+// Applies a .reg file's additions and deletions to a registry in file order.
+void ApplyRegFile(const RegFile& file, RegFileTarget& target);
+
 // Parses the bytes of a .reg file; file_name is used in errors. Throws ScenarioError naming the
 // file and line of the first problem.
 RegFile ParseRegFile(std::string_view bytes, const std::string& file_name);

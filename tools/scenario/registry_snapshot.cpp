@@ -3,59 +3,27 @@
 
 #include <algorithm>
 
+#include "platform/text/hives.h"
+#include "platform/text/names.h"
 #include "tools/scenario/reg_file.h"
 
 namespace tvx {
-namespace {
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-struct HiveAlias {
-    const char* full;
-    const char* abbreviation;
-};
-
-const HiveAlias kHives[] = {
-    {"HKEY_CLASSES_ROOT", "HKCR"}, {"HKEY_CURRENT_USER", "HKCU"},   {"HKEY_LOCAL_MACHINE", "HKLM"},
-    {"HKEY_USERS", "HKU"},         {"HKEY_CURRENT_CONFIG", "HKCC"},
-};
-
-std::vector<std::string> SplitPath(std::string_view path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string_view::npos) end = path.size();
-        if (end > start) parts.emplace_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
-}  // namespace
-
-bool SameRegistryName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i])) return false;
-    return true;
-}
+using plat::text::EqualNames;
 
 std::optional<std::string> CanonicalRegistryPath(std::string_view path) {
-    std::vector<std::string> parts = SplitPath(path);
+    std::vector<std::string> parts = plat::text::SplitPath(path);
     if (parts.empty()) return std::nullopt;
-    std::string out;
-    for (const HiveAlias& hive : kHives) {
-        if (SameRegistryName(parts[0], hive.full) || SameRegistryName(parts[0], hive.abbreviation)) out = hive.full;
-    }
-    if (out.empty()) return std::nullopt;
+    std::optional<size_t> hive = plat::text::FindHive(parts[0]);
+    if (!hive) return std::nullopt;
+    std::string out = plat::text::kHives[*hive].name;
     for (size_t i = 1; i < parts.size(); ++i) out += "\\" + parts[i];
     return out;
 }
 
 const RegistryValue* RegistryKeyState::FindValue(std::string_view name) const {
     for (const RegistryValue& v : values)
-        if (SameRegistryName(v.name, name)) return &v;
+        if (EqualNames(v.name, name)) return &v;
     return nullptr;
 }
 
@@ -64,7 +32,7 @@ const RegistryValue* RegistryKeyState::FindValue(std::string_view name) const {
 std::string RegistrySnapshot::OrderKey(std::string_view path) {
     std::string key;
     key.reserve(path.size());
-    for (char c : path) key += c == '\\' ? '\x01' : Upper(c);
+    for (char c : path) key += c == '\\' ? '\x01' : plat::text::UpperAscii(c);
     return key;
 }
 
@@ -74,7 +42,7 @@ const RegistryKeyState* RegistrySnapshot::Find(std::string_view path) const {
 }
 
 RegistryKeyState& RegistrySnapshot::Ensure(std::string_view path) {
-    std::vector<std::string> parts = SplitPath(path);
+    std::vector<std::string> parts = plat::text::SplitPath(path);
     std::string current;
     RegistryKeyState* state = nullptr;
     for (size_t i = 0; i < parts.size(); ++i) {
@@ -95,7 +63,7 @@ RegistryKeyState& RegistrySnapshot::Ensure(std::string_view path) {
 void RegistrySnapshot::SetValue(std::string_view path, RegistryValue value) {
     RegistryKeyState& key = Ensure(path);
     for (RegistryValue& v : key.values) {
-        if (SameRegistryName(v.name, value.name)) {
+        if (EqualNames(v.name, value.name)) {
             v.type = value.type;
             v.data = std::move(value.data);
             return;
@@ -109,7 +77,7 @@ bool RegistrySnapshot::DeleteValue(std::string_view path, std::string_view name)
     if (it == keys_.end()) return false;
     auto& values = it->second.values;
     auto found = std::find_if(values.begin(), values.end(),
-                              [&](const RegistryValue& v) { return SameRegistryName(v.name, name); });
+                              [&](const RegistryValue& v) { return EqualNames(v.name, name); });
     if (found == values.end()) return false;
     values.erase(found);
     return true;
@@ -125,19 +93,20 @@ void RegistrySnapshot::RemoveTree(std::string_view path) {
 }
 
 void RegistrySnapshot::Apply(const RegFile& file) {
-    for (const RegFileKey& key : file.keys) {
-        if (key.remove) {
-            RemoveTree(key.path);
-            continue;
+    class Target : public RegFileTarget {
+    public:
+        explicit Target(RegistrySnapshot& snapshot) : snapshot_(snapshot) {}
+        void RemoveTree(const std::string& path) override { snapshot_.RemoveTree(path); }
+        void EnsureKey(const std::string& path) override { snapshot_.Ensure(path); }
+        void SetValue(const std::string& path, const RegistryValue& value) override { snapshot_.SetValue(path, value); }
+        void DeleteValue(const std::string& path, const std::string& name) override {
+            snapshot_.DeleteValue(path, name);
         }
-        Ensure(key.path);
-        for (const RegFileValue& v : key.values) {
-            if (v.remove)
-                DeleteValue(key.path, v.name);
-            else
-                SetValue(key.path, RegistryValue{v.name, v.type, v.data});
-        }
-    }
+
+    private:
+        RegistrySnapshot& snapshot_;
+    } target(*this);
+    ApplyRegFile(file, target);
 }
 
 RegistryDiff DiffRegistry(const RegistrySnapshot& before, const RegistrySnapshot& after) {

@@ -33,9 +33,6 @@ struct RegistryKeyState {
 // "HKEY_LOCAL_MACHINE"), the rest with single backslashes. Nothing for an unknown hive.
 std::optional<std::string> CanonicalRegistryPath(std::string_view path);
 
-// Registry names compare without regard to letter case.
-bool SameRegistryName(std::string_view a, std::string_view b);
-
 struct RegFile;
 
 class RegistrySnapshot {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/text/names.h"
+
 namespace tvx {
 
 Report StartReport(const Scenario& scenario, const std::string& machine_kind) {
@@ -153,12 +155,7 @@ Report NormaliseReport(Report report) {
         log.new_bytes = MaskLogHandles(MaskLogTimestamps(log.new_bytes));
     }
     // Windows lists values in creation order and Wine by name; compare them by name.
-    auto upper = [](std::string text) {
-        for (char& c : text)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return text;
-    };
-    auto by_name = [&](const auto& a, const auto& b) { return upper(a.name) < upper(b.name); };
+    auto by_name = [](const auto& a, const auto& b) { return plat::text::CompareNames(a.name, b.name) < 0; };
     for (KeyChange& key : report.registry.keys) {
         std::stable_sort(key.values.begin(), key.values.end(), by_name);
         std::stable_sort(key.changes.begin(), key.changes.end(), by_name);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text/guid.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/scenario/registry_snapshot.h"
 
@@ -43,7 +44,7 @@ struct DriveSpec {
 
 struct DeviceSpec {
     std::string instance_id;
-    std::string class_guid = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+    std::string class_guid = plat::text::kImageClassGuid;
     std::string class_name = "Image";
     std::string description;
     std::string manufacturer;

@@ -10,6 +10,9 @@
 #define TOML_EXCEPTIONS 1
 #include <toml++/toml.h>
 
+#include "platform/text/encoding.h"
+#include "platform/text/guid.h"
+#include "platform/text/names.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/scenario.h"
 #include "tools/scenario/scenario_error.h"
@@ -199,13 +202,8 @@ private:
         for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(n >> (8 * i)));
     }
     static std::vector<uint8_t> MultiSz(const std::vector<std::string>& items) {
-        std::vector<uint8_t> out;
-        for (const std::string& s : items) {
-            out.insert(out.end(), s.begin(), s.end());
-            out.push_back(0);
-        }
-        out.push_back(0);
-        return out;
+        const std::string bytes = plat::text::PackMultiSz(items);
+        return std::vector<uint8_t>(bytes.begin(), bytes.end());
     }
     uint32_t TypeNumber(const toml::node& n) const {
         if (n.is_integer()) return U32(n, "type");
@@ -331,8 +329,9 @@ DeviceSpec ReadDevice(const Reader& r, const toml::node& node) {
     if (auto* n = t.get("hardware_ids")) d.hardware_ids = r.TextList(*n, "hardware_ids");
     if (auto* n = t.get("class_guid")) {
         d.class_guid = r.Text(*n, "class_guid");
-        if (d.class_guid.size() != 38 || d.class_guid.front() != '{' || d.class_guid.back() != '}')
-            r.Fail(*n, "class_guid must be a GUID in braces, such as \"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\"");
+        if (!plat::text::IsGuidText(d.class_guid))
+            r.Fail(*n, "class_guid must be a GUID in braces, such as \"" + std::string(plat::text::kImageClassGuid) +
+                           "\"");
     }
     if (auto* n = t.get("class")) d.class_name = r.Text(*n, "class");
     if (auto* n = t.get("driver_instance")) {
@@ -430,7 +429,7 @@ MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
         for (const toml::node& item : r.Array(*n, "devices")) {
             DeviceSpec d = ReadDevice(r, item);
             for (const DeviceSpec& other : m.devices)
-                if (SameRegistryName(other.instance_id, d.instance_id))
+                if (plat::text::EqualNames(other.instance_id, d.instance_id))
                     r.Fail(item, "device " + d.instance_id + " is given twice");
             m.devices.push_back(std::move(d));
         }
@@ -478,7 +477,7 @@ Step ReadStep(const Reader& r, const toml::node& node, const MachineSpec& machin
         std::string id = r.Text(*n, "device");
         bool found = false;
         for (size_t i = 0; i < machine.devices.size() && !found; ++i) {
-            if (SameRegistryName(machine.devices[i].instance_id, id)) {
+            if (plat::text::EqualNames(machine.devices[i].instance_id, id)) {
                 s.device = i;
                 found = true;
             }

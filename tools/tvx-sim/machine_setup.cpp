@@ -3,7 +3,13 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <utility>
 
+#include "platform/text/hives.h"
+#include "platform/text/names.h"
+#include "tools/scenario/reg_file.h"
 #include "tools/scenario/registry_snapshot.h"
 
 namespace tvx::sim {
@@ -12,43 +18,37 @@ namespace {
 namespace fs = std::filesystem;
 using plat::sim::Hive;
 
-// The hive and the path below it, from a canonical path.
-Hive SplitHive(const std::string& path, std::string* rest) {
-    size_t slash = path.find('\\');
-    std::string hive = path.substr(0, slash);
-    *rest = slash == std::string::npos ? "" : path.substr(slash + 1);
-    if (hive == "HKEY_CLASSES_ROOT") return Hive::ClassesRoot;
-    if (hive == "HKEY_CURRENT_USER") return Hive::CurrentUser;
-    if (hive == "HKEY_USERS") return Hive::Users;
-    if (hive == "HKEY_CURRENT_CONFIG") return Hive::CurrentConfig;
-    return Hive::LocalMachine;
+// The simulated hive and the path below it, from a canonical path (which names a known hive).
+std::pair<Hive, std::string> SimPath(const std::string& canonical) {
+    std::optional<plat::text::HivePath> split = plat::text::SplitHivePath(canonical);
+    if (!split) throw std::invalid_argument("not a registry path: " + canonical);
+    return {static_cast<Hive>(split->hive), std::string(split->rest)};
 }
 
-void ApplyRegFile(plat::sim::SimRegistry& registry, const RegFile& file) {
-    for (const RegFileKey& key : file.keys) {
-        std::string path;
-        Hive hive = SplitHive(key.path, &path);
-        if (key.remove) {
-            registry.DeleteTree(hive, path);
-            continue;
-        }
-        registry.EnsureKey(hive, path);
-        for (const RegFileValue& v : key.values) {
-            if (!v.remove) {
-                registry.SetValue(hive, path, v.name, v.type, std::vector<BYTE>(v.data.begin(), v.data.end()));
-                continue;
-            }
-            auto k = registry.FindKey(hive, path);
-            if (!k) continue;
-            for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-                if (plat::sim::EqualNames(it->name, v.name)) {
-                    k->values.erase(it);
-                    break;
-                }
-            }
-        }
+// A .reg file's changes made through the simulated registry's set-up calls.
+class SimRegFileTarget : public RegFileTarget {
+public:
+    explicit SimRegFileTarget(plat::sim::SimRegistry& registry) : registry_(registry) {}
+    void RemoveTree(const std::string& path) override {
+        auto [hive, rest] = SimPath(path);
+        registry_.DeleteTree(hive, rest);
     }
-}
+    void EnsureKey(const std::string& path) override {
+        auto [hive, rest] = SimPath(path);
+        registry_.EnsureKey(hive, rest);
+    }
+    void SetValue(const std::string& path, const RegistryValue& value) override {
+        auto [hive, rest] = SimPath(path);
+        registry_.SetValue(hive, rest, value.name, value.type, std::vector<BYTE>(value.data.begin(), value.data.end()));
+    }
+    void DeleteValue(const std::string& path, const std::string& name) override {
+        auto [hive, rest] = SimPath(path);
+        registry_.DeleteValue(hive, rest, name);
+    }
+
+private:
+    plat::sim::SimRegistry& registry_;
+};
 
 void SetValues(plat::sim::SimRegistry& registry, const std::string& key_path, const std::vector<RegistryValue>& values) {
     for (const RegistryValue& v : values)
@@ -92,7 +92,8 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         machine.files().AddDrive(drive);
     }
 
-    for (const RegFile& file : m.registry) ApplyRegFile(machine.registry(), file);
+    SimRegFileTarget registry(machine.registry());
+    for (const RegFile& file : m.registry) ApplyRegFile(file, registry);
 
     for (const DeviceSpec& d : m.devices) {
         plat::sim::DeviceConfig config;
@@ -147,7 +148,7 @@ std::map<std::string, std::string> SnapshotLogs(const plat::sim::SimFiles& files
     for (const auto& entry : fs::directory_iterator(*folder, ec)) {
         if (!entry.is_regular_file()) continue;
         std::string name = entry.path().filename().string();
-        if (name.size() < 4 || !SameRegistryName(name.substr(name.size() - 4), ".log")) continue;
+        if (name.size() < 4 || !plat::text::EqualNames(name.substr(name.size() - 4), ".log")) continue;
         std::ifstream in(entry.path(), std::ios::binary);
         logs[name] = std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }

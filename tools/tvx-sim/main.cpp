@@ -7,10 +7,11 @@
 // tvx-sim only.
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 
+#include "platform/text/scratch_folder.h"
 #include "tools/scenario/expectations.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/scenario/report.h"
@@ -28,26 +29,14 @@ constexpr int kExitBadInput = 2;
 constexpr int kExitRunFailed = 3;
 
 // A folder below the temporary folder that holds the built-in scenario while it runs.
-class DefaultScenarioFolder {
-public:
-    DefaultScenarioFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tvx-sim-default-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw tvx::sim::RunError("cannot make a folder for the built-in scenario below " +
-                                     fs::temp_directory_path().string());
-        path_ = pattern;
-    }
-    ~DefaultScenarioFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    DefaultScenarioFolder(const DefaultScenarioFolder&) = delete;
-    DefaultScenarioFolder& operator=(const DefaultScenarioFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+plat::text::ScratchFolder MakeDefaultScenarioFolder() {
+    std::optional<plat::text::ScratchFolder> folder =
+        plat::text::ScratchFolder::Make(fs::temp_directory_path(), "tvx-sim-default-");
+    if (!folder)
+        throw tvx::sim::RunError("cannot make a folder for the built-in scenario below " +
+                                 fs::temp_directory_path().string());
+    return std::move(*folder);
+}
 
 struct RunCommand {
     std::string scenario;
@@ -69,12 +58,12 @@ tvx::sim::RunResult RunAndCheck(const tvx::Scenario& scenario, const tvx::sim::R
 }
 
 int Run(const RunCommand& cmd, const std::string& module) {
-    std::unique_ptr<DefaultScenarioFolder> builtin;
+    plat::text::ScratchFolder builtin;
     tvx::Scenario scenario;
     try {
         if (cmd.scenario.empty()) {
-            builtin = std::make_unique<DefaultScenarioFolder>();
-            scenario = tvx::ReadScenario(tvx::sim::WriteDefaultScenario(builtin->path()));
+            builtin = MakeDefaultScenarioFolder();
+            scenario = tvx::ReadScenario(tvx::sim::WriteDefaultScenario(builtin.path()));
             scenario.file = "scenarios/default/scenario.toml";
         } else {
             scenario = tvx::ReadScenario(cmd.scenario);

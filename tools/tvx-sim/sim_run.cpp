@@ -1,10 +1,11 @@
 // Running a scenario on the simulated machine. tvx-sim only.
 #include "tools/tvx-sim/sim_run.h"
 
-#include <cstdlib>
+#include <optional>
 
 #include "platform/host/library.h"
 #include "platform/sim/machine.h"
+#include "platform/text/scratch_folder.h"
 #include "tools/tvx-sim/machine_setup.h"
 
 namespace tvx::sim {
@@ -13,33 +14,17 @@ namespace {
 namespace fs = std::filesystem;
 
 // A fresh folder for the run's drives, removed afterwards.
-class RunFolder {
-public:
-    explicit RunFolder(fs::path below) {
-        if (below.empty()) below = fs::temp_directory_path();
-        std::error_code ec;
-        fs::create_directories(below, ec);
-        std::string pattern = (below / "tvx-sim-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw RunError("cannot make a folder for the simulated machine's drives below " + below.string());
-        path_ = pattern;
-    }
-    ~RunFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    RunFolder(const RunFolder&) = delete;
-    RunFolder& operator=(const RunFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+plat::text::ScratchFolder MakeRunFolder(fs::path below) {
+    if (below.empty()) below = fs::temp_directory_path();
+    std::optional<plat::text::ScratchFolder> folder = plat::text::ScratchFolder::Make(below, "tvx-sim-");
+    if (!folder) throw RunError("cannot make a folder for the simulated machine's drives below " + below.string());
+    return std::move(*folder);
+}
 
 }  // namespace
 
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
-    RunFolder folder(options.scratch);
+    const plat::text::ScratchFolder folder = MakeRunFolder(options.scratch);
     plat::sim::Machine machine(ProfileOf(scenario), DriveFolder(folder.path(), 'C'));
     RunResult run;
     Report& report = run.report;

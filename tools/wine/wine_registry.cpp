@@ -1,22 +1,15 @@
 // The Wine harness's registry access. Win32 only.
 #include "tools/wine/wine_registry.h"
 
-#include <cctype>
+#include <optional>
+
+#include "platform/text/hives.h"
+#include "platform/text/names.h"
 
 namespace tvx::wine {
 namespace {
 
 constexpr DWORD kOpenLink = 0x00000008;  // REG_OPTION_OPEN_LINK: open a symbolic link itself
-
-struct Root {
-    const char* name;
-    HKEY key;
-};
-const Root kRoots[] = {
-    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},   {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}, {"HKEY_USERS", HKEY_USERS},
-    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-};
 
 // What the snapshot walks, and what it leaves out below that.
 struct WalkRoot {
@@ -38,17 +31,9 @@ const char* const kLeftOut[] = {
     "HKEY_CURRENT_USER\\Software\\Classes",
 };
 
-bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 bool LeftOut(const std::string& label) {
     for (const char* left : kLeftOut)
-        if (SameText(label, left)) return true;
+        if (plat::text::EqualNames(label, left)) return true;
     return false;
 }
 
@@ -103,16 +88,12 @@ void Walk(HKEY key, const std::string& label, RegistrySnapshot& snapshot) {
 }  // namespace
 
 bool SplitRoot(const std::string& canonical, HKEY* root, std::string* rest) {
-    const size_t slash = canonical.find('\\');
-    const std::string hive = canonical.substr(0, slash);
-    *rest = slash == std::string::npos ? "" : canonical.substr(slash + 1);
-    for (const Root& r : kRoots) {
-        if (SameText(hive, r.name)) {
-            *root = r.key;
-            return true;
-        }
-    }
-    return false;
+    const std::optional<plat::text::HivePath> split = plat::text::SplitHivePath(canonical);
+    if (!split) return false;
+    // The predefined handle as the SDK spells it: the 32-bit value, sign-extended.
+    *root = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(plat::text::kHives[split->hive].handle)));
+    *rest = std::string(split->rest);
+    return true;
 }
 
 LSTATUS WriteValue(HKEY key, const RegistryValue& value) {

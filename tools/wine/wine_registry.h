@@ -12,8 +12,8 @@
 
 namespace tvx::wine {
 
-// The root key of a canonical path ("HKEY_LOCAL_MACHINE\...") and the path below it; false for a
-// hive the harness does not know.
+// The root key of a canonical path ("HKEY_LOCAL_MACHINE\...", a short hive name does too) and the
+// path below it; false for a hive the harness does not know.
 bool SplitRoot(const std::string& canonical, HKEY* root, std::string* rest);
 
 // Stores exactly the given bytes (no terminator added behind the caller's back).

@@ -5,8 +5,11 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/text/encoding.h"
+#include "platform/text/guid.h"
 #include "platform/win32/windows_sdk.h"
 #include "tools/scenario/names.h"
+#include "tools/scenario/reg_file.h"
 #include "tools/wine/wine_registry.h"
 
 namespace tvx::wine {
@@ -21,19 +24,6 @@ namespace fs = std::filesystem;
     throw std::runtime_error("cannot " + action + ": error " + std::to_string(status));
 }
 
-bool ParseGuid(const std::string& text, GUID* guid) {
-    unsigned long d1 = 0;
-    unsigned int d2 = 0, d3 = 0, b[8] = {};
-    if (std::sscanf(text.c_str(), "{%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &d1, &d2, &d3, &b[0], &b[1], &b[2],
-                    &b[3], &b[4], &b[5], &b[6], &b[7]) != 11)
-        return false;
-    guid->Data1 = d1;
-    guid->Data2 = static_cast<unsigned short>(d2);
-    guid->Data3 = static_cast<unsigned short>(d3);
-    for (int i = 0; i < 8; ++i) guid->Data4[i] = static_cast<unsigned char>(b[i]);
-    return true;
-}
-
 void WriteValues(HKEY key, const std::vector<RegistryValue>& values, const std::string& where) {
     for (const RegistryValue& v : values) {
         LSTATUS status = WriteValue(key, v);
@@ -41,31 +31,64 @@ void WriteValues(HKEY key, const std::vector<RegistryValue>& values, const std::
     }
 }
 
-void ApplyRegFile(const RegFile& file) {
-    for (const RegFileKey& key : file.keys) {
+// A .reg file's changes made in Wine's registry. The key a [key] line names stays open for the
+// value lines below it, and is closed at the next key and at the end.
+class WineRegFileTarget : public RegFileTarget {
+public:
+    explicit WineRegFileTarget(const RegFile& file) : file_(file) {}
+    ~WineRegFileTarget() override { CloseKey(); }
+    WineRegFileTarget(const WineRegFileTarget&) = delete;
+    WineRegFileTarget& operator=(const WineRegFileTarget&) = delete;
+
+    void RemoveTree(const std::string& path) override {
+        CloseKey();
         HKEY root = nullptr;
-        std::string path;
-        if (!SplitRoot(key.path, &root, &path)) Fail("apply " + file.file + ": unknown root key in " + key.path, 0);
-        if (key.remove) {
-            DeleteTree(root, path);
-            continue;
-        }
-        HKEY h = nullptr;
-        LSTATUS status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
-        if (status != ERROR_SUCCESS) Fail("create key " + key.path + " from " + file.file, status);
-        for (const RegFileValue& v : key.values) {
-            if (v.remove) {
-                RegDeleteValueA(h, v.name.c_str());
-                continue;
-            }
-            status = WriteValue(h, RegistryValue{v.name, v.type, v.data});
-            if (status != ERROR_SUCCESS) {
-                RegCloseKey(h);
-                Fail("write value \"" + v.name + "\" of " + key.path + " from " + file.file, status);
-            }
-        }
-        RegCloseKey(h);
+        std::string rest;
+        Split(path, &root, &rest);
+        DeleteTree(root, rest);
     }
+    void EnsureKey(const std::string& path) override {
+        CloseKey();
+        HKEY root = nullptr;
+        std::string rest;
+        Split(path, &root, &rest);
+        HKEY key = nullptr;
+        LSTATUS status = RegCreateKeyExA(root, rest.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        if (status != ERROR_SUCCESS) Fail("create key " + path + " from " + file_.file, status);
+        open_ = key;
+        open_path_ = path;
+    }
+    void SetValue(const std::string& path, const RegistryValue& value) override {
+        LSTATUS status = WriteValue(KeyFor(path), value);
+        if (status != ERROR_SUCCESS)
+            Fail("write value \"" + value.name + "\" of " + path + " from " + file_.file, status);
+    }
+    void DeleteValue(const std::string& path, const std::string& name) override {
+        RegDeleteValueA(KeyFor(path), name.c_str());
+    }
+
+private:
+    void Split(const std::string& path, HKEY* root, std::string* rest) const {
+        if (!SplitRoot(path, root, rest)) Fail("apply " + file_.file + ": unknown root key in " + path, 0);
+    }
+    HKEY KeyFor(const std::string& path) {
+        if (!open_ || path != open_path_) EnsureKey(path);
+        return open_;
+    }
+    void CloseKey() {
+        if (open_) RegCloseKey(open_);
+        open_ = nullptr;
+        open_path_.clear();
+    }
+
+    const RegFile& file_;
+    HKEY open_ = nullptr;
+    std::string open_path_;
+};
+
+void ApplyRegFileToWine(const RegFile& file) {
+    WineRegFileTarget target(file);
+    ApplyRegFile(file, target);
 }
 
 // A device information set holding one device of the scenario, destroyed with this object.
@@ -74,7 +97,8 @@ public:
     // create: a new device, registered; otherwise the device as it is registered already.
     DeviceInSet(const DeviceSpec& device, bool create) : device_(device) {
         GUID guid;
-        if (!ParseGuid(device.class_guid, &guid)) Fail("read class GUID " + device.class_guid, ERROR_INVALID_DATA);
+        if (!plat::text::ParseGuid(device.class_guid, &guid))
+            Fail("read class GUID " + device.class_guid, ERROR_INVALID_DATA);
         set_ = SetupDiCreateDeviceInfoList(&guid, nullptr);
         if (set_ == INVALID_HANDLE_VALUE) Fail("make a device information set", GetLastError());
         data_.cbSize = sizeof data_;
@@ -165,11 +189,8 @@ void FillDevice(const DeviceSpec& device) {
     DeviceInSet d(device, false);
     if (!device.description.empty()) d.SetProperty(SPDRP_DEVICEDESC, device.description + '\0', "description");
     if (!device.manufacturer.empty()) d.SetProperty(SPDRP_MFG, device.manufacturer + '\0', "manufacturer");
-    if (!device.hardware_ids.empty()) {
-        std::string ids;
-        for (const std::string& id : device.hardware_ids) ids += id + '\0';
-        d.SetProperty(SPDRP_HARDWAREID, ids + '\0', "hardware ids");
-    }
+    if (!device.hardware_ids.empty())
+        d.SetProperty(SPDRP_HARDWAREID, plat::text::PackMultiSz(device.hardware_ids), "hardware ids");
     if (!device.driver_instance.empty()) d.WriteKeyValues(DIREG_DRV, device.driver_key_values, "driver key");
     if (device.hardware_key) d.WriteKeyValues(DIREG_DEV, device.hardware_key_values, "hardware key");
 }
@@ -303,7 +324,7 @@ void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<st
     // scenario's registry may already hold the driver keys it expects. Their properties and values
     // last, over the scenario's registry, as on the simulated machine.
     for (const DeviceSpec& device : m.devices) CreateDevice(device, notes);
-    for (const RegFile& file : m.registry) ApplyRegFile(file);
+    for (const RegFile& file : m.registry) ApplyRegFileToWine(file);
     for (const DeviceSpec& device : m.devices) FillDevice(device);
     SetVersion(scenario, notes);
     SetUpDrives(scenario, paths, notes);
