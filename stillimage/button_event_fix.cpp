@@ -116,13 +116,13 @@ int CButtonEventFix::RepairDeviceEvents(const char* instanceNumber) {
 int CButtonEventFix::RepairInstanceEvents(const char* instanceNumber) {
     // An empty instance number would name the imaging class key itself.
     if (!m_bCollected || !instanceNumber || !*instanceNumber) return 0;
-    plat::ScopedKey classKey(plat::SetupDiOpenClassRegKey(&kImageClassGuid, KEY_READ));
+    plat::ScopedKey classKey(plat::SetupDiOpenClassRegKey(&kImageClass, KEY_READ));
     if (!classKey) return 0;
 
     {
         plat::ScopedKey deviceKey;
         if (plat::RegOpenKeyExA(classKey.get(), instanceNumber, 0, KEY_ALL_ACCESS, deviceKey.out()) == ERROR_SUCCESS) {
-            const std::string deviceId = std::string(kImageClassGuidText) + "\\" + instanceNumber;
+            const std::string deviceId = std::string(plat::text::kImageClassGuid) + "\\" + instanceNumber;
             StoreText(deviceKey.get(), "DeviceID", deviceId.c_str());
         }
     }

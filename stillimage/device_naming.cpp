@@ -101,7 +101,7 @@ void CSetupExtension::AssignDeviceNumber(HDEVINFO deviceInfoSet, PSP_DEVINFO_DAT
     ShortText description;
     if (!ReadDeviceDescription(deviceInfoSet, deviceInfoData, &description)) return;
 
-    plat::ScopedDevInfo devices(plat::SetupDiGetClassDevsA(&kImageClassGuid, nullptr, nullptr, 0));
+    plat::ScopedDevInfo devices(plat::SetupDiGetClassDevsA(&kImageClass, nullptr, nullptr, 0));
     if (!devices) return;
 
     bool used[kMaxDeviceNumber + 1] = {};

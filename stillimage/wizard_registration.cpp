@@ -106,7 +106,7 @@ bool CButtonRegWizard::ReadWizardHandlerInfo() {
 void CButtonRegWizard::RegisterWizardForDeviceEvents(const char* instanceNumber) {
     // An empty instance number would name the class key's own "Events" key.
     if (!instanceNumber || !*instanceNumber) return;
-    plat::ScopedKey classKey(plat::SetupDiOpenClassRegKey(&kImageClassGuid, KEY_READ));
+    plat::ScopedKey classKey(plat::SetupDiOpenClassRegKey(&kImageClass, KEY_READ));
     if (!classKey) return;
     const std::string eventsPath = std::string(instanceNumber) + "\\Events";
     plat::ScopedKey eventsKey;

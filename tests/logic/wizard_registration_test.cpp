@@ -30,7 +30,7 @@ constexpr const char* kWizardKeyLogged =
 
 GUID Guid(const char* text) {
     GUID g{};
-    EXPECT_TRUE(plat::sim::ParseGuid(text, &g)) << text;
+    EXPECT_TRUE(plat::text::ParseGuid(text, &g)) << text;
     return g;
 }
 
