@@ -3,6 +3,7 @@
 // host's backend set, its forwards and the simulated machine's backends are all made from this list.
 #pragma once
 
+#include "platform/com_wia.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/process.h"
@@ -25,4 +26,5 @@
     X(Ini, ini, TVX_INI_CALLS)                   \
     X(Process, process, TVX_PROCESS_CALLS)       \
     X(Sync, sync, TVX_SYNC_CALLS)                \
-    X(Window, window, TVX_WINDOW_CALLS)
+    X(Window, window, TVX_WINDOW_CALLS)          \
+    X(ComWia, com_wia, TVX_COM_WIA_CALLS)

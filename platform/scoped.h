@@ -111,4 +111,22 @@ struct LocalTextTraits {
 };
 using ScopedLocalText = Scoped<LocalTextTraits>;
 
+// COM strings from SysAllocString, freed with SysFreeString.
+struct BstrTraits {
+    using Handle = BSTR;
+    static BSTR Invalid() { return nullptr; }
+    static bool Valid(BSTR s) { return s != nullptr; }
+    static void Close(BSTR s) { plat::SysFreeString(s); }
+};
+using ScopedBstr = Scoped<BstrTraits>;
+
+// The WIA device manager: one reference, given back with Release.
+struct WiaDevMgrTraits {
+    using Handle = IWiaDevMgr*;
+    static IWiaDevMgr* Invalid() { return nullptr; }
+    static bool Valid(IWiaDevMgr* p) { return p != nullptr; }
+    static void Close(IWiaDevMgr* p) { plat::WiaDevMgr_Release(p); }
+};
+using ScopedWiaDevMgr = Scoped<WiaDevMgrTraits>;
+
 }  // namespace plat

@@ -18,6 +18,7 @@ enum class FailKind {
     Invalid,   // returns INVALID_HANDLE_VALUE and sets the last error
     Zero,      // returns 0 (a count) and sets the last error
     MinusOne,  // returns -1 (C runtime position calls) and sets the last error
+    HResult,   // returns a failing HRESULT (COM calls); the thread's last error is left alone
 };
 
 }  // namespace plat

@@ -28,6 +28,8 @@
       (HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD Scope, DWORD HwProfile,      \
        DWORD KeyType, REGSAM samDesired),                                                          \
       (DeviceInfoSet, DeviceInfoData, Scope, HwProfile, KeyType, samDesired), Invalid)             \
+    X(SetupApi, HKEY, SetupDiOpenClassRegKey, (const GUID* ClassGuid, REGSAM samDesired),          \
+      (ClassGuid, samDesired), Invalid)                                                            \
     X(SetupApi, BOOL, SetupDiGetDeviceInstallParamsA,                                              \
       (HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,                                    \
        PSP_DEVINSTALL_PARAMS_A DeviceInstallParams),                                               \

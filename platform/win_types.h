@@ -47,6 +47,16 @@ typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
 
+// Wide characters are 16-bit UTF-16 units on Windows, whatever the host's wchar_t is.
+typedef char16_t WCHAR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef const CHAR* LPCCH;
+typedef WCHAR OLECHAR;
+typedef OLECHAR* LPOLESTR;
+typedef const OLECHAR* LPCOLESTR;
+typedef OLECHAR* BSTR;
+
 struct HKEY__;
 typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
@@ -80,6 +90,30 @@ struct GUID {
     uint16_t Data3;
     uint8_t Data4[8];
 };
+
+typedef GUID CLSID;
+typedef GUID IID;
+typedef CLSID* LPCLSID;
+typedef const GUID& REFGUID;
+typedef const CLSID& REFCLSID;
+typedef const IID& REFIID;
+
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    for (int i = 0; i < 8; ++i)
+        if (a.Data4[i] != b.Data4[i]) return false;
+    return true;
+}
+inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
+
+// COM interfaces the logic holds only as pointers.
+struct IUnknown;
+typedef IUnknown* LPUNKNOWN;
+struct IWiaDevMgr;
+
+// The WIA device manager's class and interface.
+inline constexpr CLSID CLSID_WiaDevMgr = {0xA1F4E726, 0x8CF1, 0x11D1, {0xBF, 0x92, 0x00, 0x60, 0x08, 0x1E, 0xD8, 0x11}};
+inline constexpr IID IID_IWiaDevMgr = {0x5EB2502A, 0x8CF1, 0x11D1, {0xBF, 0x92, 0x00, 0x60, 0x08, 0x1E, 0xD8, 0x11}};
 
 struct FILETIME {
     DWORD dwLowDateTime;
@@ -279,10 +313,13 @@ typedef SERVICE_STATUS* LPSERVICE_STATUS;
 #define ERROR_SERVICE_CANNOT_ACCEPT_CTRL 1061L
 #define ERROR_SERVICE_NOT_ACTIVE 1062L
 #define ERROR_SERVICE_NEVER_STARTED 1077L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_INVALID_USER_BUFFER 1784L
 
+#define ERROR_WRONG_INF_STYLE 0xE0000100L
+#define ERROR_SECTION_NOT_FOUND 0xE0000101L
 #define ERROR_NO_ASSOCIATED_CLASS 0xE0000200L
 #define ERROR_NO_DRIVER_SELECTED 0xE0000203L
 #define ERROR_KEY_DOES_NOT_EXIST 0xE0000204L
@@ -402,6 +439,8 @@ typedef SERVICE_STATUS* LPSERVICE_STATUS;
 #define SPDRP_FRIENDLYNAME 0x0000000C
 #define SPDRP_LOCATION_INFORMATION 0x0000000D
 
+#define SPDIT_CLASSDRIVER 0x00000001
+#define SPDIT_COMPATDRIVER 0x00000002
 #define SPINST_REGSVR 0x00000040
 #define INF_STYLE_WIN4 0x00000002
 
@@ -496,6 +535,50 @@ typedef SERVICE_STATUS* LPSERVICE_STATUS;
 #define _SH_DENYRD 0x30
 #define _SH_DENYNO 0x40
 
+// COM results.
+#define S_OK ((HRESULT)0x00000000L)
+#define S_FALSE ((HRESULT)0x00000001L)
+#define E_NOTIMPL ((HRESULT)0x80004001L)
+#define E_NOINTERFACE ((HRESULT)0x80004002L)
+#define E_POINTER ((HRESULT)0x80004003L)
+#define E_FAIL ((HRESULT)0x80004005L)
+#define E_UNEXPECTED ((HRESULT)0x8000FFFFL)
+#define E_ACCESSDENIED ((HRESULT)0x80070005L)
+#define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
+#define E_INVALIDARG ((HRESULT)0x80070057L)
+#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110L)
+#define REGDB_E_CLASSNOTREG ((HRESULT)0x80040154L)
+#define CO_E_NOTINITIALIZED ((HRESULT)0x800401F0L)
+#define CO_E_CLASSSTRING ((HRESULT)0x800401F3L)
+#define RPC_E_CHANGED_MODE ((HRESULT)0x80010106L)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+inline constexpr HRESULT HRESULT_FROM_WIN32(unsigned long x) {
+    return (HRESULT)x <= 0 ? (HRESULT)x : (HRESULT)((x & 0x0000FFFF) | (7 << 16) | 0x80000000);
+}
+
+// COM set-up and object creation.
+#define COINIT_MULTITHREADED 0x0
+#define COINIT_APARTMENTTHREADED 0x2
+#define CLSCTX_INPROC_SERVER 0x1
+#define CLSCTX_INPROC_HANDLER 0x2
+#define CLSCTX_LOCAL_SERVER 0x4
+#define CLSCTX_REMOTE_SERVER 0x10
+#define CLSCTX_SERVER (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+#define CLSCTX_ALL (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+
+// WIA event registration.
+#define WIA_REGISTER_EVENT_CALLBACK 0x00000001
+#define WIA_UNREGISTER_EVENT_CALLBACK 0x00000002
+
+// Code pages and the conversion flags.
+#define CP_ACP 0
+#define CP_OEMCP 1
+#define CP_THREAD_ACP 3
+#define CP_UTF8 65001
+#define MB_PRECOMPOSED 0x00000001
+#define MB_ERR_INVALID_CHARS 0x00000008
+
 // DLL notifications.
 #define DLL_PROCESS_DETACH 0
 #define DLL_PROCESS_ATTACH 1
@@ -514,6 +597,9 @@ typedef SERVICE_STATUS* LPSERVICE_STATUS;
 
 static_assert(sizeof(SP_DEVINFO_DATA) == 32, "SP_DEVINFO_DATA has its x64 layout");
 static_assert(sizeof(SP_DEVINSTALL_PARAMS_A) == 320, "SP_DEVINSTALL_PARAMS_A has its x64 layout");
+static_assert(sizeof(SP_DRVINFO_DATA_V2_A) == 800, "SP_DRVINFO_DATA_V2_A has its x64 layout");
+static_assert(sizeof(SP_DRVINFO_DETAIL_DATA_A) == 808 && offsetof(SP_DRVINFO_DETAIL_DATA_A, HardwareID) == 804,
+              "SP_DRVINFO_DETAIL_DATA_A has its x64 layout");
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA has its Windows layout");
 static_assert(sizeof(OSVERSIONINFOEXA) == 156, "OSVERSIONINFOEXA has its Windows layout");
 static_assert(sizeof(COINSTALLER_CONTEXT_DATA) == 16, "COINSTALLER_CONTEXT_DATA has its x64 layout");
@@ -521,3 +607,5 @@ static_assert(sizeof(STARTUPINFOA) == 104, "STARTUPINFOA has its x64 layout");
 static_assert(sizeof(PROCESS_INFORMATION) == 24, "PROCESS_INFORMATION has its x64 layout");
 static_assert(sizeof(SERVICE_STATUS) == 28, "SERVICE_STATUS has its Windows layout");
 static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4, "Windows integer sizes");
+static_assert(sizeof(WCHAR) == 2 && sizeof(OLECHAR) == 2, "wide characters are UTF-16 units");
+static_assert(sizeof(GUID) == 16, "GUID has its Windows layout");

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "platform/host/call_layer.h"
+#include "platform/text/guid.h"
 #include "platform/text/hives.h"
 
 namespace plat::host {
@@ -43,15 +44,38 @@ std::string Quoted(const char* s) {
     return out + "\"";
 }
 
-// One argument as the trace shows it: input texts quoted, handles by value, integers as numbers,
-// every other pointer (output buffers and records) only as present or absent, so traces of two
-// runs compare equal.
+// A wide input text as the trace shows it: characters below 0x80 as they are, others as \u escapes.
+std::string WideQuoted(const char16_t* s) {
+    if (!s) return "NULL";
+    std::string out = "L\"";
+    for (const char16_t* p = s; *p && out.size() < 200; ++p) {
+        if (*p == u'\\' || *p == u'"') out += '\\';
+        if (*p < 0x20 || *p >= 0x80) {
+            char esc[10];
+            std::snprintf(esc, sizeof esc, "\\u%04X", static_cast<unsigned>(*p));
+            out += esc;
+        } else {
+            out += static_cast<char>(*p);
+        }
+    }
+    return out + "\"";
+}
+
+// One argument as the trace shows it: input texts quoted, GUIDs written out, handles by value,
+// integers as numbers, every other pointer (output buffers, records, COM objects and strings) only
+// as present or absent, so traces of two runs compare equal.
 template <class T>
 std::string Arg(T v) {
     if constexpr (std::is_same_v<T, HKEY>) {
         return KeyName(v);
     } else if constexpr (std::is_same_v<T, const char*>) {
         return Quoted(v);
+    } else if constexpr (std::is_same_v<T, const char16_t*>) {
+        return WideQuoted(v);
+    } else if constexpr (std::is_same_v<T, GUID>) {
+        return plat::text::FormatGuid(v);
+    } else if constexpr (std::is_same_v<T, const GUID*>) {
+        return v ? plat::text::FormatGuid(*v) : "NULL";
     } else if constexpr (std::is_same_v<T, void*> || std::is_same_v<T, SC_HANDLE> ||
                          std::is_same_v<T, HWND> || std::is_same_v<T, HINSTANCE>) {
         return v ? Hex(reinterpret_cast<uintptr_t>(v)) : "NULL";
@@ -89,13 +113,20 @@ R FailWith(FailKind kind, DWORD status) {
         (void)status;
         return;
     } else {
-        if (kind != FailKind::Status) SystemOrDefault().SetLastError(status);
+        if (kind != FailKind::Status && kind != FailKind::HResult) SystemOrDefault().SetLastError(status);
         switch (kind) {
             case FailKind::Status:
                 if constexpr (std::is_integral_v<R>) return static_cast<R>(status);
                 break;
             case FailKind::Invalid:
                 if constexpr (std::is_pointer_v<R>) return reinterpret_cast<R>(INVALID_HANDLE_VALUE);
+                break;
+            case FailKind::HResult:
+                // A Win32 status given as the fault becomes the HRESULT that carries it.
+                if constexpr (std::is_integral_v<R>) {
+                    if (status == 0) return static_cast<R>(E_FAIL);
+                    return static_cast<R>(HRESULT_FROM_WIN32(status));
+                }
                 break;
             case FailKind::MinusOne:
                 if constexpr (std::is_integral_v<R>) return static_cast<R>(-1);

@@ -1,5 +1,6 @@
-// The simulated machine's one handle table: every key, device set, service, stream and buffer
-// handed out to the logic is registered here, so a test can see what was left open.
+// The simulated machine's one handle table: every key, device set, service, stream, buffer, COM
+// object and COM string handed out to the logic is registered here, so a test can see what was
+// left open.
 // Simulated machine only.
 #pragma once
 
@@ -21,6 +22,8 @@ enum class HandleKind {
     LocalMemory,
     Inf,
     Find,
+    ComObject,  // a COM object the logic holds a reference to
+    ComString,  // a BSTR from SysAllocString
     Process,
     Thread,
     Event,

@@ -24,11 +24,12 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
       system_(handles_, profile_, clock_),
       files_(handles_, system_, c_drive_),
       services_(handles_, profile_, system_, clock_),
-      setupapi_(handles_, system_, registry_),
+      setupapi_(handles_, system_, registry_, files_, profile_),
       ini_(files_, system_),
       process_(handles_, system_, files_, clock_),
       sync_(handles_, system_),
-      window_(handles_, system_) {
+      window_(handles_, system_),
+      com_wia_(handles_, system_, registry_) {
     // The keys every Windows installation has before anything is installed.
     const char* const kBaseKeys[] = {
         "SOFTWARE\\Classes",

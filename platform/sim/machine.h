@@ -1,6 +1,6 @@
 // One simulated Windows computer: its profile, clock and handle table, and one simulated class
 // per family of the seam (registry, device installer, files, system, services, INI reading,
-// processes, named events, windows).
+// processes, named events, windows, COM and the WIA device manager).
 // Simulated machine only.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/host/call_layer.h"
+#include "platform/sim/com_wia.h"
 #include "platform/sim/setupapi.h"
 #include "platform/sim/sync.h"
 #include "platform/sim/files.h"
@@ -46,6 +47,7 @@ public:
     SimProcess& process() { return process_; }
     SimSync& sync() { return sync_; }
     SimWindow& window() { return window_; }
+    SimComWia& com_wia() { return com_wia_; }
     const std::filesystem::path& c_drive_folder() const { return c_drive_; }
 
     // The simulated process ends (the library's host program exits): every handle it still holds
@@ -72,6 +74,7 @@ private:
     SimProcess process_;
     SimSync sync_;
     SimWindow window_;
+    SimComWia com_wia_;
 };
 
 // Makes a machine the one that plat:: calls reach, with a fresh trace and no faults, for the

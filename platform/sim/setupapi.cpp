@@ -1,6 +1,8 @@
 // The simulated device installer. Simulated machine only.
 #include "platform/sim/setupapi.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 
@@ -23,8 +25,9 @@ DWORD NotModelled(const char* what) {
 }
 }  // namespace
 
-SimSetupApi::SimSetupApi(HandleTable& handles, SimSystem& system, SimRegistry& registry)
-    : handles_(handles), system_(system), registry_(registry) {}
+SimSetupApi::SimSetupApi(HandleTable& handles, SimSystem& system, SimRegistry& registry, SimFiles& files,
+                         const MachineProfile& profile)
+    : handles_(handles), system_(system), registry_(registry), files_(files), profile_(profile) {}
 
 namespace {
 std::vector<BYTE> MultiSz(const std::vector<std::string>& items) {
@@ -48,7 +51,8 @@ size_t SimSetupApi::AddDevice(const DeviceConfig& device) {
         registry_.EnsureKey(hklm, std::string(kClassRoot) + "\\" + driver);
     }
     if (device.hardware_key) registry_.EnsureKey(hklm, enum_path + "\\Device Parameters");
-    devices_.push_back(Device{device.instance_id, device.class_guid, device.present, false, device.flags, device.flags_ex});
+    devices_.push_back(Device{device.instance_id, device.class_guid, device.present, false, device.flags,
+                              device.flags_ex, device.selected_driver});
     return devices_.size() - 1;
 }
 
@@ -244,9 +248,237 @@ BOOL SimSetupApi::SetupDiSetDeviceInstallParamsA(HDEVINFO set, PSP_DEVINFO_DATA 
     return TRUE;
 }
 
-BOOL SimSetupApi::SetupDiGetSelectedDriverA(HDEVINFO set, PSP_DEVINFO_DATA data, PSP_DRVINFO_DATA_A) {
-    if (!Lookup(set, data)) return FALSE;
-    return Fail(ERROR_NO_DRIVER_SELECTED);
+HKEY SimSetupApi::SetupDiOpenClassRegKey(const GUID* ClassGuid, REGSAM samDesired) {
+    // Without a class the call opens the key that holds every class.
+    std::string path = kClassRoot;
+    if (ClassGuid) path += "\\" + text::FormatGuid(*ClassGuid);
+    HKEY key = nullptr;
+    LSTATUS status = registry_.RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, samDesired, &key);
+    if (status != ERROR_SUCCESS) {
+        Fail(static_cast<DWORD>(status));
+        return reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
+    }
+    return key;
+}
+
+namespace {
+
+// A driver record carries, in its reserved field, which device's selected driver it describes.
+constexpr ULONG_PTR kDriverCookie = 0x5D000000;
+
+void CopyText(CHAR* field, size_t size, const std::string& text) {
+    size_t n = std::min(size - 1, text.size());
+    std::memcpy(field, text.data(), n);
+    field[n] = '\0';
+}
+
+// V1 records end after ProviderName; V2 records add the driver's date and version.
+constexpr DWORD kDriverInfoV1Size = offsetof(SP_DRVINFO_DATA_V2_A, DriverDate);
+
+}  // namespace
+
+BOOL SimSetupApi::SetupDiGetSelectedDriverA(HDEVINFO set, PSP_DEVINFO_DATA data, PSP_DRVINFO_DATA_A driver) {
+    Device* d = Lookup(set, data);
+    if (!d) return FALSE;
+    if (!driver) return Fail(ERROR_INVALID_PARAMETER);
+    if (driver->cbSize != sizeof(SP_DRVINFO_DATA_V2_A) && driver->cbSize != kDriverInfoV1Size)
+        return Fail(ERROR_INVALID_USER_BUFFER);
+    if (!d->driver) return Fail(ERROR_NO_DRIVER_SELECTED);
+    DWORD size = driver->cbSize;
+    std::memset(reinterpret_cast<BYTE*>(driver) + sizeof(DWORD), 0, size - sizeof(DWORD));
+    driver->DriverType = SPDIT_COMPATDRIVER;
+    driver->Reserved = kDriverCookie + static_cast<ULONG_PTR>(d - devices_.data());
+    CopyText(driver->Description, sizeof driver->Description, d->driver->description);
+    CopyText(driver->MfgName, sizeof driver->MfgName, d->driver->manufacturer);
+    CopyText(driver->ProviderName, sizeof driver->ProviderName, d->driver->provider);
+    return TRUE;
+}
+
+SimSetupApi::Device* SimSetupApi::DriverOf(HDEVINFO set, PSP_DEVINFO_DATA data, PSP_DRVINFO_DATA_A driver) {
+    Device* d = Lookup(set, data);
+    if (!d) return nullptr;
+    if (!driver || (driver->cbSize != sizeof(SP_DRVINFO_DATA_V2_A) && driver->cbSize != kDriverInfoV1Size) ||
+        driver->Reserved != kDriverCookie + static_cast<ULONG_PTR>(d - devices_.data()) || !d->driver) {
+        Fail(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return d;
+}
+
+BOOL SimSetupApi::SetupDiGetDriverInfoDetailA(HDEVINFO set, PSP_DEVINFO_DATA data, PSP_DRVINFO_DATA_A driver,
+                                             PSP_DRVINFO_DETAIL_DATA_A detail, DWORD size, PDWORD required) {
+    Device* d = DriverOf(set, data, driver);
+    if (!d) return FALSE;
+    if ((detail && size < sizeof(SP_DRVINFO_DETAIL_DATA_A)) || (!detail && size)) return Fail(ERROR_INVALID_PARAMETER);
+    if (detail && detail->cbSize != sizeof(SP_DRVINFO_DETAIL_DATA_A)) return Fail(ERROR_INVALID_USER_BUFFER);
+    const SelectedDriver& drv = *d->driver;
+    std::string hardware_id = drv.hardware_id;
+    if (hardware_id.empty()) {
+        auto ids = registry_.GetValue(Hive::LocalMachine, std::string(kEnumRoot) + "\\" + d->instance_id, "HardwareID");
+        if (ids && !ids->data.empty()) hardware_id = reinterpret_cast<const char*>(ids->data.data());
+    }
+    // The ID list: the matched hardware ID and an empty list of compatible IDs, double-NUL ended.
+    std::string ids = hardware_id + std::string(1, '\0') + std::string(1, '\0');
+    auto need = static_cast<DWORD>(offsetof(SP_DRVINFO_DETAIL_DATA_A, HardwareID) + ids.size());
+    if (required) *required = need;
+    if (!detail) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    // The fixed part is filled even when the ID list does not fit.
+    std::memset(reinterpret_cast<BYTE*>(detail) + sizeof(DWORD), 0, sizeof *detail - sizeof(DWORD));
+    detail->CompatIDsOffset = static_cast<DWORD>(hardware_id.size() + 1);
+    detail->CompatIDsLength = 0;
+    CopyText(detail->SectionName, sizeof detail->SectionName, drv.section);
+    CopyText(detail->InfFileName, sizeof detail->InfFileName, drv.inf_file);
+    CopyText(detail->DrvDescription, sizeof detail->DrvDescription, drv.description);
+    if (size < need) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(detail->HardwareID, ids.data(), ids.size());
+    return TRUE;
+}
+
+// An open INF file: its path and its section names, in file order.
+struct InfFile {
+    std::string path;
+    std::vector<std::string> sections;
+
+    bool HasSection(const std::string& name) const {
+        for (const std::string& s : sections)
+            if (text::EqualNames(s, name)) return true;
+        return false;
+    }
+};
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r");
+    if (b == std::string::npos) return "";
+    size_t e = s.find_last_not_of(" \t\r");
+    return s.substr(b, e - b + 1);
+}
+
+// Section names and the [Version] signature of an INF text.
+void ReadInf(const std::string& text, std::vector<std::string>* sections, std::string* signature) {
+    std::string current;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = Trim(text.substr(pos, end - pos));
+        pos = end + 1;
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            size_t close = line.find(']');
+            current = Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            sections->push_back(current);
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (eq == std::string::npos || !text::EqualNames(current, "Version")) continue;
+        if (!text::EqualNames(Trim(line.substr(0, eq)), "Signature")) continue;
+        std::string value = Trim(line.substr(eq + 1));
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        *signature = value;
+    }
+}
+
+}  // namespace
+
+HINF SimSetupApi::SetupOpenInfFileA(LPCSTR FileName, LPCSTR, DWORD InfStyle, UINT* ErrorLine) {
+    auto invalid = reinterpret_cast<HINF>(INVALID_HANDLE_VALUE);
+    if (!FileName) {
+        Fail(ERROR_INVALID_PARAMETER);
+        return invalid;
+    }
+    if (InfStyle != INF_STYLE_WIN4) {
+        Fail(NotModelled("SetupOpenInfFileA with a style other than INF_STYLE_WIN4"));
+        return invalid;
+    }
+    // A bare file name is looked for in the system's INF folder. The class asked for is not
+    // compared (Wine does not either).
+    std::string path = FileName;
+    if (path.find('\\') == std::string::npos) path = files_.windows_dir() + "\\inf\\" + path;
+    std::optional<std::string> text = files_.ReadFile(path);
+    if (!text) {
+        Fail(ERROR_FILE_NOT_FOUND);
+        return invalid;
+    }
+    auto inf = std::make_shared<InfFile>();
+    inf->path = path;
+    std::string signature;
+    ReadInf(*text, &inf->sections, &signature);
+    if (!text::EqualNames(signature, "$Windows NT$") && !text::EqualNames(signature, "$Chicago$") &&
+        !text::EqualNames(signature, "$Windows 95$")) {
+        if (ErrorLine) *ErrorLine = 0;
+        Fail(ERROR_WRONG_INF_STYLE);
+        return invalid;
+    }
+    system_.SetLastError(ERROR_SUCCESS);
+    return reinterpret_cast<HINF>(handles_.Add(HandleKind::Inf, inf, "INF file " + path));
+}
+
+void SimSetupApi::SetupCloseInfFile(HINF InfHandle) {
+    if (!handles_.Remove(reinterpret_cast<uintptr_t>(InfHandle), HandleKind::Inf))
+        NotModelled("SetupCloseInfFile of a handle that is no open INF file");
+}
+
+BOOL SimSetupApi::SetupDiGetActualSectionToInstallA(HINF InfHandle, LPCSTR InfSectionName, LPSTR buffer,
+                                                   DWORD size, PDWORD required, LPSTR* Extension) {
+    auto inf = handles_.Get<InfFile>(reinterpret_cast<uintptr_t>(InfHandle), HandleKind::Inf);
+    if (!inf) return Fail(ERROR_INVALID_HANDLE);
+    if (!InfSectionName) return Fail(ERROR_INVALID_PARAMETER);
+    // The decorations tried, most specific first; the first section present wins, the plain name
+    // when none is.
+    std::vector<std::string> decorations;
+    if (profile_.os.platform_id == VER_PLATFORM_WIN32_NT) {
+        decorations.push_back(profile_.is_64bit ? ".NTamd64" : ".NTx86");
+        decorations.push_back(".NT");
+    }
+    std::string base = InfSectionName;
+    std::string extension;
+    for (const std::string& decoration : decorations) {
+        if (inf->HasSection(base + decoration)) {
+            extension = decoration;
+            break;
+        }
+    }
+    std::string actual = base + extension;
+    auto need = static_cast<DWORD>(actual.size() + 1);
+    if (required) *required = need;
+    if (buffer) {
+        if (size < need) return Fail(ERROR_INSUFFICIENT_BUFFER);
+        std::memcpy(buffer, actual.c_str(), need);
+        if (Extension) *Extension = extension.empty() ? nullptr : buffer + base.size();
+    }
+    // Wine reports through the last error whether the plain section had to do.
+    system_.SetLastError(extension.empty() ? ERROR_SECTION_NOT_FOUND : ERROR_SUCCESS);
+    return TRUE;
+}
+
+BOOL SimSetupApi::SetupInstallFromInfSectionA(HWND Owner, HINF InfHandle, LPCSTR SectionName, UINT Flags,
+                                             HKEY RelativeKeyRoot, LPCSTR SourceRootPath, UINT CopyFlags,
+                                             PSP_FILE_CALLBACK_A MsgHandler, PVOID, HDEVINFO DeviceInfoSet,
+                                             PSP_DEVINFO_DATA DeviceInfoData) {
+    auto inf = handles_.Get<InfFile>(reinterpret_cast<uintptr_t>(InfHandle), HandleKind::Inf);
+    if (!inf) return Fail(ERROR_INVALID_HANDLE);
+    if (!SectionName) return Fail(ERROR_INVALID_PARAMETER);
+    InfSectionInstall record;
+    record.inf_file = inf->path;
+    record.section = SectionName;
+    record.flags = Flags;
+    record.owner_window = Owner != nullptr;
+    record.relative_key_root = RelativeKeyRoot != nullptr;
+    record.source_root = SourceRootPath ? SourceRootPath : "";
+    record.copy_flags = CopyFlags;
+    record.message_handler = MsgHandler != nullptr;
+    if (DeviceInfoSet && DeviceInfoSet != INVALID_HANDLE_VALUE) {
+        Device* d = Lookup(DeviceInfoSet, DeviceInfoData);
+        if (!d) return FALSE;
+        record.device = d->instance_id;
+    }
+    // The installation itself (files, registry entries, DLL registration) is recorded, not carried
+    // out. A section the INF lacks installs nothing and still succeeds, as on Wine.
+    section_installs_.push_back(record);
+    system_.SetLastError(ERROR_SUCCESS);
+    return TRUE;
 }
 
 }  // namespace plat::sim

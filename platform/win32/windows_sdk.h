@@ -26,7 +26,9 @@
 
 #include <windows.h>
 
+#include <ole2.h>
 #include <setupapi.h>
+#include <wia.h>
 #include <share.h>
 
 #include <cstdio>

@@ -79,6 +79,11 @@ std::string FirstLine(int dif, DWORD result) {
     return buf;
 }
 
+// The wizard registration's line on a machine without the wizard's ScanButton registration.
+const std::string kNoWizardHandlerInfo =
+    "Error reading System\\CurrentControlSet\\Control\\StillImage\\Events\\ScanButton\\"
+    "{D13E3F25-1688-45A0-9743-759EB35CDF9A}\r\n";
+
 class DispatcherTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -153,11 +158,11 @@ TEST_F(DispatcherTest, PostProcessingReadsTheModelAndInstallsForInstallDeviceOnl
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_INSTALLDEVICE, true), DWORD(NO_ERROR));
     EXPECT_EQ(Ext().installs, std::vector<std::string>{"tvxQ920k show=0"});
     EXPECT_EQ(LogBody(rig), FirstLine(0x11, 0) +
-                                "Handling DIF_INSTALLDEVICE or DIF_DESTROYWIZARDDATA DIF code\r\n"
-                                "ModelString retrieved from registry = tvxQ920k\r\n" +
+                                "Handling DIF_INSTALLDEVICE or DIF_DESTROYWIZARDDATA DIF code\r\n" +
+                                kNoWizardHandlerInfo + "ModelString retrieved from registry = tvxQ920k\r\n" +
                                 FirstLine(2, 0) +
-                                "Handling DIF_INSTALLDEVICE or DIF_DESTROYWIZARDDATA DIF code\r\n"
-                                "ModelString retrieved from registry = tvxQ920k\r\n");
+                                "Handling DIF_INSTALLDEVICE or DIF_DESTROYWIZARDDATA DIF code\r\n" +
+                                kNoWizardHandlerInfo + "ModelString retrieved from registry = tvxQ920k\r\n");
 }
 
 TEST_F(DispatcherTest, ModelStringLimits) {

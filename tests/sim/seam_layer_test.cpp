@@ -45,6 +45,19 @@ TEST_F(SeamLayerTest, InjectedFaultsLookLikeTheCallsOwnFailures) {
     EXPECT_EQ(Layer().injected(), 4u);
 }
 
+TEST_F(SeamLayerTest, InjectedComFaultsAreFailingHresultsAndLeaveTheLastErrorAlone) {
+    // The fault sweep injects Win32 statuses; a COM call must see a failure, never the positive
+    // number that an HRESULT would read as success.
+    Layer().FailCall("CoInitialize", ERROR_ACCESS_DENIED);
+    Layer().FailCall("CLSIDFromString", static_cast<DWORD>(CO_E_CLASSSTRING));
+    plat::SetLastError(0xDEADBEEF);
+    EXPECT_EQ(plat::CoInitialize(nullptr), E_ACCESSDENIED);
+    GUID guid{};
+    EXPECT_EQ(plat::CLSIDFromString(nullptr, &guid), CO_E_CLASSSTRING);
+    EXPECT_EQ(plat::GetLastError(), 0xDEADBEEFu);
+    EXPECT_EQ(rig.machine.com_wia().apartment_count(), 0u) << "the injected failure did not reach the machine";
+}
+
 TEST_F(SeamLayerTest, FailsTheNthFailableCallOnceOrFromThenOn) {
     auto opens = [] {
         std::string results;
@@ -64,6 +77,10 @@ TEST_F(SeamLayerTest, FailsTheNthFailableCallOnceOrFromThenOn) {
 }
 
 TEST_F(SeamLayerTest, UnmodelledCallFailsLoudly) {
+    // A machine without a device installer: its calls reach the backend that models nothing.
+    plat::host::Backends partial = rig.machine.backends();
+    partial.setupapi = nullptr;
+    plat::host::InstallBackends(partial);
     SP_DRVINFO_DATA_V2_A driver{};
     SP_DRVINFO_DETAIL_DATA_A detail{};
     EXPECT_FALSE(plat::SetupDiGetDriverInfoDetailA(nullptr, nullptr, &driver, &detail, sizeof detail, nullptr));
