@@ -159,6 +159,18 @@ TEST_F(SimComWiaTest, MisuseThatCrashesWindowsIsRecordedLoudly) {
     Layer().Reset();  // the misuse was this test's point; the fixture's end check does not want it
 }
 
+TEST_F(SimComWiaTest, TextWithoutBracesIsLookedUpAsAProgrammaticIdentifier) {
+    rig.machine.registry().SetString(plat::sim::Hive::ClassesRoot, "Tarvix.Wizard\\CLSID", "", kWizard);
+    WCHAR wide[64];
+    GUID guid{};
+    ASSERT_GT(plat::MultiByteToWideChar(CP_ACP, 0, "Tarvix.Wizard", -1, wide, 64), 0);
+    EXPECT_EQ(plat::CLSIDFromString(wide, &guid), S_OK);
+    EXPECT_EQ(plat::text::FormatGuid(guid), kWizard);
+    ASSERT_GT(plat::MultiByteToWideChar(CP_ACP, 0, "Tarvix.Missing", -1, wide, 64), 0);
+    EXPECT_EQ(plat::CLSIDFromString(wide, &guid), CO_E_CLASSSTRING);
+    EXPECT_EQ(plat::text::FormatGuid(guid), "{00000000-0000-0000-0000-000000000000}");
+}
+
 TEST_F(SimComWiaTest, WideConversionFollowsWindows1252AndItsBufferRules) {
     WCHAR wide[8];
     EXPECT_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "\x80\x81\x9F\xFF", -1, wide, 8), 5);
