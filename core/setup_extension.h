@@ -21,6 +21,7 @@
 #include "core/logger.h"
 #include "core/os_info.h"
 #include "platform/all.h"
+#include "platform/scoped.h"
 
 class CSetupExtension {
 public:
@@ -64,10 +65,30 @@ public:
     void RegisterDriverDlls(DWORD installFlags, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
     void AssignDeviceNumber(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
 
+    // The install decision's hardware-first path: appends one backslash to a non-empty text
+    // that does not end in one, and answers the same text.
+    static std::string& AppendBackslash(std::string& text);
+
     // Install disc and programs started from it.
-    void RunFirmwareUpdate();
+    // Starts the disc's setup program and does not wait for it. Answers 0 when it started or when
+    // no disc was found, otherwise the error that process creation reported.
     DWORD LaunchSetupFromMedia();
+    // Registers the disc's setup program to run once at the next logon (the machine's RunOnce key).
     void ScheduleSetupFromMedia(char driveLetter);
+    // Runs the disc's firmware update tool, when there is one, and waits until it ends.
+    void RunFirmwareUpdate();
+    // True when the disc carries the firmware tool; then commandLine holds its command line and
+    // folder its folder. On false the outputs hold whatever was built so far.
+    bool FindFirmwareTool(std::string& commandLine, std::string& folder);
+    // Starts the command in the given current directory and waits, without a time limit, until the
+    // started process ends. Failures are logged only.
+    void LaunchAndWait(const std::string& commandLine, const std::string& currentDirectory);
+    // True when a file-system search for the path finds any entry (a wildcard matches any entry).
+    static bool FileExists(const char* path);
+
+    // Removes stale USB enumeration entries: device keys of devices with a null vendor id and the
+    // maker's instance keys whose setup class stayed "Unknown". Silent; always answers 0.
+    int RemoveStaleUsbEntries();
 
     // Registry wrappers (registry/registry_access.cpp). The value calls work in the native view:
     // a read takes the bytes as stored (no type test, no size reported; a value larger than the
@@ -91,6 +112,15 @@ public:
     std::string m_InstallRegPath;
 
 private:
+    // The disc's setup command line for a drive (root, software folder, "setup.exe ", arguments)
+    // and the drive's root.
+    std::string SetupCommandLine(char driveLetter, std::string& driveRoot);
+    // Starts a command as the disc's programs are started (a new console, normal show state,
+    // busy-cursor feedback) and logs the creation result. Answers 0 with the process and thread
+    // handles in the owners, or the error that process creation reported.
+    DWORD StartProgram(const std::string& commandLine, const std::string& currentDirectory,
+                       plat::ScopedHandle& process, plat::ScopedHandle& thread);
+
     // Reads "CoinstallerModel" from an open hardware key into a 32-byte text; false when the
     // value is missing, longer than 31 characters, or fills the buffer without a terminator.
     bool ReadModelString(HKEY hardwareKey, char (&model)[32]);

@@ -15,5 +15,10 @@ void CSetupExtensionQ920k::FixInstalledStrings(std::string keyPath) {
     fix.FixLocButRegStrings();
 }
 
-// Not yet built: the disc test by the model's INF file at the drive's root.
-int CSetupExtensionQ920k::IsInstallMedia(char) { return 0; }
+// The install disc carries the model's driver INF at its root; the label and software folder do
+// not count.
+int CSetupExtensionQ920k::IsInstallMedia(char driveLetter) {
+    std::string path = std::string(1, driveLetter) + ":\\" + kInstallMediaFile;
+    if (path.back() == '\\') path.pop_back();
+    return FileExists(path.c_str()) ? 1 : 0;
+}

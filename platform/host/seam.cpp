@@ -2,6 +2,8 @@
 // Host builds only.
 #include <cinttypes>
 #include <cstdio>
+#include <exception>
+#include <string>
 #include <type_traits>
 
 #include "platform/host/call_layer.h"
@@ -152,11 +154,29 @@ R Invoke(const char* family, const char* name, FailKind kind, Call&& call, ArgTe
         rec.args = args();
         rec.injected = inject;
     }
+    // A backend may stop the run inside a call (the simulated machine's wait that can never end);
+    // the call still shows in the trace, with the reason it did not return.
+    auto stopped = [&](const std::exception& e) {
+        if (!layer.tracing()) return;
+        rec.result = std::string("[does not return: ") + e.what() + "]";
+        layer.Record(std::move(rec));
+    };
     if constexpr (std::is_void_v<R>) {
-        call();
+        try {
+            call();
+        } catch (const std::exception& e) {
+            stopped(e);
+            throw;
+        }
         if (layer.tracing()) layer.Record(std::move(rec));
     } else {
-        R r = inject ? FailWith<R>(kind, status) : call();
+        R r{};
+        try {
+            r = inject ? FailWith<R>(kind, status) : call();
+        } catch (const std::exception& e) {
+            stopped(e);
+            throw;
+        }
         if (layer.tracing()) {
             rec.result = ResultText(r);
             if (inject) rec.result += " [injected " + Hex(status) + "]";

@@ -15,6 +15,9 @@ const char* HandleKindName(HandleKind kind) {
         case HandleKind::LocalMemory: return "local memory";
         case HandleKind::Inf: return "INF file";
         case HandleKind::Find: return "find handle";
+        case HandleKind::Process: return "process";
+        case HandleKind::Thread: return "thread";
+        case HandleKind::Event: return "event";
         case HandleKind::ComObject: return "COM object";
         case HandleKind::ComString: return "COM string";
     }
@@ -42,6 +45,22 @@ bool HandleTable::Remove(uintptr_t value, HandleKind kind) {
     if (it == entries_.end() || it->second.kind != kind) return false;
     entries_.erase(it);
     return true;
+}
+
+std::optional<HandleKind> HandleTable::KindOf(uintptr_t value) const {
+    auto it = entries_.find(value);
+    if (it == entries_.end()) return std::nullopt;
+    return it->second.kind;
+}
+
+std::vector<std::string> HandleTable::RemoveAll() {
+    std::vector<std::string> open = Describe();
+    // Objects may refer to one another (a thread handle to its process); release them only after
+    // the table no longer lists them.
+    std::map<uintptr_t, Entry> gone;
+    gone.swap(entries_);
+    gone.clear();
+    return open;
 }
 
 std::vector<std::string> HandleTable::Describe() const {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ enum class HandleKind {
     LocalMemory,
     Inf,
     Find,
+    Process,
+    Thread,
+    Event,
     ComObject,  // a COM object the logic holds a reference to
     ComString,  // a BSTR from SysAllocString
 };
@@ -42,6 +46,10 @@ public:
     }
     bool Contains(uintptr_t value, HandleKind kind) const;
     bool Remove(uintptr_t value, HandleKind kind);
+    // The kind of an open handle; nothing when the value is not an open handle.
+    std::optional<HandleKind> KindOf(uintptr_t value) const;
+    // Closes every open handle at once (the process ends), answering what was open, one line each.
+    std::vector<std::string> RemoveAll();
 
     size_t open_count() const { return entries_.size(); }
     // One line per open handle: kind, value and what it refers to.

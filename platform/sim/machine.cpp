@@ -23,12 +23,12 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
       registry_(handles_, profile_, clock_),
       system_(handles_, profile_, clock_),
       files_(handles_, system_, c_drive_),
-      services_(handles_, profile_, system_),
+      services_(handles_, profile_, system_, clock_),
       setupapi_(handles_, system_, registry_, files_, profile_),
       ini_(files_, system_),
-      process_(handles_),
-      sync_(handles_),
-      window_(handles_),
+      process_(handles_, system_, files_, clock_),
+      sync_(handles_, system_),
+      window_(handles_, system_),
       com_wia_(handles_, system_, registry_) {
     // The keys every Windows installation has before anything is installed.
     const char* const kBaseKeys[] = {
@@ -49,6 +49,13 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
 }
 
 Machine::~Machine() = default;
+
+std::vector<std::string> Machine::EndProcess() {
+    std::vector<std::string> open = handles_.Describe();
+    files_.CloseAllStreams();
+    handles_.RemoveAll();
+    return open;
+}
 
 plat::host::Backends Machine::backends() {
     plat::host::Backends b;

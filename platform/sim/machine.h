@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/host/call_layer.h"
 #include "platform/sim/com_wia.h"
@@ -47,6 +49,11 @@ public:
     SimWindow& window() { return window_; }
     SimComWia& com_wia() { return com_wia_; }
     const std::filesystem::path& c_drive_folder() const { return c_drive_; }
+
+    // The simulated process ends (the library's host program exits): every handle it still holds
+    // closes with it, whatever its kind, and objects that only it kept alive (a named event) go.
+    // Answers what was open, one line each (as HandleTable::Describe words it).
+    std::vector<std::string> EndProcess();
 
     plat::host::Backends backends();
 

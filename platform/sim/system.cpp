@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/sim/process.h"  // WaitsForever
+
 namespace plat::sim {
 
 std::string SystemMessageText(DWORD code) {
@@ -22,23 +24,35 @@ std::string SystemMessageText(DWORD code) {
         {8, "Not enough storage is available to process this command."},
         {13, "The data is invalid."},
         {18, "There are no more files."},
+        {21, "The device is not ready."},
+        {24, "The program issued a command but the command length is incorrect."},
         {32, "The process cannot access the file because it is being used by another process."},
         {80, "The file exists."},
         {87, "The parameter is incorrect."},
         {120, "This function is not supported on this system."},
         {122, "The data area passed to a system call is too small."},
         {123, "The filename, directory name, or volume label syntax is incorrect."},
+        {144, "The directory is not a subdirectory of the root directory."},
         {145, "The directory is not empty."},
         {161, "The specified path is invalid."},
         {183, "Cannot create a file when that file already exists."},
         {234, "More data is available."},
         {259, "No more data is available."},
+        {267, "The directory name is invalid."},
+        {487, "Attempt to access invalid address."},
+        {998, "Invalid access to memory location."},
         {1004, "Invalid flags."},
         {1018, "Illegal operation attempted on a registry key that has been marked for deletion."},
+        {1052, "The requested control is not valid for this service."},
+        {1053, "The service did not respond to the start or control request in a timely fashion."},
         {1056, "An instance of the service is already running."},
         {1060, "The specified service does not exist as an installed service."},
+        {1061, "The service cannot accept control messages at this time."},
         {1062, "The service has not been started."},
+        {1065, "The database specified does not exist."},
         {1077, "No attempts to start the service have been made since the last boot."},
+        {1400, "Invalid window handle."},
+        {1407, "Cannot find window class."},
         {1784, "The supplied user buffer is not valid for the requested operation."},
     };
     for (const auto& t : kTexts)
@@ -118,7 +132,12 @@ HLOCAL SimSystem::LocalFree(HLOCAL hMem) {
     return nullptr;
 }
 
-DWORD SimSystem::GetTickCount() { return static_cast<DWORD>(clock_.now_ms()); }
+DWORD SimSystem::GetTickCount() { return static_cast<DWORD>(tick_start_ + clock_.now_ms()); }
+
+void SimSystem::Sleep(DWORD ms) {
+    if (ms == INFINITE) throw WaitsForever("Sleep(INFINITE): the thread sleeps forever");
+    clock_.Advance(ms);
+}
 
 void SimSystem::GetLocalTime(LPSYSTEMTIME st) {
     if (st) *st = clock_.LocalTime();

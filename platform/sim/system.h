@@ -25,8 +25,12 @@ public:
     DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR lpBuffer,
                          DWORD nSize, va_list* Arguments) override;
     HLOCAL LocalFree(HLOCAL hMem) override;
+    // Set-up: the tick count at virtual time 0 (so a run can cross the 32-bit wrap).
+    void SetTickCountStart(DWORD ticks) { tick_start_ = ticks; }
+    // The tick count at the start plus the virtual milliseconds, kept to 32 bits as Windows does.
     DWORD GetTickCount() override;
-    void Sleep(DWORD ms) override { clock_.Advance(ms); }
+    // Advances the virtual clock; a sleep without end (INFINITE) stops the run (WaitsForever).
+    void Sleep(DWORD ms) override;
     void GetLocalTime(LPSYSTEMTIME st) override;
     void OutputDebugStringA(LPCSTR text) override;
 
@@ -35,6 +39,7 @@ private:
     const MachineProfile& profile_;
     VirtualClock& clock_;
     DWORD last_error_ = 0;
+    DWORD tick_start_ = 0;
     std::vector<std::string> debug_output_;
 };
 

@@ -1,5 +1,6 @@
 // Each contract case on the host gets a fresh simulated 64-bit machine (administrator account)
-// holding the keys every Windows installation has. Host builds only.
+// holding the keys every Windows installation has, and the still-image service that Windows (and
+// Wine) install, stopped and never started. Host builds only.
 #include "tests/contract/case_environment.h"
 
 #include <filesystem>
@@ -28,6 +29,13 @@ CaseEnvironment::CaseEnvironment(const std::string& case_name) {
     registry.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Wow6432Node");
     registry.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup");
     registry.EnsureKey(Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Control");
+    plat::sim::ServiceSpec still_image;
+    still_image.name = "StiSvc";
+    still_image.display_name = "Windows Image Acquisition (WIA)";
+    still_image.state = SERVICE_STOPPED;
+    still_image.transition_ms = 100;
+    still_image.type = SERVICE_WIN32_SHARE_PROCESS;
+    state_->machine.services().AddService(still_image);
 }
 
 CaseEnvironment::~CaseEnvironment() = default;

@@ -2,9 +2,11 @@
 // C runtime streams the logs are written through, checked on the simulated machine and on Windows
 // (Wine) alike. Portable: written against plat:: only; every case's files live in a scratch folder
 // below the temporary folder.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/scoped.h"
@@ -361,4 +363,213 @@ CONTRACT_CASE(Files, SharedAppendStreams) {
         CHECK_EQ(plat::fflush(row.stream), 0);
     }
     CHECK_EQ(ReadWhole(path), "one two three");
+}
+
+namespace {
+
+// A drive letter no drive has (the mask's bit 0 is A:), or 0 when every letter is taken.
+char UnmappedLetter() {
+    const DWORD mask = plat::GetLogicalDrives();
+    for (char letter = 'Y'; letter >= 'D'; --letter)
+        if (!(mask & (1u << (letter - 'A')))) return letter;
+    return 0;
+}
+
+std::string WindowsFolder() {
+    char buffer[MAX_PATH + 1] = {};
+    const UINT length = plat::GetWindowsDirectoryA(buffer, sizeof buffer);
+    return std::string(buffer, length < sizeof buffer ? length : 0);
+}
+
+// The names a search finds, sorted and comma-separated (the order of a listing is the file
+// system's: NTFS sorts, other file systems need not), or "<error N>" when it finds none.
+std::string Search(const std::string& pattern) {
+    WIN32_FIND_DATAA data;
+    plat::SetLastError(kSentinelError);
+    HANDLE find = plat::FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return "<error " + std::to_string(plat::GetLastError()) + ">";
+    std::vector<std::string> names;
+    do names.emplace_back(data.cFileName);
+    while (plat::FindNextFileA(find, &data));
+    CHECK_EQ(plat::GetLastError(), ERROR_NO_MORE_FILES);
+    CHECK_EQ(plat::FindClose(find), TRUE);
+    std::sort(names.begin(), names.end());
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : ",") + name;
+    return list;
+}
+
+}  // namespace
+
+// GetLogicalDrives has a bit per drive, bit 0 for A:, C: among them; GetDriveTypeA gives every
+// drive's root a type and every other letter 1 (no root directory). The root may be written in
+// either letter case and without its backslash; a bare letter is no root (1), and NULL is the
+// current directory's drive.
+CONTRACT_CASE(Files, LogicalDrivesAndTheirTypes) {
+    const DWORD mask = plat::GetLogicalDrives();
+    CHECK((mask & (1u << ('C' - 'A'))) != 0);
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        const std::string root = std::string(1, letter) + ":\\";
+        CONTEXT(root);
+        const UINT type = plat::GetDriveTypeA(root.c_str());
+        if (mask & (1u << (letter - 'A')))
+            CHECK(type != DRIVE_NO_ROOT_DIR && type != DRIVE_UNKNOWN);
+        else
+            CHECK_EQ(type, DRIVE_NO_ROOT_DIR);
+    }
+    CHECK_EQ(plat::GetDriveTypeA("C:\\"), DRIVE_FIXED);
+    CHECK_EQ(plat::GetDriveTypeA("c:\\"), DRIVE_FIXED);
+    CHECK_EQ(plat::GetDriveTypeA("C:"), DRIVE_FIXED);
+    CHECK_EQ(plat::GetDriveTypeA("C"), DRIVE_NO_ROOT_DIR);
+    const UINT current = plat::GetDriveTypeA(nullptr);
+    CHECK(current != DRIVE_NO_ROOT_DIR && current != DRIVE_UNKNOWN);
+}
+
+// GetVolumeInformationA on C: names an NTFS volume (names up to 255 characters, their case kept);
+// NULL is the current drive's root. Only a drive's root names a volume: a folder with its closing
+// backslash gives 144, without it (or a bare letter) 123; a letter no drive has 3. A buffer too
+// small for the file system's name gives 24.
+CONTRACT_CASE(Files, VolumeInformation) {
+    char label[MAX_PATH + 1] = {};
+    char file_system[MAX_PATH + 1] = {};
+    DWORD serial = 0, max_component = 0, flags = 0;
+    REQUIRE_EQ(plat::GetVolumeInformationA("C:\\", label, sizeof label, &serial, &max_component, &flags, file_system,
+                                           sizeof file_system),
+               TRUE);
+    CHECK_EQ(std::string(file_system), "NTFS");
+    CHECK_EQ(max_component, 255u);
+    CHECK((flags & FILE_CASE_PRESERVED_NAMES) != 0);
+    CHECK((flags & FILE_READ_ONLY_VOLUME) == 0);
+    CHECK_EQ(plat::GetVolumeInformationA(nullptr, nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0), TRUE);
+
+    const std::string windows = WindowsFolder();
+    REQUIRE(windows.size() > 3);
+    struct Row {
+        const char* what;
+        std::string root;
+        DWORD error;
+    };
+    std::vector<Row> rows = {
+        {"a folder with its backslash", windows + "\\", ERROR_DIR_NOT_ROOT},
+        {"a folder without it", windows, ERROR_INVALID_NAME},
+        {"a bare letter", "C", ERROR_INVALID_NAME},
+    };
+    if (const char letter = UnmappedLetter()) rows.push_back({"a letter no drive has", std::string(1, letter) + ":\\", ERROR_PATH_NOT_FOUND});
+    for (const Row& row : rows) {
+        CONTEXT(row.what);
+        plat::SetLastError(kSentinelError);
+        CHECK_EQ(plat::GetVolumeInformationA(row.root.c_str(), label, sizeof label, &serial, &max_component, &flags,
+                                             file_system, sizeof file_system),
+                 FALSE);
+        CHECK_EQ(plat::GetLastError(), row.error);
+    }
+
+    char small[4] = {};
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::GetVolumeInformationA("C:\\", nullptr, 0, nullptr, nullptr, nullptr, small, sizeof small), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_BAD_LENGTH);
+}
+
+// FindFirstFileA and FindNextFileA match names without regard to case, with Windows' wildcards:
+// the mask is rewritten into the file system's DOS wildcards, so a '?' also matches nothing before
+// a dot or at the end, and "*." finds the names without an extension; "." and ".." come with the
+// folder's own listing. Without a wildcard the name is
+// looked up as written, trailing dots dropped, and comes back as it is on disk. (Every name here
+// is a valid 8.3 name, so that no short name takes part in the match.)
+CONTRACT_CASE(Files, SearchWithWildcards) {
+    ScratchFolder folder("Search");
+    for (const char* name : {"a.txt", "B.TXT", "readme", "ab", "abc.t", "setup.exe", "x.tgz"}) REQUIRE(WriteWhole(folder / name, "x"));
+    REQUIRE(contract::MakeEmptyFolder(folder / "sub"));
+
+    struct Row {
+        const char* pattern;
+        const char* found;
+        bool wine_differs;  // Wine 8 does not rewrite the mask into DOS wildcards
+    };
+    const Row rows[] = {
+        {"*", ".,..,B.TXT,a.txt,ab,abc.t,readme,setup.exe,sub,x.tgz", false},
+        {"*.*", ".,..,B.TXT,a.txt,ab,abc.t,readme,setup.exe,sub,x.tgz", false},
+        {"*.txt", "B.TXT,a.txt", false},
+        {"*.t", "abc.t", false},
+        {"*.t*", "B.TXT,a.txt,abc.t,x.tgz", false},
+        {"*b*", "B.TXT,ab,abc.t,sub", false},
+        {"?.txt", "B.TXT,a.txt", false},
+        {"a?", "ab", false},
+        {"x.*", "x.tgz", false},
+        {"SETUP.EXE", "setup.exe", false},
+        {"readme.", "readme", false},
+        {"nomatch*", "<error 2>", false},
+        {"missing.txt", "<error 2>", false},
+        {"?", ".,..", true},
+        {"??", ".,..,ab", true},
+        {"a??", "ab", true},
+        {"???.txt", "B.TXT,a.txt", true},
+        {"*.", ".,..,ab,readme,sub", true},
+    };
+    for (const Row& row : rows) {
+        CONTEXT(row.pattern);
+        if (!row.wine_differs) {
+            CHECK_EQ(Search(folder / row.pattern), row.found);
+            continue;
+        }
+        KNOWN_DIFFERENCE(Wine, "Wine 8 matches '?' as exactly one character and a closing '.' as nothing") {
+            CHECK_EQ(Search(folder / row.pattern), row.found);
+        }
+    }
+
+    WIN32_FIND_DATAA data;
+    HANDLE find = plat::FindFirstFileA((folder / "SUB").c_str(), &data);
+    REQUIRE(find != INVALID_HANDLE_VALUE);
+    CHECK_EQ(std::string(data.cFileName), "sub");
+    CHECK((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    CHECK_EQ(plat::FindClose(find), TRUE);
+    find = plat::FindFirstFileA((folder / "Setup.Exe").c_str(), &data);
+    REQUIRE(find != INVALID_HANDLE_VALUE);
+    CHECK_EQ(std::string(data.cFileName), "setup.exe");
+    CHECK((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0);
+    CHECK_EQ(data.nFileSizeLow, 1u);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::FindNextFileA(find, &data), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_NO_MORE_FILES);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::FindNextFileA(find, &data), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_NO_MORE_FILES);
+    CHECK_EQ(plat::FindClose(find), TRUE);
+}
+
+// A search fails with 2 when its folder exists (a path ending in a backslash names no file), with
+// 3 when a folder on the way is missing or the letter has no drive. A drive's root lists neither
+// "." nor "..". FindClose takes search handles only (6).
+CONTRACT_CASE(Files, SearchesThatFindNothing) {
+    ScratchFolder folder("SearchNothing");
+    struct Row {
+        const char* what;
+        std::string pattern;
+        DWORD error;
+    };
+    std::vector<Row> rows = {
+        {"an existing folder with a closing backslash", folder.path() + "\\", ERROR_FILE_NOT_FOUND},
+        {"the root with its backslash", "C:\\", ERROR_FILE_NOT_FOUND},
+        {"nothing matches", folder / "*.zzz", ERROR_FILE_NOT_FOUND},
+        {"a file below a missing folder", folder / "no folder\\x.txt", ERROR_PATH_NOT_FOUND},
+        {"a pattern below a missing folder", folder / "no folder\\*.*", ERROR_PATH_NOT_FOUND},
+    };
+    if (const char letter = UnmappedLetter()) rows.push_back({"a letter no drive has", std::string(1, letter) + ":\\*", ERROR_PATH_NOT_FOUND});
+    for (const Row& row : rows) {
+        CONTEXT(row.what);
+        CHECK_EQ(Search(row.pattern), "<error " + std::to_string(row.error) + ">");
+    }
+    KNOWN_DIFFERENCE(Wine, "Wine gives 2 for a missing folder with a closing backslash") {
+        CHECK_EQ(Search(folder / "no folder\\"), "<error 3>");
+    }
+
+    const std::string root = Search("C:\\*");
+    CHECK(root.find("<error") == std::string::npos);
+    CHECK(root.compare(0, 2, ".,") != 0 && root.find("..") == std::string::npos);
+
+    for (HANDLE h : {INVALID_HANDLE_VALUE, static_cast<HANDLE>(nullptr)}) {
+        plat::SetLastError(kSentinelError);
+        CHECK_EQ(plat::FindClose(h), FALSE);
+        CHECK_EQ(plat::GetLastError(), ERROR_INVALID_HANDLE);
+    }
 }

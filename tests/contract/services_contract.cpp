@@ -1,6 +1,7 @@
-// The service control manager's contract: who may open it and how its handles close, checked on
-// the simulated machine (an administrator's) and on Windows (Wine, whose prefix user is an
-// administrator) alike. Portable: written against plat:: only.
+// The service control manager's contract: who may open it and its services, how their handles
+// close, and a service's start and stop (the still-image service's, which both machines have),
+// checked on the simulated machine (an administrator's) and on Windows (Wine, whose prefix user is
+// an administrator) alike. Portable: written against plat:: only.
 #include <string>
 
 #include "platform/services.h"
@@ -55,4 +56,135 @@ CONTRACT_CASE(Services, CloseNoHandle) {
     plat::SetLastError(kSentinelError);
     CHECK_EQ(plat::CloseServiceHandle(nullptr), FALSE);
     CHECK_EQ(plat::GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+namespace {
+
+// The still-image service, which every Windows (and Wine) installs; its key name, as
+// OpenServiceA takes it, in another letter case than the registry's "StiSvc".
+const char kStillImage[] = "stisvc";
+
+bool IsWin32Service(DWORD type) { return (type & (SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS)) != 0; }
+
+// Polls the service until its state is `wanted`, checking that it passes only through `pending`;
+// false when that takes longer than a service start or stop ever should.
+bool WaitForState(SC_HANDLE service, DWORD pending, DWORD wanted, SERVICE_STATUS* status) {
+    constexpr int kPolls = 400;
+    constexpr DWORD kPollMs = 50;
+    for (int i = 0; i < kPolls; ++i) {
+        if (!plat::QueryServiceStatus(service, status)) return false;
+        if (status->dwCurrentState == wanted) return true;
+        CHECK_EQ(status->dwCurrentState, pending);
+        plat::Sleep(kPollMs);
+    }
+    return false;
+}
+
+}  // namespace
+
+// OpenServiceA takes a service's key name in any letter case; a missing service gives 1060, a NULL
+// name 487, an empty name or one with a backslash 123, no manager handle 6. Rights are checked per
+// call: a handle opened for the status only may neither stop nor start the service (5). A control
+// no program may send gives 87; QueryServiceStatus wants a service handle (6) and a status record
+// (487).
+CONTRACT_CASE(Services, OpenAService) {
+    SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    REQUIRE(manager != nullptr);
+
+    struct Row {
+        const char* what;
+        bool with_manager;
+        const char* name;
+        DWORD error;
+    };
+    const Row rows[] = {
+        {"a missing service", true, "TvxContract.NoSuchService", ERROR_SERVICE_DOES_NOT_EXIST},
+        {"a display name", true, "Tvx Contract Service", ERROR_SERVICE_DOES_NOT_EXIST},
+        {"no name", true, nullptr, ERROR_INVALID_ADDRESS},
+        {"an empty name", true, "", ERROR_INVALID_NAME},
+        {"a name with a backslash", true, "Tvx\\Service", ERROR_INVALID_NAME},
+        {"no manager", false, kStillImage, ERROR_INVALID_HANDLE},
+    };
+    for (const Row& row : rows) {
+        CONTEXT(row.what);
+        plat::SetLastError(kSentinelError);
+        SC_HANDLE service = plat::OpenServiceA(row.with_manager ? manager : nullptr, row.name, SERVICE_QUERY_STATUS);
+        CHECK(service == nullptr);
+        CHECK_EQ(plat::GetLastError(), row.error);
+        if (service) plat::CloseServiceHandle(service);
+    }
+
+    SC_HANDLE query_only = plat::OpenServiceA(manager, kStillImage, SERVICE_QUERY_STATUS);
+    REQUIRE(query_only != nullptr);
+    SERVICE_STATUS status = {};
+    CHECK_EQ(plat::QueryServiceStatus(query_only, &status), TRUE);
+    CHECK(IsWin32Service(status.dwServiceType));
+    CHECK(status.dwCurrentState >= SERVICE_STOPPED && status.dwCurrentState <= SERVICE_RUNNING);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::ControlService(query_only, SERVICE_CONTROL_STOP, &status), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_ACCESS_DENIED);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::StartServiceA(query_only, 0, nullptr), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_ACCESS_DENIED);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::QueryServiceStatus(query_only, nullptr), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_INVALID_ADDRESS);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::QueryServiceStatus(manager, &status), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_INVALID_HANDLE);
+
+    SC_HANDLE full = plat::OpenServiceA(manager, "StiSvc", SERVICE_QUERY_STATUS | SERVICE_START | SERVICE_STOP);
+    REQUIRE(full != nullptr);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::ControlService(full, 0, &status), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_INVALID_PARAMETER);
+
+    for (SC_HANDLE h : {full, query_only, manager}) CHECK_EQ(plat::CloseServiceHandle(h), TRUE);
+}
+
+// A stopped service refuses a stop with 1062 and still reports its status. StartServiceA returns
+// while the start is pending; the service is running soon after, accepts a stop, and refuses a
+// second start with 1056. ControlService(STOP) returns while the stop may still be pending; the
+// service is stopped soon after, with exit code 0, and refuses another stop. The service ends as
+// it began: stopped.
+CONTRACT_CASE(Services, StartAndStopAService) {
+    SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    REQUIRE(manager != nullptr);
+    SC_HANDLE service = plat::OpenServiceA(manager, kStillImage, SERVICE_QUERY_STATUS | SERVICE_START | SERVICE_STOP);
+    REQUIRE(service != nullptr);
+    SERVICE_STATUS status = {};
+    REQUIRE_EQ(plat::QueryServiceStatus(service, &status), TRUE);
+    if (status.dwCurrentState != SERVICE_STOPPED) {
+        plat::CloseServiceHandle(service);
+        plat::CloseServiceHandle(manager);
+        contract::ReportFailure(__FILE__, __LINE__, "the still-image service is not stopped at the start; state " +
+                                              std::to_string(status.dwCurrentState));
+        return;
+    }
+
+    status = {};
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::ControlService(service, SERVICE_CONTROL_STOP, &status), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_SERVICE_NOT_ACTIVE);
+    CHECK_EQ(status.dwCurrentState, SERVICE_STOPPED);
+
+    CHECK_EQ(plat::StartServiceA(service, 0, nullptr), TRUE);
+    CHECK(WaitForState(service, SERVICE_START_PENDING, SERVICE_RUNNING, &status));
+    CHECK_EQ(status.dwWin32ExitCode, ERROR_SUCCESS);
+    CHECK((status.dwControlsAccepted & SERVICE_ACCEPT_STOP) != 0);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::StartServiceA(service, 0, nullptr), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_SERVICE_ALREADY_RUNNING);
+
+    status = {};
+    CHECK_EQ(plat::ControlService(service, SERVICE_CONTROL_STOP, &status), TRUE);
+    CHECK(status.dwCurrentState == SERVICE_STOP_PENDING || status.dwCurrentState == SERVICE_STOPPED);
+    CHECK(WaitForState(service, SERVICE_STOP_PENDING, SERVICE_STOPPED, &status));
+    CHECK_EQ(status.dwWin32ExitCode, ERROR_SUCCESS);
+    plat::SetLastError(kSentinelError);
+    CHECK_EQ(plat::ControlService(service, SERVICE_CONTROL_STOP, &status), FALSE);
+    CHECK_EQ(plat::GetLastError(), ERROR_SERVICE_NOT_ACTIVE);
+
+    CHECK_EQ(plat::CloseServiceHandle(service), TRUE);
+    CHECK_EQ(plat::CloseServiceHandle(manager), TRUE);
 }

@@ -74,7 +74,9 @@ CONTRACT_CASE(System, VersionRecordSizes) {
 // its argument and gives 0 as well.
 CONTRACT_CASE(System, SystemMessageTexts) {
     const DWORD kFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER;
-    for (DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_ALREADY_EXISTS, ERROR_SERVICE_DOES_NOT_EXIST}) {
+    for (DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_NOT_READY, ERROR_ALREADY_EXISTS,
+                       ERROR_DIRECTORY, ERROR_INVALID_SERVICE_CONTROL, ERROR_SERVICE_DOES_NOT_EXIST,
+                       ERROR_SERVICE_CANNOT_ACCEPT_CTRL, ERROR_SERVICE_NOT_ACTIVE, ERROR_INVALID_WINDOW_HANDLE}) {
         CONTEXT("status " + std::to_string(code));
         char* text = nullptr;
         const DWORD count =

@@ -267,9 +267,12 @@ TEST_F(DispatcherTest, FinishInstallLogsFailedParameterCalls) {
 TEST_F(DispatcherTest, FinishInstallActionWithoutRebootLaunchesSetup) {
     scanner = AddScanner(rig, "tvxQ920k");
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_FINISHINSTALL_ACTION), DWORD(NO_ERROR));
+    // The firmware step comes first; without a disc neither program starts.
     EXPECT_EQ(LogBody(rig), FirstLine(0x2A, 0) +
                                 "Handling DIF_FINISHINSTALL_ACTION DIF code\r\n"
-                                "Reboot not required\r\n");
+                                "Could not find CD\r\n"
+                                "Reboot not required\r\n"
+                                "Valid CD not found, cannot launch setup.exe\r\n");
 }
 
 TEST_F(DispatcherTest, FinishInstallActionWithRebootSchedulesSetupWhenTheDiscIsThere) {
@@ -278,10 +281,16 @@ TEST_F(DispatcherTest, FinishInstallActionWithRebootSchedulesSetupWhenTheDiscIsT
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_FINISHINSTALL_ACTION), DWORD(NO_ERROR));
     Ext().disc = 'D';
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_FINISHINSTALL_ACTION), DWORD(NO_ERROR));
-    const std::string head = "Handling DIF_FINISHINSTALL_ACTION DIF code\r\n"
-                             "Device install requires a reboot\r\n";
-    EXPECT_EQ(LogBody(rig), FirstLine(0x2A, 0) + head + "Could not find the CD\r\n" + FirstLine(0x2A, 0) + head +
-                                "FoundCD\r\n");
+    const std::string head = "Handling DIF_FINISHINSTALL_ACTION DIF code\r\n";
+    const std::string reboot = "Device install requires a reboot\r\n";
+    // The probe's disc has no firmware tool.
+    EXPECT_EQ(LogBody(rig), FirstLine(0x2A, 0) + head + "Could not find CD\r\n" + reboot +
+                                "Could not find the CD\r\n" + FirstLine(0x2A, 0) + head +
+                                "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe was not found on CD\r\n" + reboot +
+                                "FoundCD\r\n"
+                                "cCDROMDrive = D:\\\r\n"
+                                "cCDROMExePath = D:\\setup.exe \r\n"
+                                "Wrote RunOnce key successfully\r\n");
 }
 
 TEST_F(DispatcherTest, RebootIsRequiredForEitherFlagOrUnreadableParameters) {

@@ -35,3 +35,30 @@ TEST(SimSystemVersion, ExtendedRecordCarriesTheServicePackItsTextNames) {
 }
 
 }  // namespace
+
+namespace {
+
+// The tick count starts where the scenario puts it and wraps at 32 bits as the virtual clock runs
+// on; the difference of two counts, taken as unsigned 32-bit numbers, is the time between them.
+TEST(SimSystemClock, TheTickCountWrapsAtThirtyTwoBits) {
+    tvx::test::SimRig rig;
+    rig.machine.system().SetTickCountStart(0xFFFFF000u);
+    const DWORD before = plat::GetTickCount();
+    EXPECT_EQ(before, 0xFFFFF000u);
+    plat::Sleep(0x2000);
+    const DWORD after = plat::GetTickCount();
+    EXPECT_EQ(after, 0x1000u);
+    EXPECT_EQ(static_cast<DWORD>(after - before), 0x2000u);
+    EXPECT_EQ(rig.machine.clock().now_ms(), 0x2000u);
+    rig.ExpectClean();
+}
+
+// A sleep without end stops the run rather than moving the clock 49 days on.
+TEST(SimSystemClock, ASleepWithoutEndStopsTheRun) {
+    tvx::test::SimRig rig;
+    EXPECT_THROW(plat::Sleep(INFINITE), plat::sim::WaitsForever);
+    EXPECT_EQ(rig.machine.clock().now_ms(), 0u);
+    rig.ExpectClean();
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+// What contract cases need of the machine beyond the seam, made alike on both backends: programs
+// to start, and a top-level window to find and post to. Each backend provides them by its own means
+// (world_sim.cpp: the simulated machine's set-up; world_win32.cpp: real files and windows), so that
+// the cases themselves stay written against plat:: only.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+
+namespace contract {
+
+// Places a program at a Windows path (its folder must exist) that, once started, runs for about
+// run_ms and ends with exit_code. On Windows it is a copy of this very program, which learns from
+// its environment that it stands in for another; on the simulated machine a file with that
+// behaviour. Ends the case when the program cannot be placed.
+void PlaceProgram(const std::string& windows_path, DWORD exit_code, DWORD run_ms);
+
+// For main(): whether this run is one of the placed programs; if so, it has run as that program
+// and `exit_code` is what it ends with.
+bool RunAsPlacedProgram(int* exit_code);
+
+struct PostedMessage {
+    UINT message = 0;
+    WPARAM wparam = 0;
+    LPARAM lparam = 0;
+};
+
+// A top-level window of the given class and title (not shown), closed with the object.
+class TopLevelWindow {
+public:
+    TopLevelWindow(const std::string& window_class, const std::string& title);
+    ~TopLevelWindow();
+    TopLevelWindow(const TopLevelWindow&) = delete;
+    TopLevelWindow& operator=(const TopLevelWindow&) = delete;
+
+    // The messages posted to the window since the last call, oldest first.
+    std::vector<PostedMessage> TakeMessages();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace contract

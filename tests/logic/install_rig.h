@@ -1,0 +1,106 @@
+// Set-up shared by the software-installation tests: install discs in optical drives, the scanner as
+// the device installer hands it over, and what the simulated machine recorded.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/sim_fixture.h"
+
+namespace tvx::test {
+
+// What an install disc carries. The Q920k recognises its disc by the driver INF at the root.
+struct DiscContent {
+    bool inf = true;
+    bool setup = true;
+    bool firmware = true;
+    std::string label = "TVX_Q920K";
+    std::vector<std::string> extra = {};  // further files, as paths below the root ("tvsw/setup.exe")
+};
+
+inline void TouchFile(const std::filesystem::path& file) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "MZ";
+}
+
+// Puts an optical drive with the given disc on the machine; its folder lies beside the C: drive's.
+inline void AddDisc(SimRig& rig, char letter, const DiscContent& disc) {
+    const std::filesystem::path folder =
+        rig.machine.c_drive_folder().string() + std::string("-disc-") + letter;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    if (disc.inf) TouchFile(folder / "TarvixWia_LXR415_U.INF");
+    if (disc.setup) TouchFile(folder / "setup.exe");
+    if (disc.firmware) TouchFile(folder / "fwUpdate" / "tarvixFirmwareUpdateTool.exe");
+    for (const std::string& file : disc.extra) TouchFile(folder / file);
+    plat::sim::Drive drive;
+    drive.letter = letter;
+    drive.type = DRIVE_CDROM;
+    drive.label = disc.label;
+    drive.serial = 0x1234ABCD;
+    drive.folder = folder;
+    rig.machine.files().AddDrive(drive);
+}
+
+// An optical drive without a disc (not ready), or a drive of another type.
+inline void AddEmptyDrive(SimRig& rig, char letter, UINT type = DRIVE_CDROM) {
+    plat::sim::Drive drive;
+    drive.letter = letter;
+    drive.type = type;
+    rig.machine.files().AddDrive(drive);
+}
+
+constexpr const char* kSetupCommand = "D:\\setup.exe ";
+constexpr const char* kFirmwareCommand = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe -auto";
+constexpr const char* kFirmwareFolder = "D:\\fwUpdate";
+constexpr const char* kFinishedEvent = "tvx_PNPFinishedEvent_99";
+
+// The programs started, as "command line | current directory".
+inline std::vector<std::string> Started(SimRig& rig) {
+    std::vector<std::string> lines;
+    for (const auto& p : rig.machine.process().started()) lines.push_back(p.command_line + " | " + p.directory);
+    return lines;
+}
+
+// The log's lines after its start lines, without the timestamps that frame each logger's life.
+inline std::string LogLines(SimRig& rig, const std::string& name = "_coInst.log") {
+    return MaskTimestamps(rig.Log(name));
+}
+
+// Closes the handles that the install flow keeps open on purpose (the named event's), as the end of
+// the simulated process would; answers how many there were.
+inline size_t CloseKeptEventHandles(SimRig& rig) {
+    std::vector<uintptr_t> kept;
+    for (const std::string& line : rig.machine.handles().Describe()) {
+        if (line.find(kFinishedEvent) == std::string::npos) continue;
+        const size_t at = line.find(" 0x");
+        if (at != std::string::npos) kept.push_back(std::stoull(line.substr(at + 3), nullptr, 16));
+    }
+    for (uintptr_t value : kept) plat::CloseHandle(reinterpret_cast<HANDLE>(value));
+    return kept.size();
+}
+
+// A close call that was made to fail (a fault injected into FindClose or CloseHandle) leaves its
+// handle open in the machine's table, though the logic did close it as far as it can: such handles
+// are closed here, past the fault layer. Answers how many there were.
+inline size_t CloseHandlesWhoseCloseFailed(SimRig& rig) {
+    size_t closed = 0;
+    for (const auto& r : plat::host::Layer().trace()) {
+        if (!r.injected || (r.call != "FindClose" && r.call != "CloseHandle")) continue;
+        const uintptr_t value = std::stoull(r.args, nullptr, 16);
+        const auto kind = rig.machine.handles().KindOf(value);
+        if (!kind) continue;
+        if (*kind == plat::sim::HandleKind::Find)
+            rig.machine.files().FindClose(reinterpret_cast<HANDLE>(value));
+        else
+            rig.machine.process().CloseHandle(reinterpret_cast<HANDLE>(value));
+        ++closed;
+    }
+    return closed;
+}
+
+}  // namespace tvx::test
