@@ -53,6 +53,13 @@ TEST(ReportNormalise, ReportsOfTwoMachinesCompareEqualWhenOnlyMachineDetailsDiff
         r.steps.push_back(step);
         r.logs.push_back({"_coInst.log", temp + "_coInst.log", true, false, time + "\t12/10/26\t\r\nStart Log\r\n"});
         r.notes.push_back("only on " + kind);
+        // The simulated machine sees the wait itself and keeps virtual times; Wine sees only the
+        // program's start and end.
+        const bool sim = kind == "simulated machine";
+        r.waits.push_back({1, "D:\\fw.exe -auto", tvx::WaitOutcome::Ended, sim ? std::optional<uint32_t>(0xFFFFFFFFu)
+                                                                            : std::nullopt,
+                           sim ? std::optional<uint64_t>(12000) : std::nullopt});
+        r.service_changes.push_back({1, "stisvc", "stop pending", sim ? std::optional<uint64_t>(12000) : std::nullopt});
         return r;
     };
     tvx::Report sim = report("simulated machine", "C:\\Windows\\Temp\\", "09:30:00");
@@ -62,8 +69,15 @@ TEST(ReportNormalise, ReportsOfTwoMachinesCompareEqualWhenOnlyMachineDetailsDiff
     EXPECT_EQ(tvx::FormatReportJson(tvx::NormaliseReport(sim)), tvx::FormatReportJson(tvx::NormaliseReport(wine)));
 
     // A difference in what the co-installer did survives normalisation.
-    wine.steps[0].result = 0;
-    EXPECT_NE(tvx::FormatReportJson(tvx::NormaliseReport(sim)), tvx::FormatReportJson(tvx::NormaliseReport(wine)));
+    tvx::Report other = wine;
+    other.steps[0].result = 0;
+    EXPECT_NE(tvx::FormatReportJson(tvx::NormaliseReport(sim)), tvx::FormatReportJson(tvx::NormaliseReport(other)));
+    other = wine;
+    other.waits[0].outcome = tvx::WaitOutcome::Forever;
+    EXPECT_NE(tvx::FormatReportText(tvx::NormaliseReport(sim)), tvx::FormatReportText(tvx::NormaliseReport(other)));
+    other = wine;
+    other.service_changes[0].state = "stopped";
+    EXPECT_NE(tvx::FormatReportText(tvx::NormaliseReport(sim)), tvx::FormatReportText(tvx::NormaliseReport(other)));
 }
 
 // Windows keeps a key's values in creation order and Wine sorts them by name: the two machines'

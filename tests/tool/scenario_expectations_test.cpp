@@ -9,8 +9,9 @@
 
 namespace {
 
-// What the run did: one DIF call answered NO_ERROR, setup started from D:, two log lines, and a
-// marker in the registry.
+// What the run did: one DIF call answered NO_ERROR; the firmware tool started and waited for,
+// then setup started from D:; one window message; the still-image service stopped and started;
+// two log lines; and a marker in the registry.
 struct FinishedRun {
     tvx::Scenario scenario;
     tvx::Report report;
@@ -24,7 +25,21 @@ struct FinishedRun {
         report = tvx::StartReport(scenario, "simulated machine");
         for (tvx::ReportStep& step : report.steps)
             if (step.kind == tvx::StepKind::Dif) step.result = 0;
-        report.programs.push_back({2, "D:\\setup.exe", "D:\\"});
+        tvx::ProgramStarted firmware;
+        firmware.step = 2;
+        firmware.command_line = "D:\\fw.exe -auto";
+        firmware.directory = "D:\\fw";
+        report.programs.push_back(firmware);
+        report.waits.push_back({2, firmware.command_line, tvx::WaitOutcome::Ended, 0xFFFFFFFFu, 500});
+        tvx::ProgramStarted setup;
+        setup.step = 2;
+        setup.command_line = "D:\\setup.exe";
+        setup.directory = "D:\\";
+        report.programs.push_back(setup);
+        report.messages.push_back({2, "STIExe_Window_Class", 0x4C9, 2, 2});
+        for (const char* state : {"stop pending", "stopped", "start pending", "running"})
+            report.service_changes.push_back({2, "stisvc", state, {}});
+        report.services_at_end.push_back({"stisvc", "running"});
         report.logs.push_back({"_coInst.log", "", true, false,
                                "Start Log\r\nModelString retrieved from registry = tvxQ920k \r\n"});
         registry.SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix", {"Marker", tvx::kRegSz, {'1', 0}});
@@ -54,11 +69,48 @@ TEST(ScenarioExpectations, EachKindMetOrNamedWithItsLine) {
         {"key expected absent", "[[expect.registry]]\nkey = 'HKLM\\SOFTWARE\\Tarvix\\tvx'\npresent = false\n", nullptr},
         {"key expected present", "[[expect.registry]]\nkey = 'HKLM\\SOFTWARE\\Other'\n",
          "expected key HKEY_LOCAL_MACHINE\\SOFTWARE\\Other to exist, but it does not exist"},
-        {"programs as expected", "[[expect.programs]]\ncommand_line = 'D:\\setup.exe'\ndirectory = 'D:\\'\n", nullptr},
-        {"program in another folder", "[[expect.programs]]\ncommand_line = 'D:\\setup.exe'\ndirectory = 'C:\\'\n",
-         "scenario.toml:6: expected program 1 to be \"D:\\setup.exe\" in folder \"C:\\\", but it was \"D:\\setup.exe\" "
+        {"programs as expected",
+         "[[expect.programs]]\ncommand_line = 'D:\\fw.exe -auto'\nwaited = true\n"
+         "[[expect.programs]]\ncommand_line = 'D:\\setup.exe'\ndirectory = 'D:\\'\nwaited = false\n",
+         nullptr},
+        {"program in another folder",
+         "[[expect.programs]]\ncommand_line = 'D:\\fw.exe -auto'\n"
+         "[[expect.programs]]\ncommand_line = 'D:\\setup.exe'\ndirectory = 'C:\\'\n",
+         "scenario.toml:8: expected program 2 to be \"D:\\setup.exe\" in folder \"C:\\\", but it was \"D:\\setup.exe\" "
          "in folder \"D:\\\""},
-        {"no program expected", "[expect]\nprograms = []\n", "expected no program beyond the 0 listed, but step 2 started"},
+        {"program not waited for",
+         "[[expect.programs]]\ncommand_line = 'D:\\fw.exe -auto'\n"
+         "[[expect.programs]]\ncommand_line = 'D:\\setup.exe'\nwaited = true\n",
+         "scenario.toml:8: expected the co-installer to wait for program 2 (\"D:\\setup.exe\" in folder \"D:\\\"), "
+         "but it did not"},
+        {"program waited for", "[[expect.programs]]\ncommand_line = 'D:\\fw.exe -auto'\nwaited = false\n"
+         "[[expect.programs]]\ncommand_line = 'D:\\setup.exe'\n",
+         "expected the co-installer not to wait for program 1"},
+        {"a program too many", "[[expect.programs]]\ncommand_line = 'D:\\fw.exe -auto'\n",
+         "expected no program beyond the 1 listed, but step 2 started \"D:\\setup.exe\""},
+        {"every wait ends as expected", "[expect]\nwaits_forever = \"\"\n", nullptr},
+        {"a wait expected without end", "[expect]\nwaits_forever = 'D:\\fw.exe -auto'\n",
+         "expected the co-installer to wait forever for \"D:\\fw.exe -auto\", but every wait ended"},
+        {"service state and changes",
+         "[[expect.services]]\nname = \"StiSvc\"\nstate = \"running\"\n"
+         "changes = [\"stop pending\", \"stopped\", \"start pending\", \"running\"]\n",
+         nullptr},
+        {"service in another state", "[[expect.services]]\nname = \"stisvc\"\nstate = \"stopped\"\n",
+         "scenario.toml:6: expected service stisvc to be stopped at the end, but it is running"},
+        {"service never touched", "[[expect.services]]\nname = \"stisvc\"\nchanges = []\n",
+         "expected the state changes of service stisvc to be none, but they were stop pending, stopped, start pending, "
+         "running"},
+        {"service not in the run", "[[expect.services]]\nname = \"other\"\nstate = \"running\"\n",
+         "expected service other to be running at the end, but it is not reported"},
+        {"message as expected",
+         "[expect]\nmessages = [{ window_class = \"STIExe_Window_Class\", message = 0x4C9, wparam = 2, lparam = 2 }]\n",
+         nullptr},
+        {"message with other parameters",
+         "[expect]\nmessages = [{ window_class = \"STIExe_Window_Class\", message = 0x4C9, wparam = 1, lparam = 2 }]\n",
+         "expected message 1 to be message 0x4C9 (wParam 0x1, lParam 0x2) to the window of class STIExe_Window_Class, "
+         "but it was message 0x4C9 (wParam 0x2, lParam 0x2)"},
+        {"no message expected", "[expect]\nmessages = []\n",
+         "expected no message beyond the 0 listed, but step 2 posted message 0x4C9"},
         {"events expected", "[expect]\nevents = [\"tvx_PNPFinishedEvent_99\"]\n",
          "expected the named events set to be tvx_PNPFinishedEvent_99, but they were none"},
         {"whole line, trailing blanks aside", "[[expect.log]]\nline = \"ModelString retrieved from registry = tvxQ920k\"\n",

@@ -29,6 +29,7 @@ description = "two processes"
 [machine]
 bits = 32
 administrator = false
+tick_count_start = 0xFFFFF000
 registry = ["base.reg"]
 [machine.os]
 major = 5
@@ -40,6 +41,19 @@ letter = "e:"
 type = "cdrom"
 label = "DISC"
 folder = "disc"
+[[machine.drives]]
+letter = "F"
+type = "cdrom"
+[[machine.services]]
+name = "stisvc"
+state = "running"
+transition_ms = 500
+never_stops = true
+[[machine.windows]]
+class = "STIExe_Window_Class"
+[[machine.programs]]
+path = 'E:\fw\tool.exe'
+never_ends = true
 [[machine.devices]]
 instance_id = 'USB\VID_1A2B&PID_0920\7'
 driver_instance = "0003"
@@ -67,6 +81,11 @@ action = "install_pellion_software"
 command_line = "tvxQ920k"
 [expect]
 programs = []
+messages = [{ window_class = "STIExe_Window_Class", message = 0x4C9, wparam = 2, lparam = 2 }]
+waits_forever = 'E:\fw\tool.exe -auto'
+[[expect.services]]
+name = "stisvc"
+changes = ["stop pending"]
 [[expect.registry]]
 key = 'HKLM\SOFTWARE\Tarvix'
 value = ""
@@ -89,10 +108,21 @@ present = false
     ASSERT_EQ(m.registry.size(), 1u);
     EXPECT_EQ(m.registry[0].keys[0].path, "HKEY_LOCAL_MACHINE\\SYSTEM\\Setup");
 
-    ASSERT_EQ(m.drives.size(), 1u);
+    EXPECT_EQ(m.tick_count_start, 0xFFFFF000u);
+    ASSERT_EQ(m.drives.size(), 2u);
     EXPECT_EQ(m.drives[0].letter, 'E');
     EXPECT_EQ(m.drives[0].type, tvx::kDriveCdrom);
     EXPECT_EQ(m.drives[0].folder, folder / "disc") << "folders are relative to the scenario file";
+    EXPECT_TRUE(m.drives[1].folder.empty()) << "a drive without a folder holds no disc";
+    ASSERT_EQ(m.services.size(), 1u);
+    EXPECT_EQ(m.services[0].state, "running");
+    EXPECT_EQ(m.services[0].transition_ms, 500u);
+    EXPECT_TRUE(m.services[0].never_stops);
+    EXPECT_FALSE(m.services[0].refuses_stop);
+    ASSERT_EQ(m.windows.size(), 1u);
+    EXPECT_EQ(m.windows[0].class_name, "STIExe_Window_Class");
+    ASSERT_EQ(m.programs.size(), 1u);
+    EXPECT_TRUE(m.programs[0].never_ends);
 
     ASSERT_EQ(m.devices.size(), 1u);
     const tvx::DeviceSpec& d = m.devices[0];
@@ -145,6 +175,14 @@ present = false
     ASSERT_EQ(s.expect.log.size(), 1u);
     EXPECT_FALSE(s.expect.log[0].whole_line);
     EXPECT_FALSE(s.expect.log[0].present);
+    ASSERT_TRUE(s.expect.messages.has_value());
+    ASSERT_EQ(s.expect.messages->size(), 1u);
+    EXPECT_EQ((*s.expect.messages)[0].message, 0x4C9u);
+    EXPECT_EQ((*s.expect.messages)[0].wparam, 2u);
+    EXPECT_EQ(s.expect.waits_forever, "E:\\fw\\tool.exe -auto");
+    ASSERT_EQ(s.expect.services.size(), 1u);
+    EXPECT_FALSE(s.expect.services[0].state.has_value());
+    EXPECT_EQ(s.expect.services[0].changes, (std::vector<std::string>{"stop pending"}));
 }
 
 TEST(ScenarioReader, TextIsKeptInTheAnsiCodePage) {
@@ -213,6 +251,26 @@ const BadInput kBadInputs[] = {
      "scenario.toml", 4, "root key"},
     {"data of an absent value", "[[steps]]\naction = \"load\"\n[[expect.registry]]\nkey = 'HKLM\\A'\nvalue = \"v\"\npresent = false\ndata = 1\n",
      nullptr, "scenario.toml", 7, "data of a value expected to be absent"},
+    {"service both refusing and never stopping",
+     "[[machine.services]]\nname = \"stisvc\"\nrefuses_stop = true\nnever_stops = true\n[[steps]]\naction = \"load\"\n",
+     nullptr, "scenario.toml", 1, "refuses_stop or never_stops, not both"},
+    {"service given twice", "[[machine.services]]\nname = \"stisvc\"\n[[machine.services]]\nname = \"StiSvc\"\n",
+     nullptr, "scenario.toml", 3, "service StiSvc is given twice"},
+    {"service in an unknown state", "[[machine.services]]\nname = \"stisvc\"\nstate = \"paused\"\n", nullptr,
+     "scenario.toml", 3, "state must be \"stopped\" or \"running\""},
+    {"never-ending program with a run time",
+     "[[machine.programs]]\npath = 'D:\\x.exe'\nnever_ends = true\nrun_time_ms = 5\n", nullptr, "scenario.toml", 1,
+     "neither a run time nor an exit code"},
+    {"tick count out of range", "[machine]\ntick_count_start = 0x100000000\n", nullptr, "scenario.toml", 2,
+     "out of range"},
+    {"service expectation without what", "[[steps]]\naction = \"load\"\n[[expect.services]]\nname = \"stisvc\"\n",
+     nullptr, "scenario.toml", 3, "needs state, changes or both"},
+    {"service expectation of an unknown state",
+     "[[steps]]\naction = \"load\"\n[[expect.services]]\nname = \"stisvc\"\nchanges = [\"halted\"]\n", nullptr,
+     "scenario.toml", 5, "unknown service state 'halted'"},
+    {"message expectation without its number",
+     "[[steps]]\naction = \"load\"\n[expect]\nmessages = [{ window_class = \"X\" }]\n", nullptr, "scenario.toml", 4,
+     "needs its message number"},
     {"log expectation with line and contains", "[[steps]]\naction = \"load\"\n[[expect.log]]\nline = \"a\"\ncontains = \"b\"\n",
      nullptr, "scenario.toml", 3, "exactly one of line"},
 };

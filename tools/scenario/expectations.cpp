@@ -1,6 +1,8 @@
 // Checking a scenario's expectations. Portable.
 #include "tools/scenario/expectations.h"
 
+#include <cstdio>
+
 #include "platform/text/names.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/reg_file.h"
@@ -27,6 +29,29 @@ std::string ProgramText(const std::string& command_line, const std::optional<std
     std::string text = "\"" + command_line + "\"";
     if (directory) text += " in folder \"" + *directory + "\"";
     return text;
+}
+
+std::string List(const std::vector<std::string>& items) {
+    if (items.empty()) return "none";
+    std::string out;
+    for (const std::string& item : items) out += (out.empty() ? "" : ", ") + item;
+    return out;
+}
+
+std::string MessageText(const std::string& window_class, uint32_t message, uint64_t wparam, uint64_t lparam) {
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "message 0x%X (wParam 0x%llX, lParam 0x%llX)", message,
+                  static_cast<unsigned long long>(wparam), static_cast<unsigned long long>(lparam));
+    return std::string(numbers) + " to the window of class " + window_class;
+}
+
+// Whether the co-installer waited for a program it started until the program ended (or waits for
+// it still): a wait for its command line in the step that started it.
+bool WaitedFor(const Report& report, const ProgramStarted& program) {
+    for (const WaitReport& w : report.waits)
+        if (w.step == program.step && w.what == program.command_line && w.outcome != WaitOutcome::TimedOut)
+            return true;
+    return false;
 }
 
 }  // namespace
@@ -106,9 +131,16 @@ std::vector<std::string> CheckExpectations(const Scenario& scenario, const Repor
                 continue;
             }
             const ProgramStarted& got = report.programs[i];
-            if (got.command_line != want[i].command_line || (want[i].directory && got.directory != *want[i].directory))
+            if (got.command_line != want[i].command_line || (want[i].directory && got.directory != *want[i].directory)) {
                 unmet.push_back(Where(scenario, want[i].line) + "expected " + expected + ", but it was " +
                                 ProgramText(got.command_line, got.directory));
+                continue;
+            }
+            if (want[i].waited && WaitedFor(report, got) != *want[i].waited)
+                unmet.push_back(Where(scenario, want[i].line) + "expected the co-installer " +
+                                (*want[i].waited ? "to wait" : "not to wait") + " for program " +
+                                std::to_string(i + 1) + " (" + ProgramText(got.command_line, got.directory) +
+                                "), but it " + (*want[i].waited ? "did not" : "did"));
         }
         for (size_t i = want.size(); i < report.programs.size(); ++i)
             unmet.push_back(where + "expected no program beyond the " + std::to_string(want.size()) +
@@ -119,15 +151,65 @@ std::vector<std::string> CheckExpectations(const Scenario& scenario, const Repor
     if (scenario.expect.events) {
         std::vector<std::string> got;
         for (const EventSet& e : report.events) got.push_back(e.name);
-        if (got != *scenario.expect.events) {
-            auto list = [](const std::vector<std::string>& names) {
-                if (names.empty()) return std::string("none");
-                std::string out;
-                for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
-                return out;
-            };
+        if (got != *scenario.expect.events)
             unmet.push_back(Where(scenario, scenario.expect.events_line) + "expected the named events set to be " +
-                            list(*scenario.expect.events) + ", but they were " + list(got));
+                            List(*scenario.expect.events) + ", but they were " + List(got));
+    }
+
+    if (scenario.expect.waits_forever) {
+        std::string got;
+        for (const ReportStep& step : report.steps)
+            if (!step.waits_forever.empty()) got = step.waits_forever;
+        const std::string& want = *scenario.expect.waits_forever;
+        if (got != want)
+            unmet.push_back(Where(scenario, scenario.expect.waits_forever_line) +
+                            (want.empty() ? std::string("expected every wait of the co-installer to end")
+                                          : "expected the co-installer to wait forever for \"" + want + "\"") +
+                            ", but " +
+                            (got.empty() ? std::string("every wait ended") : "it waits forever for \"" + got + "\""));
+    }
+
+    for (const ServiceExpectation& e : scenario.expect.services) {
+        std::string where = Where(scenario, e.line);
+        if (e.state) {
+            std::string got = "not reported";
+            for (const ServiceAtEnd& s : report.services_at_end)
+                if (plat::text::EqualNames(s.service, e.name)) got = s.state;
+            if (got != *e.state)
+                unmet.push_back(where + "expected service " + e.name + " to be " + *e.state +
+                                " at the end, but it is " + got);
+        }
+        if (e.changes) {
+            std::vector<std::string> got;
+            for (const ServiceChange& c : report.service_changes)
+                if (plat::text::EqualNames(c.service, e.name)) got.push_back(c.state);
+            if (got != *e.changes)
+                unmet.push_back(where + "expected the state changes of service " + e.name + " to be " +
+                                List(*e.changes) + ", but they were " + List(got));
+        }
+    }
+
+    if (scenario.expect.messages) {
+        const auto& want = *scenario.expect.messages;
+        for (size_t i = 0; i < want.size(); ++i) {
+            std::string expected = MessageText(want[i].window_class, want[i].message, want[i].wparam, want[i].lparam);
+            if (i >= report.messages.size()) {
+                unmet.push_back(Where(scenario, want[i].line) + "expected message " + std::to_string(i + 1) + " to be " +
+                                expected + ", but " + std::to_string(report.messages.size()) + " were posted");
+                continue;
+            }
+            const MessagePosted& got = report.messages[i];
+            if (!plat::text::EqualNames(got.window_class, want[i].window_class) || got.message != want[i].message ||
+                got.wparam != want[i].wparam || got.lparam != want[i].lparam)
+                unmet.push_back(Where(scenario, want[i].line) + "expected message " + std::to_string(i + 1) + " to be " +
+                                expected + ", but it was " +
+                                MessageText(got.window_class, got.message, got.wparam, got.lparam));
+        }
+        for (size_t i = want.size(); i < report.messages.size(); ++i) {
+            const MessagePosted& got = report.messages[i];
+            unmet.push_back(Where(scenario, scenario.expect.messages_line) + "expected no message beyond the " +
+                            std::to_string(want.size()) + " listed, but step " + std::to_string(got.step) + " posted " +
+                            MessageText(got.window_class, got.message, got.wparam, got.lparam));
         }
     }
 

@@ -164,6 +164,46 @@ const Named kInstallFlagsEx[] = {
     {0x20000000u, "DI_FLAGSEX_RESTART_DEVICE_ONLY", ""},
 };
 
+// Process creation flags and start-up flags a co-installer may pass to CreateProcessA.
+const Named kCreationFlags[] = {
+    {0x00000001u, "DEBUG_PROCESS", ""},
+    {0x00000002u, "DEBUG_ONLY_THIS_PROCESS", ""},
+    {0x00000004u, "CREATE_SUSPENDED", ""},
+    {0x00000008u, "DETACHED_PROCESS", ""},
+    {0x00000010u, "CREATE_NEW_CONSOLE", ""},
+    {0x00000020u, "NORMAL_PRIORITY_CLASS", ""},
+    {0x00000200u, "CREATE_NEW_PROCESS_GROUP", ""},
+    {0x00000400u, "CREATE_UNICODE_ENVIRONMENT", ""},
+    {0x01000000u, "CREATE_BREAKAWAY_FROM_JOB", ""},
+    {0x04000000u, "CREATE_DEFAULT_ERROR_MODE", ""},
+    {0x08000000u, "CREATE_NO_WINDOW", ""},
+};
+
+const Named kStartupFlags[] = {
+    {0x00000001u, "STARTF_USESHOWWINDOW", ""},
+    {0x00000002u, "STARTF_USESIZE", ""},
+    {0x00000004u, "STARTF_USEPOSITION", ""},
+    {0x00000008u, "STARTF_USECOUNTCHARS", ""},
+    {0x00000010u, "STARTF_USEFILLATTRIBUTE", ""},
+    {0x00000020u, "STARTF_RUNFULLSCREEN", ""},
+    {0x00000040u, "STARTF_FORCEONFEEDBACK", ""},
+    {0x00000080u, "STARTF_FORCEOFFFEEDBACK", ""},
+    {0x00000100u, "STARTF_USESTDHANDLES", ""},
+};
+
+const Named kShowStates[] = {
+    {0u, "SW_HIDE", ""},          {1u, "SW_SHOWNORMAL", ""},     {2u, "SW_SHOWMINIMIZED", ""},
+    {3u, "SW_SHOWMAXIMIZED", ""}, {4u, "SW_SHOWNOACTIVATE", ""}, {5u, "SW_SHOW", ""},
+    {6u, "SW_MINIMIZE", ""},      {7u, "SW_SHOWMINNOACTIVE", ""}, {8u, "SW_SHOWNA", ""},
+    {9u, "SW_RESTORE", ""},       {10u, "SW_SHOWDEFAULT", ""},   {11u, "SW_FORCEMINIMIZE", ""},
+};
+
+// SERVICE_STATUS.dwCurrentState, in the words reports and scenarios use.
+const Named kServiceStates[] = {
+    {1u, "stopped", ""},          {2u, "start pending", ""}, {3u, "stop pending", ""}, {4u, "running", ""},
+    {5u, "continue pending", ""}, {6u, "pause pending", ""}, {7u, "paused", ""},
+};
+
 template <size_t N>
 const Named* FindValue(const Named (&table)[N], uint32_t value) {
     for (const Named& n : table)
@@ -263,5 +303,30 @@ std::string RegTypeName(uint32_t type) {
 
 std::string DescribeInstallFlags(uint32_t flags) { return DescribeFlags(kInstallFlags, flags); }
 std::string DescribeInstallFlagsEx(uint32_t flags_ex) { return DescribeFlags(kInstallFlagsEx, flags_ex); }
+
+std::string DescribeCreationFlags(uint32_t flags) { return DescribeFlags(kCreationFlags, flags); }
+std::string DescribeStartupFlags(uint32_t flags) { return DescribeFlags(kStartupFlags, flags); }
+
+std::string DescribeShowState(uint32_t show) {
+    const Named* n = FindValue(kShowStates, show);
+    return n ? std::string(n->name) + " (" + std::to_string(show) + ")" : std::to_string(show);
+}
+
+std::string ServiceStateName(uint32_t state) {
+    const Named* n = FindValue(kServiceStates, state);
+    return n ? n->name : "state " + std::to_string(state);
+}
+
+std::optional<uint32_t> ServiceStateByName(std::string_view name) {
+    const Named* n = FindName(kServiceStates, name);
+    if (!n) return std::nullopt;
+    return n->value;
+}
+
+std::string ServiceStateNames() {
+    std::string out;
+    for (const Named& n : kServiceStates) out += (out.empty() ? "" : ", ") + std::string(n.name);
+    return out;
+}
 
 }  // namespace tvx

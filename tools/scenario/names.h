@@ -46,6 +46,18 @@ std::string RegTypeName(uint32_t type);
 std::string DescribeInstallFlags(uint32_t flags);
 std::string DescribeInstallFlagsEx(uint32_t flags_ex);
 
+// Process creation flags and STARTUPINFO flags by name, "CREATE_NEW_CONSOLE"; "0" when none.
+std::string DescribeCreationFlags(uint32_t flags);
+std::string DescribeStartupFlags(uint32_t flags);
+// "SW_SHOWNORMAL (1)".
+std::string DescribeShowState(uint32_t show);
+
+// A service state (SERVICE_STATUS.dwCurrentState) in words: "stopped", "stop pending", "running", ...
+std::string ServiceStateName(uint32_t state);
+std::optional<uint32_t> ServiceStateByName(std::string_view name);
+// Every state's name, for messages: "stopped, start pending, ...".
+std::string ServiceStateNames();
+
 // "0x0000002A": eight hex digits.
 std::string Hex8(uint32_t value);
 

@@ -160,6 +160,11 @@ Report NormaliseReport(Report report) {
         std::stable_sort(key.values.begin(), key.values.end(), by_name);
         std::stable_sort(key.changes.begin(), key.changes.end(), by_name);
     }
+    for (WaitReport& wait : report.waits) {
+        wait.timeout_ms.reset();
+        wait.waited_ms.reset();
+    }
+    for (ServiceChange& change : report.service_changes) change.at_ms.reset();
     report.open_handles.clear();
     report.notes.clear();
     report.expectations_checked = false;

@@ -42,12 +42,48 @@ struct ReportStep {
     std::vector<StepLogLine> log;           // what the step added to the log files
     std::vector<std::string> trace;         // platform calls made during the step, when traced
     std::vector<std::string> not_modelled;  // calls the machine could not answer during the step
+    // The command line of the program this call waits for without end: the call never returns.
+    std::string waits_forever;
+    // Why the step did not run (an earlier call of its process never returned); empty when it ran.
+    std::string not_run;
 };
 
 struct ProgramStarted {
     size_t step = 0;  // 1-based index of the step that started it
     std::string command_line;
-    std::string directory;
+    std::string directory;  // empty: the caller's
+    // How it was started, where the machine can tell: CreateProcessA's creation flags, and the
+    // STARTUPINFO's flags and show state.
+    std::optional<uint32_t> creation_flags;
+    std::optional<uint32_t> startup_flags;
+    std::optional<uint32_t> show_window;
+};
+
+enum class WaitOutcome { Ended, TimedOut, Forever };
+
+// The co-installer waiting for a program it started.
+struct WaitReport {
+    size_t step = 0;
+    std::string what;  // the command line of the program waited for
+    WaitOutcome outcome = WaitOutcome::Ended;
+    // Where the machine sees the wait itself (the simulated machine): its time limit (0xFFFFFFFF:
+    // none) and how long it lasted in virtual time. Wine sees only the program's start and end.
+    std::optional<uint32_t> timeout_ms;
+    std::optional<uint64_t> waited_ms;
+};
+
+// A service of the scenario entering a state during the run.
+struct ServiceChange {
+    size_t step = 0;
+    std::string service;
+    std::string state;               // ServiceStateName: "stop pending", "stopped", "start pending", "running"
+    std::optional<uint64_t> at_ms;   // virtual time since the run began; simulated machine only
+};
+
+// A service of the scenario at the end of the run, once pending transitions have run their course.
+struct ServiceAtEnd {
+    std::string service;
+    std::string state;  // ServiceStateName, or "not installed"
 };
 
 struct EventSet {
@@ -79,8 +115,11 @@ struct Report {
     std::vector<std::string> machine;  // DescribeMachine
     std::vector<ReportStep> steps;
     std::vector<ProgramStarted> programs;
+    std::vector<WaitReport> waits;
     std::vector<EventSet> events;
     std::vector<MessagePosted> messages;
+    std::vector<ServiceChange> service_changes;
+    std::vector<ServiceAtEnd> services_at_end;
     RegistryDiff registry;
     std::vector<LogFileReport> logs;
     std::vector<std::string> open_handles;  // left open at the end (besides those kept on purpose)
@@ -111,8 +150,10 @@ std::string FormatReportJson(const Report& report);
 
 // The form in which two machines' reports are compared: log timestamps ("HH:MM:SS<tab>MM/DD/YY")
 // masked, handle values in traces and in the log lines that print one ("CreateEvent returned 0x...")
-// masked, and what only one machine can know dropped (its kind,
-// full log paths, the scenario's folder, calls not modelled, open handles, notes, the expectations' outcome).
+// masked, and what only one machine can know dropped (its kind, full log paths, the scenario's
+// folder, calls not modelled, open handles, notes, the expectations' outcome, and the times of
+// waits and service changes: virtual on the simulated machine, real on Wine, whose program and
+// service stand-ins take shorter real times than the scenario's virtual ones).
 Report NormaliseReport(Report report);
 std::string MaskLogTimestamps(const std::string& text);
 std::string MaskLogHandles(const std::string& text);

@@ -176,6 +176,8 @@ std::string FormatReportJson(const Report& r) {
         }
         j.End(']');
         Strings(j, "not_modelled", s.not_modelled);
+        if (!s.waits_forever.empty()) j.Key("waits_forever").String(s.waits_forever);
+        if (!s.not_run.empty()) j.Key("not_run").String(s.not_run);
         if (r.traced) Strings(j, "trace", s.trace);
         j.End('}');
     }
@@ -187,6 +189,23 @@ std::string FormatReportJson(const Report& r) {
         j.Key("step").Number(p.step);
         j.Key("command_line").String(p.command_line);
         j.Key("directory").String(p.directory);
+        if (p.creation_flags) j.Key("creation_flags").Number(*p.creation_flags);
+        if (p.startup_flags) j.Key("startup_flags").Number(*p.startup_flags);
+        if (p.show_window) j.Key("show_window").Number(*p.show_window);
+        j.End('}');
+    }
+    j.End(']');
+
+    j.Key("waits").Begin('[');
+    for (const WaitReport& w : r.waits) {
+        j.Begin('{');
+        j.Key("step").Number(w.step);
+        j.Key("what").String(w.what);
+        j.Key("outcome").String(w.outcome == WaitOutcome::Ended      ? "ended"
+                                : w.outcome == WaitOutcome::TimedOut ? "timed out"
+                                                                     : "forever");
+        if (w.timeout_ms) j.Key("timeout_ms").Number(*w.timeout_ms);
+        if (w.waited_ms) j.Key("waited_ms").Number(*w.waited_ms);
         j.End('}');
     }
     j.End(']');
@@ -208,6 +227,25 @@ std::string FormatReportJson(const Report& r) {
         j.Key("message").Number(m.message);
         j.Key("wparam").Number(m.wparam);
         j.Key("lparam").Number(m.lparam);
+        j.End('}');
+    }
+    j.End(']');
+
+    j.Key("service_changes").Begin('[');
+    for (const ServiceChange& c : r.service_changes) {
+        j.Begin('{');
+        j.Key("step").Number(c.step);
+        j.Key("service").String(c.service);
+        j.Key("state").String(c.state);
+        if (c.at_ms) j.Key("at_ms").Number(*c.at_ms);
+        j.End('}');
+    }
+    j.End(']');
+    j.Key("services_at_end").Begin('[');
+    for (const ServiceAtEnd& s : r.services_at_end) {
+        j.Begin('{');
+        j.Key("service").String(s.service);
+        j.Key("state").String(s.state);
         j.End('}');
     }
     j.End(']');

@@ -24,7 +24,7 @@ std::string ParamsChange(const InstallParams& before, const InstallParams& after
         if (!out.empty()) out += "; ";
         out += "FlagsEx " + DescribeInstallFlagsEx(before.flags_ex) + " -> " + DescribeInstallFlagsEx(after.flags_ex);
         if (!(before.flags_ex & 0x8) && (after.flags_ex & 0x8))
-            out += " (Windows will send DIF_FINISHINSTALL_ACTION later)";
+            out += " (from Windows Vista on, Windows sends DIF_FINISHINSTALL_ACTION later)";
     }
     return out;
 }
@@ -45,6 +45,10 @@ void Steps(std::string& out, const Report& r, const TextOptions& options) {
         std::string number = std::to_string(i + 1) + ". ";
         std::string indent(5 + number.size() - 3, ' ');
         out += "  " + number + s.description + "\n";
+        if (!s.not_run.empty()) {
+            out += indent + "not run: " + AnsiToUtf8(s.not_run) + "\n";
+            continue;
+        }
         if (s.kind == StepKind::Dif) {
             std::string why = ExplainDif(s.dif_code);
             if (why.empty()) why = "a code this co-installer is not meant to act on";
@@ -59,6 +63,9 @@ void Steps(std::string& out, const Report& r, const TextOptions& options) {
         if (s.kind == StepKind::InstallPellionSoftware)
             out += indent + "(as `rundll32 TarvixQ920kCO.dll,InstallPellionSoftware " + s.command_line +
                    "` calls it: the software-install decision for that model)\n";
+        if (!s.waits_forever.empty())
+            out += indent + "=> no answer: the co-installer waits forever for \"" + AnsiToUtf8(s.waits_forever) +
+                   "\", which never ends; the call stops here\n";
         if (s.result) {
             std::string meaning = ExplainResult(*s.result);
             out += indent + "=> " + DescribeResult(*s.result) + (meaning.empty() ? "" : ": " + meaning) + "\n";
@@ -86,9 +93,55 @@ void Steps(std::string& out, const Report& r, const TextOptions& options) {
 void Programs(std::string& out, const Report& r) {
     Section(out, "Programs started");
     if (r.programs.empty()) out += "  none\n";
-    for (const ProgramStarted& p : r.programs)
-        out += "  step " + std::to_string(p.step) + ": " + AnsiToUtf8(p.command_line) + "\n      in folder " +
+    else out += "  (each command line exactly as passed, between the quotes)\n";
+    for (const ProgramStarted& p : r.programs) {
+        out += "  step " + std::to_string(p.step) + ": \"" + AnsiToUtf8(p.command_line) + "\"\n      in folder " +
                AnsiToUtf8(p.directory.empty() ? std::string("(the caller's)") : p.directory) + "\n";
+        std::string how;
+        if (p.creation_flags) how += "creation flags " + DescribeCreationFlags(*p.creation_flags);
+        if (p.startup_flags) how += std::string(how.empty() ? "" : ", ") + "start-up flags " +
+                                    DescribeStartupFlags(*p.startup_flags);
+        if (p.show_window) how += std::string(how.empty() ? "" : ", ") + "show state " + DescribeShowState(*p.show_window);
+        if (!how.empty()) out += "      " + how + "\n";
+    }
+}
+
+void Waits(std::string& out, const Report& r) {
+    Section(out, "Programs the co-installer waited for");
+    if (r.waits.empty()) out += "  none\n";
+    for (const WaitReport& w : r.waits) {
+        out += "  step " + std::to_string(w.step) + ": \"" + AnsiToUtf8(w.what) + "\"";
+        if (w.timeout_ms)
+            out += *w.timeout_ms == 0xFFFFFFFFu ? ", without a time limit"
+                                                : ", for at most " + std::to_string(*w.timeout_ms) + " ms";
+        switch (w.outcome) {
+            case WaitOutcome::Ended:
+                out += ": it ended";
+                if (w.waited_ms) out += " after " + std::to_string(*w.waited_ms) + " ms of virtual time";
+                out += ", then the co-installer went on";
+                break;
+            case WaitOutcome::TimedOut:
+                out += ": the time ran out first";
+                break;
+            case WaitOutcome::Forever:
+                out += ": it never ends, so the co-installer waits forever";
+                break;
+        }
+        out += "\n";
+    }
+}
+
+void Services(std::string& out, const Report& r) {
+    Section(out, "Service state changes");
+    if (r.service_changes.empty()) out += "  none\n";
+    for (const ServiceChange& c : r.service_changes) {
+        out += "  step " + std::to_string(c.step) + ": " + AnsiToUtf8(c.service) + " " + c.state;
+        if (c.at_ms) out += " (at " + std::to_string(*c.at_ms) + " ms of virtual time)";
+        out += "\n";
+    }
+    if (r.services_at_end.empty()) return;
+    out += "  at the end of the run, once pending changes have run their course:\n";
+    for (const ServiceAtEnd& s : r.services_at_end) out += "    " + AnsiToUtf8(s.service) + ": " + s.state + "\n";
 }
 
 void Events(std::string& out, const Report& r) {
@@ -152,9 +205,11 @@ void Summary(std::string& out, const Report& r) {
     }
     Section(out, "In short");
     out += "  " + Count(calls, "call", "calls") + " on the co-installer; it started " +
-           Count(r.programs.size(), "program", "programs") + ", set " +
+           Count(r.programs.size(), "program", "programs") + " (waiting for " + std::to_string(r.waits.size()) +
+           "), set " +
            Count(r.events.size(), "named event", "named events") + ", posted " +
-           Count(r.messages.size(), "window message", "window messages") + " and changed " +
+           Count(r.messages.size(), "window message", "window messages") + ", changed the state of services " +
+           Count(r.service_changes.size(), "time", "times") + " and changed " +
            Count(r.registry.keys.size(), "registry key", "registry keys") + ".\n";
     for (const LogFileReport& log : r.logs)
         out += "  It wrote " + Count(SplitLogLines(log.new_bytes).size(), "line", "lines") + " to " +
@@ -185,13 +240,15 @@ std::string FormatReportText(const Report& r, const TextOptions& options) {
     Section(out, "The machine before the run");
     for (const std::string& line : r.machine) out += "  " + AnsiToUtf8(line) + "\n";
     if (!r.notes.empty()) {
-        out += "  Not set up on this machine:\n";
+        out += "  Notes on this machine:\n";
         for (const std::string& note : r.notes) out += "    " + AnsiToUtf8(note) + "\n";
     }
     Steps(out, r, options);
     Programs(out, r);
+    Waits(out, r);
     Events(out, r);
     Messages(out, r);
+    Services(out, r);
     Registry(out, r);
     Logs(out, r);
     Summary(out, r);

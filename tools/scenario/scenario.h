@@ -64,6 +64,8 @@ struct ServiceSpec {
     std::string display_name;
     std::string state = "stopped";  // "stopped" or "running"
     uint32_t transition_ms = 0;     // virtual time a start or stop takes
+    bool refuses_stop = false;      // the service does not accept the stop control
+    bool never_stops = false;       // after a stop request it stays stop pending for good
     int line = 0;
 };
 
@@ -77,6 +79,7 @@ struct ProgramSpec {
     std::string path;  // Windows path of the program file
     uint32_t run_time_ms = 0;
     uint32_t exit_code = 0;
+    bool never_ends = false;  // runs for good: a wait for it without a time limit never returns
     int line = 0;
 };
 
@@ -90,6 +93,8 @@ struct MachineSpec {
     std::vector<ServiceSpec> services;
     std::vector<WindowSpec> windows;
     std::vector<ProgramSpec> programs;
+    // GetTickCount at the start of the run; nothing: the machine's own (0 on the simulated machine).
+    std::optional<uint32_t> tick_count_start;
 };
 
 enum class StepKind { Load, Dif, InstallPellionSoftware, Unload };
@@ -121,6 +126,24 @@ struct RegistryExpectation {
 struct ProgramExpectation {
     std::string command_line;
     std::optional<std::string> directory;
+    std::optional<bool> waited;  // whether the co-installer waited for it to end
+    int line = 0;
+};
+
+// A service's state at the end of the run (once pending transitions have run their course), and
+// optionally the whole list of its state changes during the run.
+struct ServiceExpectation {
+    std::string name;
+    std::optional<std::string> state;                 // "stopped", "running", "stop pending", ...
+    std::optional<std::vector<std::string>> changes;  // "stop pending", "stopped", "start pending", "running"
+    int line = 0;
+};
+
+struct MessageExpectation {
+    std::string window_class;
+    uint32_t message = 0;
+    uint64_t wparam = 0;
+    uint64_t lparam = 0;
     int line = 0;
 };
 
@@ -142,6 +165,14 @@ struct Expectations {
     std::optional<std::vector<std::string>> events;
     int events_line = 0;
     std::vector<LogExpectation> log;
+    std::vector<ServiceExpectation> services;
+    // When given, the window messages posted, in order, and no others.
+    std::optional<std::vector<MessageExpectation>> messages;
+    int messages_line = 0;
+    // When given: the command line of the program the co-installer ends up waiting for forever, or
+    // "" for a run in which every wait ends.
+    std::optional<std::string> waits_forever;
+    int waits_forever_line = 0;
 
     bool empty() const;
 };

@@ -104,14 +104,27 @@ std::vector<std::string> DescribeMachine(const Scenario& scenario) {
             lines.push_back("  installation parameters: Flags " + DescribeInstallFlags(d.install_flags) +
                             ", FlagsEx " + DescribeInstallFlagsEx(d.install_flags_ex));
     }
-    for (const ServiceSpec& s : m.services)
-        lines.push_back("Service " + s.name + (s.display_name.empty() ? "" : " (\"" + s.display_name + "\")") + ": " +
-                        s.state);
+    for (const ServiceSpec& s : m.services) {
+        std::string line = "Service " + s.name + (s.display_name.empty() ? "" : " (\"" + s.display_name + "\")") +
+                           ": " + s.state;
+        if (s.transition_ms) line += ", a start or stop takes " + std::to_string(s.transition_ms) + " ms";
+        if (s.refuses_stop) line += ", refuses to be stopped";
+        if (s.never_stops) line += ", never stops once asked to (it stays stop pending)";
+        lines.push_back(line);
+    }
     for (const WindowSpec& w : m.windows)
         lines.push_back("Window of class " + w.class_name + (w.title.empty() ? "" : " \"" + w.title + "\""));
     for (const ProgramSpec& p : m.programs)
-        lines.push_back("Program " + p.path + ": runs " + std::to_string(p.run_time_ms) +
-                        " ms of virtual time and exits with " + std::to_string(p.exit_code));
+        lines.push_back("Program " + p.path + (p.never_ends ? ": never ends once started"
+                                                            : ": runs " + std::to_string(p.run_time_ms) +
+                                                                  " ms of virtual time and exits with " +
+                                                                  std::to_string(p.exit_code)));
+    if (m.tick_count_start) {
+        char ticks[64];
+        std::snprintf(ticks, sizeof ticks, "The tick count starts at %u (0x%08X)", *m.tick_count_start,
+                      *m.tick_count_start);
+        lines.push_back(ticks);
+    }
     return lines;
 }
 

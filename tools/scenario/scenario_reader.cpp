@@ -356,7 +356,8 @@ DeviceSpec ReadDevice(const Reader& r, const toml::node& node) {
 
 ServiceSpec ReadService(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "each [[machine.services]]");
-    r.CheckKeys(t, {"name", "display_name", "state", "transition_ms"}, "[[machine.services]]");
+    r.CheckKeys(t, {"name", "display_name", "state", "transition_ms", "refuses_stop", "never_stops"},
+                "[[machine.services]]");
     ServiceSpec s;
     s.line = Reader::Line(node);
     const toml::node& name = r.Required(t, node, "name", "a service needs its name");
@@ -367,6 +368,11 @@ ServiceSpec ReadService(const Reader& r, const toml::node& node) {
         if (s.state != "stopped" && s.state != "running") r.Fail(*n, "state must be \"stopped\" or \"running\"");
     }
     if (auto* n = t.get("transition_ms")) s.transition_ms = r.U32(*n, "transition_ms");
+    if (auto* n = t.get("refuses_stop")) s.refuses_stop = r.Bool(*n, "refuses_stop");
+    if (auto* n = t.get("never_stops")) s.never_stops = r.Bool(*n, "never_stops");
+    if (s.refuses_stop && s.never_stops)
+        r.Fail(node, "a service that refuses the stop request never gets to stop pending: give refuses_stop or "
+                     "never_stops, not both");
     return s;
 }
 
@@ -383,7 +389,7 @@ WindowSpec ReadWindow(const Reader& r, const toml::node& node) {
 
 ProgramSpec ReadProgram(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "each [[machine.programs]]");
-    r.CheckKeys(t, {"path", "run_time_ms", "exit_code"}, "[[machine.programs]]");
+    r.CheckKeys(t, {"path", "run_time_ms", "exit_code", "never_ends"}, "[[machine.programs]]");
     ProgramSpec p;
     p.line = Reader::Line(node);
     const toml::node& path = r.Required(t, node, "path", "a program needs its path, such as 'D:\\setup.exe'");
@@ -392,12 +398,17 @@ ProgramSpec ReadProgram(const Reader& r, const toml::node& node) {
         r.Fail(path, "path must be a full Windows path such as 'D:\\setup.exe'");
     if (auto* n = t.get("run_time_ms")) p.run_time_ms = r.U32(*n, "run_time_ms");
     if (auto* n = t.get("exit_code")) p.exit_code = r.U32(*n, "exit_code");
+    if (auto* n = t.get("never_ends")) p.never_ends = r.Bool(*n, "never_ends");
+    if (p.never_ends && (t.contains("run_time_ms") || t.contains("exit_code")))
+        r.Fail(node, "a program that never ends has neither a run time nor an exit code");
     return p;
 }
 
 MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "[machine]");
-    r.CheckKeys(t, {"os", "bits", "administrator", "registry", "drives", "devices", "services", "windows", "programs"},
+    r.CheckKeys(t,
+                {"os", "bits", "administrator", "tick_count_start", "registry", "drives", "devices", "services",
+                 "windows", "programs"},
                 "[machine]");
     MachineSpec m;
     if (auto* n = t.get("os")) m.os = ReadOs(r, r.Table(*n, "[machine.os]"));
@@ -407,6 +418,7 @@ MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
         m.is_64bit = bits == 64;
     }
     if (auto* n = t.get("administrator")) m.administrator = r.Bool(*n, "administrator");
+    if (auto* n = t.get("tick_count_start")) m.tick_count_start = r.U32(*n, "tick_count_start");
     if (auto* n = t.get("registry")) {
         for (const toml::node& item : r.Array(*n, "registry")) {
             fs::path file = r.Resolve(item, "each registry file");
@@ -434,12 +446,24 @@ MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
             m.devices.push_back(std::move(d));
         }
     }
-    if (auto* n = t.get("services"))
-        for (const toml::node& item : r.Array(*n, "services")) m.services.push_back(ReadService(r, item));
+    if (auto* n = t.get("services")) {
+        for (const toml::node& item : r.Array(*n, "services")) {
+            ServiceSpec s = ReadService(r, item);
+            for (const ServiceSpec& other : m.services)
+                if (plat::text::EqualNames(other.name, s.name)) r.Fail(item, "service " + s.name + " is given twice");
+            m.services.push_back(std::move(s));
+        }
+    }
     if (auto* n = t.get("windows"))
         for (const toml::node& item : r.Array(*n, "windows")) m.windows.push_back(ReadWindow(r, item));
-    if (auto* n = t.get("programs"))
-        for (const toml::node& item : r.Array(*n, "programs")) m.programs.push_back(ReadProgram(r, item));
+    if (auto* n = t.get("programs")) {
+        for (const toml::node& item : r.Array(*n, "programs")) {
+            ProgramSpec p = ReadProgram(r, item);
+            for (const ProgramSpec& other : m.programs)
+                if (plat::text::EqualNames(other.path, p.path)) r.Fail(item, "program " + p.path + " is given twice");
+            m.programs.push_back(std::move(p));
+        }
+    }
     return m;
 }
 
@@ -526,7 +550,7 @@ std::vector<Step> ReadSteps(const Reader& r, const toml::node& node, const Machi
 
 Expectations ReadExpectations(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "[expect]");
-    r.CheckKeys(t, {"registry", "programs", "events", "log"}, "[expect]");
+    r.CheckKeys(t, {"registry", "programs", "events", "log", "services", "messages", "waits_forever"}, "[expect]");
     Expectations e;
     if (auto* n = t.get("registry")) {
         for (const toml::node& item : r.Array(*n, "expect.registry")) {
@@ -553,18 +577,62 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
         e.programs.emplace();
         for (const toml::node& item : r.Array(*n, "expect.programs")) {
             const toml::table& pt = r.Table(item, "each program expectation");
-            r.CheckKeys(pt, {"command_line", "directory"}, "a program expectation");
+            r.CheckKeys(pt, {"command_line", "directory", "waited"}, "a program expectation");
             ProgramExpectation x;
             x.line = Reader::Line(item);
             const toml::node& cmd = r.Required(pt, item, "command_line", "a program expectation needs its command_line");
             x.command_line = r.Text(cmd, "command_line");
             if (auto* d = pt.get("directory")) x.directory = r.Text(*d, "directory");
+            if (auto* w = pt.get("waited")) x.waited = r.Bool(*w, "waited");
             e.programs->push_back(std::move(x));
         }
     }
     if (auto* n = t.get("events")) {
         e.events_line = Reader::Line(*n);
         e.events = r.TextList(*n, "expect.events");
+    }
+    if (auto* n = t.get("services")) {
+        for (const toml::node& item : r.Array(*n, "expect.services")) {
+            const toml::table& st = r.Table(item, "each [[expect.services]]");
+            r.CheckKeys(st, {"name", "state", "changes"}, "[[expect.services]]");
+            ServiceExpectation x;
+            x.line = Reader::Line(item);
+            x.name = r.Text(r.Required(st, item, "name", "a service expectation needs the service's name"), "name");
+            if (auto* v = st.get("state")) {
+                x.state = r.Utf8(*v, "state");
+                if (!ServiceStateByName(*x.state))
+                    r.Fail(*v, "unknown service state '" + *x.state + "' (" + ServiceStateNames() + ")");
+            }
+            if (auto* c = st.get("changes")) {
+                x.changes = r.TextList(*c, "changes");
+                for (const std::string& change : *x.changes)
+                    if (!ServiceStateByName(change))
+                        r.Fail(*c, "unknown service state '" + change + "' in changes (" + ServiceStateNames() + ")");
+            }
+            if (!x.state && !x.changes) r.Fail(item, "a service expectation needs state, changes or both");
+            e.services.push_back(std::move(x));
+        }
+    }
+    if (auto* n = t.get("messages")) {
+        e.messages_line = Reader::Line(*n);
+        e.messages.emplace();
+        for (const toml::node& item : r.Array(*n, "expect.messages")) {
+            const toml::table& mt = r.Table(item, "each message expectation");
+            r.CheckKeys(mt, {"window_class", "message", "wparam", "lparam"}, "a message expectation");
+            MessageExpectation x;
+            x.line = Reader::Line(item);
+            x.window_class = r.Text(r.Required(mt, item, "window_class", "a message expectation needs its window_class"),
+                                    "window_class");
+            x.message = r.U32(r.Required(mt, item, "message", "a message expectation needs its message number"),
+                              "message");
+            if (auto* w = mt.get("wparam")) x.wparam = r.Number(*w, "wparam", 0x7FFFFFFFFFFFFFFFull);
+            if (auto* l = mt.get("lparam")) x.lparam = r.Number(*l, "lparam", 0x7FFFFFFFFFFFFFFFull);
+            e.messages->push_back(std::move(x));
+        }
+    }
+    if (auto* n = t.get("waits_forever")) {
+        e.waits_forever_line = Reader::Line(*n);
+        e.waits_forever = r.Text(*n, "waits_forever");
     }
     if (auto* n = t.get("log")) {
         for (const toml::node& item : r.Array(*n, "expect.log")) {
@@ -593,7 +661,8 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
 }  // namespace
 
 bool Expectations::empty() const {
-    if (!registry.empty() || programs || events || !log.empty()) return false;
+    if (!registry.empty() || programs || events || !log.empty() || !services.empty() || messages || waits_forever)
+        return false;
     return true;
 }
 

@@ -23,12 +23,17 @@ endfunction()
 run_sim(0 run)
 expect_in("${out}" "Scenario \"first plug-in\" (scenarios/default/scenario.toml), run on the simulated machine")
 expect_in("${out}" "=> ERROR_DI_POSTPROCESSING_REQUIRED (0xE0000226)")
-expect_in("${out}" "TarvixScannerCoInstaller DIF_FINISHINSTALL_ACTION (0x2A), pre-processing")
+expect_in("${out}" "TarvixScannerCoInstaller DIF_NEWDEVICEWIZARD_FINISHINSTALL (0x1E), pre-processing")
+# The whole hardware-first job: the firmware tool waited for, then the setup from the disc's root.
+expect_in("${out}" "Programs the co-installer waited for\n  step 3: \"D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe -auto\", without a time limit: it ended after 12000 ms of virtual time")
+expect_in("${out}" "step 3: \"D:\\setup.exe \"\n      in folder D:\\\n      creation flags CREATE_NEW_CONSOLE, start-up flags STARTF_FORCEONFEEDBACK, show state SW_SHOWNORMAL (1)")
+expect_in("${out}" "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Tarvix\\tvx\\c32\\tvx]\n  \"_PnPFinishedEvent\"=\"1\"")
 expect_in("${out}" "| ModelString retrieved from registry = tvxQ920k")
 expect_in("${out}" "Expectations of the scenario\n  all met")
 
 run_sim(0 run --json)
 expect_in("${out}" "\"machine_kind\": \"simulated machine\"")
+expect_in("${out}" "\"outcome\": \"ended\",\n      \"timeout_ms\": 4294967295,\n      \"waited_ms\": 12000")
 expect_in("${out}" "\"name\": \"ERROR_DI_POSTPROCESSING_REQUIRED\"")
 
 # The final registry as a version-5 .reg file: UTF-16LE with its byte order mark.

@@ -73,8 +73,7 @@ plat::sim::MachineProfile ProfileOf(const Scenario& scenario) {
 
 fs::path DriveFolder(const fs::path& run_folder, char letter) { return run_folder / std::string(1, letter); }
 
-void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const fs::path& run_folder,
-                  std::vector<std::string>* not_set_up) {
+void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const fs::path& run_folder) {
     const MachineSpec& m = scenario.machine;
     for (const DriveSpec& d : m.drives) {
         fs::path folder = DriveFolder(run_folder, d.letter);
@@ -88,7 +87,8 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         drive.type = d.type;
         drive.label = d.label;
         drive.serial = d.serial ? *d.serial : 0x5C0E0000u + static_cast<unsigned char>(d.letter);
-        drive.folder = folder;
+        // A drive without a folder holds no medium: an empty CD drive, which is not ready.
+        if (!d.folder.empty() || d.letter == 'C') drive.folder = folder;
         machine.files().AddDrive(drive);
     }
 
@@ -114,14 +114,20 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
             SetValues(machine.registry(), machine.setupapi().driver_key_path(index), d.driver_key_values);
     }
 
-    // Kept in the scenario for the parts of the machine that later work models.
-    for (const ServiceSpec& s : m.services)
-        not_set_up->push_back("service " + s.name + " (" + s.state + "): the simulated machine has no services yet");
-    for (const WindowSpec& w : m.windows)
-        not_set_up->push_back("window of class " + w.class_name + ": the simulated machine has no windows yet");
+    for (const ServiceSpec& s : m.services) {
+        plat::sim::ServiceSpec service;
+        service.name = s.name;
+        service.display_name = s.display_name;
+        service.state = s.state == "running" ? SERVICE_RUNNING : SERVICE_STOPPED;
+        service.transition_ms = s.transition_ms;
+        service.refuses_stop = s.refuses_stop;
+        service.never_stops = s.never_stops;
+        machine.services().AddService(service);
+    }
+    for (const WindowSpec& w : m.windows) machine.window().AddWindow(w.class_name, w.title);
     for (const ProgramSpec& p : m.programs)
-        not_set_up->push_back("behaviour of program " + p.path +
-                              ": the simulated machine does not start programs yet");
+        machine.process().SetProgram(plat::sim::ProgramBehaviour{p.path, p.run_time_ms, p.exit_code, p.never_ends});
+    if (m.tick_count_start) machine.system().SetTickCountStart(*m.tick_count_start);
 }
 
 RegistrySnapshot SnapshotRegistry(const plat::sim::SimRegistry& registry) {

@@ -17,11 +17,10 @@ namespace tvx::sim {
 plat::sim::MachineProfile ProfileOf(const Scenario& scenario);
 
 // Copies the scenario's drive folders below run_folder (so nothing the run does reaches the
-// scenario's own files), maps the drives, loads the .reg content and adds the devices with their
-// key values. Parts of the scenario the simulated machine does not model yet (services, windows,
-// program behaviour) are not set up; each gets a line in `not_set_up`.
-void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const std::filesystem::path& run_folder,
-                  std::vector<std::string>* not_set_up);
+// scenario's own files), maps the drives (a drive without a folder holds no medium), loads the
+// .reg content, adds the devices with their key values, the services, the top-level windows, how
+// started programs behave, and the tick count at the start.
+void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const std::filesystem::path& run_folder);
 
 // The drive folder the run uses for a letter: a copy of the scenario's folder.
 std::filesystem::path DriveFolder(const std::filesystem::path& run_folder, char letter);

@@ -1,11 +1,15 @@
 // Running a scenario on the simulated machine. tvx-sim only.
 #include "tools/tvx-sim/sim_run.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <map>
 #include <optional>
 
 #include "platform/host/library.h"
 #include "platform/sim/machine.h"
 #include "platform/text/scratch_folder.h"
+#include "tools/scenario/names.h"
 #include "tools/tvx-sim/machine_setup.h"
 
 namespace tvx::sim {
@@ -21,6 +25,72 @@ plat::text::ScratchFolder MakeRunFolder(fs::path below) {
     return std::move(*folder);
 }
 
+// What the machine recorded since a step began, credited to that step.
+class Records {
+public:
+    explicit Records(plat::sim::Machine& machine) : machine_(machine) {}
+
+    void Collect(size_t step, Report& report) {
+        const plat::sim::SimProcess& process = machine_.process();
+        for (; programs_ < process.started().size(); ++programs_) {
+            const plat::sim::StartedProgram& p = process.started()[programs_];
+            ProgramStarted started;
+            started.step = step;
+            started.command_line = p.command_line;
+            started.directory = p.directory;
+            started.creation_flags = p.creation_flags;
+            started.startup_flags = p.startup_flags;
+            started.show_window = p.show_window;
+            report.programs.push_back(started);
+        }
+        for (; waits_ < process.waits().size(); ++waits_) {
+            const plat::sim::WaitRecord& w = process.waits()[waits_];
+            WaitReport wait;
+            wait.step = step;
+            wait.what = w.what;
+            wait.outcome = w.forever ? WaitOutcome::Forever
+                           : w.result == WAIT_TIMEOUT ? WaitOutcome::TimedOut
+                                                      : WaitOutcome::Ended;
+            wait.timeout_ms = w.timeout_ms;
+            if (!w.forever) wait.waited_ms = w.waited_ms;
+            report.waits.push_back(wait);
+        }
+        for (; events_ < machine_.sync().set_events().size(); ++events_)
+            report.events.push_back(EventSet{step, machine_.sync().set_events()[events_]});
+        for (; messages_ < machine_.window().posted().size(); ++messages_) {
+            const plat::sim::PostedMessage& m = machine_.window().posted()[messages_];
+            report.messages.push_back(MessagePosted{step, m.window_class, m.message, static_cast<uint64_t>(m.wparam),
+                                                    static_cast<uint64_t>(m.lparam)});
+        }
+        CollectServices(step, report);
+    }
+
+    // The service changes that completed after the steps, each credited to the step of the
+    // request that began it.
+    void CollectServices(size_t step, Report& report) {
+        const std::vector<plat::sim::ServiceEvent>& events = machine_.services().events();
+        for (; services_ < events.size(); ++services_) {
+            const plat::sim::ServiceEvent& e = events[services_];
+            std::string state;
+            if (e.what == "stop requested") state = "stop pending";
+            else if (e.what == "start requested") state = "start pending";
+            else if (e.what == "stopped" || e.what == "running") state = e.what;
+            else continue;  // a refused request changes no state
+            size_t credited = step;
+            if (state == "stop pending" || state == "start pending")
+                pending_step_[e.service] = step;
+            else if (auto it = pending_step_.find(e.service); it != pending_step_.end())
+                credited = it->second;
+            report.service_changes.push_back(ServiceChange{credited, e.service, state, e.at_ms});
+        }
+    }
+
+private:
+    plat::sim::Machine& machine_;
+    size_t programs_ = 0, waits_ = 0, events_ = 0, messages_ = 0, services_ = 0;
+    std::map<std::string, size_t> pending_step_;
+};
+
 }  // namespace
 
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
@@ -29,48 +99,70 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     RunResult run;
     Report& report = run.report;
     report = StartReport(scenario, "simulated machine");
-    SetUpMachine(machine, scenario, folder.path(), &report.notes);
+    SetUpMachine(machine, scenario, folder.path());
     report.traced = options.trace;
     RegistrySnapshot registry_before = SnapshotRegistry(machine.registry());
     auto logs_before = SnapshotLogs(machine.files());
 
     plat::sim::ActiveMachine active(machine);
     plat::host::CallLayer& layer = plat::host::Layer();
+    // Declared after the machine is made active, so that a library a stuck call leaves loaded is
+    // unloaded (by this object's end) while its calls still reach the machine.
     plat::host::CoInstallerLibrary library;
+    Records records(machine);
 
     auto logs_now = logs_before;
+    size_t stuck = 0;  // the step (1-based) whose call waits forever
     for (size_t i = 0; i < scenario.steps.size(); ++i) {
         const Step& step = scenario.steps[i];
         ReportStep& out = report.steps[i];
+        if (stuck) {
+            out.not_run = "the co-installer still waits in step " + std::to_string(stuck);
+            continue;
+        }
         size_t trace_from = layer.trace().size();
         size_t not_modelled_from = layer.not_modelled().size();
-        switch (step.kind) {
-            case StepKind::Load:
-                if (!library.Load(options.module_path)) throw RunError(library.error());
-                break;
-            case StepKind::Unload:
-                library.Unload();
-                break;
-            case StepKind::InstallPellionSoftware: {
-                // The DLL runner hands the entry a writable copy of the command line.
-                std::string command_line = step.command_line;
-                library.InstallPellionSoftware(nullptr, plat::host::CoInstallerLibrary::ModuleHandle(),
-                                               command_line.data(), 1);
-                break;
+        try {
+            switch (step.kind) {
+                case StepKind::Load:
+                    if (!library.Load(options.module_path)) throw RunError(library.error());
+                    break;
+                case StepKind::Unload:
+                    library.Unload();
+                    // The library's host program exits with it, and every handle it held closes.
+                    machine.EndProcess();
+                    break;
+                case StepKind::InstallPellionSoftware: {
+                    // The DLL runner hands the entry a writable copy of the command line.
+                    std::string command_line = step.command_line;
+                    library.InstallPellionSoftware(nullptr, plat::host::CoInstallerLibrary::ModuleHandle(),
+                                                   command_line.data(), 1);
+                    break;
+                }
+                case StepKind::Dif: {
+                    plat::sim::SimSetupApi& devices = machine.setupapi();
+                    SP_DEVINFO_DATA data;
+                    HDEVINFO set = devices.OpenSetFor(step.device, &data);
+                    out.params_before = InstallParams{devices.flags(step.device), devices.flags_ex(step.device)};
+                    COINSTALLER_CONTEXT_DATA context{};
+                    context.PostProcessing = step.post_processing ? TRUE : FALSE;
+                    context.InstallResult = step.install_result;
+                    out.result = library.TarvixScannerCoInstaller(step.dif_code, set, &data, &context);
+                    out.params_after = InstallParams{devices.flags(step.device), devices.flags_ex(step.device)};
+                    devices.SetupDiDestroyDeviceInfoList(set);
+                    break;
+                }
             }
-            case StepKind::Dif: {
-                plat::sim::SimSetupApi& devices = machine.setupapi();
-                SP_DEVINFO_DATA data;
-                HDEVINFO set = devices.OpenSetFor(step.device, &data);
-                out.params_before = InstallParams{devices.flags(step.device), devices.flags_ex(step.device)};
-                COINSTALLER_CONTEXT_DATA context{};
-                context.PostProcessing = step.post_processing ? TRUE : FALSE;
-                context.InstallResult = step.install_result;
-                out.result = library.TarvixScannerCoInstaller(step.dif_code, set, &data, &context);
-                out.params_after = InstallParams{devices.flags(step.device), devices.flags_ex(step.device)};
-                devices.SetupDiDestroyDeviceInfoList(set);
-                break;
-            }
+        } catch (const plat::sim::WaitsForever& e) {
+            // The call never returns: the machine cannot let time run forever, so the run stops
+            // here, with the process (and the library in it) left as it is.
+            stuck = i + 1;
+            const size_t waits_before = report.waits.size();
+            records.Collect(i + 1, report);
+            for (size_t w = waits_before; w < report.waits.size(); ++w)
+                if (report.waits[w].outcome == WaitOutcome::Forever) out.waits_forever = report.waits[w].what;
+            // A wait on no program (a sleep without end) says what it is in its own words.
+            if (out.waits_forever.empty()) out.waits_forever = e.what();
         }
         for (size_t t = trace_from; options.trace && t < layer.trace().size(); ++t)
             out.trace.push_back(plat::host::FormatTraceLine(layer.trace()[t]));
@@ -80,12 +172,24 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
         for (const LogFileReport& log : LogChanges(logs_now, logs_after, ""))
             for (std::string& line : SplitLogLines(log.new_bytes)) out.log.push_back(StepLogLine{log.name, line});
         logs_now = std::move(logs_after);
+        records.Collect(i + 1, report);
     }
-    library.Unload();
+    if (!stuck) {
+        library.Unload();
+        machine.EndProcess();
+    }
 
-    // Programs started, named events set and window messages posted come from the machine's own
-    // records once it models processes, events and windows; until then a call that would make one
-    // fails as not modelled and shows in its step.
+    // The services as they end up once the changes under way have run their course (a service
+    // that never stops stays stop pending).
+    uint64_t settle = 0;
+    for (const ServiceSpec& s : scenario.machine.services) settle = std::max<uint64_t>(settle, s.transition_ms);
+    machine.clock().Advance(settle + 1);
+    records.CollectServices(scenario.steps.size(), report);
+    for (const ServiceSpec& s : scenario.machine.services) {
+        std::optional<DWORD> state = machine.services().StateOf(s.name);
+        report.services_at_end.push_back(ServiceAtEnd{s.name, state ? ServiceStateName(*state) : "not installed"});
+    }
+
     run.final_registry = SnapshotRegistry(machine.registry());
     report.registry = DiffRegistry(registry_before, run.final_registry);
     report.logs = LogChanges(logs_before, SnapshotLogs(machine.files()), machine.files().temp_path());

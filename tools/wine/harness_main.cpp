@@ -1,9 +1,11 @@
 // tvx-wine-harness: the Wine side of a scenario. Under Wine, in a prefix of the run's own,
-//   tvx-wine-harness setup SCENARIO RUN_FOLDER STANDIN
+//   tvx-wine-harness setup SCENARIO RUN_FOLDER STANDINS
 // sets Wine up as the scenario's machine (the host then links the drive folders listed in
 // RUN_FOLDER\drives.txt into the prefix and restarts Wine), and
-//   tvx-wine-harness run SCENARIO RUN_FOLDER DLL [--json] [--normalised] [--output FILE] [--full-output FILE]
-// makes the scenario's calls on the real DLL and prints the same report as tvx-sim.
+//   tvx-wine-harness run SCENARIO RUN_FOLDER STANDINS DLL [--json] [--normalised] [--output FILE]
+//                    [--full-output FILE]
+// makes the scenario's calls on the real DLL and prints the same report as tvx-sim. STANDINS is
+// the folder of the stand-in programs (tvx-standin-program.exe, -service.exe, -window.exe).
 // Exit status: 0 done, 1 an expectation unmet, 2 bad command line or scenario, 3 the run failed.
 // Win32 only (cross build, run under Wine).
 #include <fcntl.h>
@@ -31,9 +33,9 @@ constexpr int kExitBadInput = 2;
 constexpr int kExitRunFailed = 3;
 
 int Usage() {
-    std::cerr << "usage: tvx-wine-harness setup SCENARIO RUN_FOLDER STANDIN\n"
-                 "       tvx-wine-harness run SCENARIO RUN_FOLDER DLL [--json] [--normalised] [--output FILE]"
-                 " [--full-output FILE]\n";
+    std::cerr << "usage: tvx-wine-harness setup SCENARIO RUN_FOLDER STANDINS\n"
+                 "       tvx-wine-harness run SCENARIO RUN_FOLDER STANDINS DLL [--json] [--normalised]"
+                 " [--output FILE] [--full-output FILE]\n";
     return kExitBadInput;
 }
 
@@ -51,9 +53,9 @@ std::vector<std::string> ReadNotes(const fs::path& file) {
     return notes;
 }
 
-int Setup(const tvx::Scenario& scenario, const fs::path& run_folder, const fs::path& standin) {
+int Setup(const tvx::Scenario& scenario, const fs::path& run_folder, const fs::path& standins) {
     std::vector<std::string> notes;
-    tvx::wine::SetUpWine(scenario, {run_folder, standin}, &notes);
+    tvx::wine::SetUpWine(scenario, {run_folder, standins}, &notes);
     std::string text;
     for (const std::string& note : notes) text += note + "\n";
     if (!WriteFile((run_folder / "notes.txt").string(), text)) {
@@ -70,8 +72,7 @@ struct RunOptions {
     std::string full_output;
 };
 
-int RunSteps(const tvx::Scenario& scenario, const fs::path& run_folder, const std::string& dll, const RunOptions& o) {
-    tvx::Report report = tvx::wine::RunScenarioOnWine(scenario, {run_folder, dll}, ReadNotes(run_folder / "notes.txt"));
+int Print(const tvx::Report& report, const RunOptions& o) {
     const tvx::Report shown = o.normalised ? tvx::NormaliseReport(report) : report;
     const std::string text = o.json ? tvx::FormatReportJson(shown) : tvx::FormatReportText(shown);
     if (!o.full_output.empty() && !WriteFile(o.full_output, tvx::FormatReportText(report))) {
@@ -87,6 +88,22 @@ int RunSteps(const tvx::Scenario& scenario, const fs::path& run_folder, const st
     }
     for (const std::string& unmet : report.unmet_expectations) std::cerr << "unmet: " << unmet << "\n";
     return report.unmet_expectations.empty() ? 0 : kExitUnmet;
+}
+
+int RunSteps(const tvx::Scenario& scenario, const fs::path& run_folder, const fs::path& standins, const std::string& dll,
+             const RunOptions& o) {
+    bool abandoned = false;
+    tvx::Report report = tvx::wine::RunScenarioOnWine(scenario, {run_folder, dll, standins},
+                                                      ReadNotes(run_folder / "notes.txt"), &abandoned);
+    int status = Print(report, o);
+    // A call that waits forever left the DLL in the middle of its work: this process ends without
+    // unloading it, as the process it stands for would never unload it either.
+    if (abandoned) {
+        std::fflush(stdout);
+        std::cerr.flush();
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+    }
+    return status;
 }
 
 }  // namespace
@@ -106,9 +123,9 @@ int main(int argc, char** argv) {
     const fs::path run_folder = argv[3];
     try {
         if (command == "setup" && argc == 5) return Setup(scenario, run_folder, argv[4]);
-        if (command != "run") return Usage();
+        if (command != "run" || argc < 6) return Usage();
         RunOptions options;
-        for (int i = 5; i < argc; ++i) {
+        for (int i = 6; i < argc; ++i) {
             const std::string arg = argv[i];
             if (arg == "--json") {
                 options.json = true;
@@ -122,7 +139,7 @@ int main(int argc, char** argv) {
                 return Usage();
             }
         }
-        return RunSteps(scenario, run_folder, argv[4], options);
+        return RunSteps(scenario, run_folder, argv[4], argv[5], options);
     } catch (const std::exception& e) {
         std::cerr << "tvx-wine-harness: " << e.what() << "\n";
         return kExitRunFailed;

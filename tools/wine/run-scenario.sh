@@ -30,9 +30,10 @@ shift
 windows_build="$(cd "$windows_build" && pwd)"
 
 harness="$windows_build/tools/wine/tvx-wine-harness.exe"
-standin="$windows_build/tools/wine/disc/setup.exe"
+standins="$windows_build/tools/wine"
 dll="$windows_build/TarvixQ920kCO.dll"
-for f in "$harness" "$standin" "$dll"; do
+for f in "$harness" "$standins/tvx-standin-program.exe" "$standins/tvx-standin-service.exe" \
+         "$standins/tvx-standin-window.exe" "$dll"; do
     [ -f "$f" ] || die "missing $f: build the windows preset first (cmake --preset windows && cmake --build --preset windows)"
 done
 
@@ -76,14 +77,15 @@ while [ $# -gt 0 ]; do
 done
 
 finish() {
-    WINEPREFIX="$prefix" timeout 60 wineserver -w 2>/dev/null || true
+    # Every stand-in has ended by now; a server still busy after a minute is made to stop.
+    WINEPREFIX="$prefix" timeout 60 wineserver -w 2>/dev/null || WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
     [ "${TVX_KEEP_WINE_PREFIX:-0}" = 1 ] || rm -rf "$prefix"
 }
 trap finish EXIT
 
 status=0
 "$here/wine-run.sh" --prefix "$prefix" --cwd "$work" "$harness" setup "$(windows_path "$scenario")" \
-    "$(windows_path "$work")" "$(windows_path "$standin")" || status=$?
+    "$(windows_path "$work")" "$(windows_path "$standins")" || status=$?
 [ $status -eq 0 ] || exit $status
 
 # The drives: Wine's drive letters are links in the prefix; its mount manager reads them (with
@@ -95,5 +97,6 @@ done < "$work/drives.txt"
 WINEPREFIX="$prefix" timeout 60 wineserver -w 2>/dev/null || true
 
 "$here/wine-run.sh" --prefix "$prefix" --cwd "$work" "$harness" run "$(windows_path "$scenario")" \
-    "$(windows_path "$work")" 'C:\windows\system32\TarvixQ920kCO.dll' "${options[@]}" || status=$?
+    "$(windows_path "$work")" "$(windows_path "$standins")" 'C:\windows\system32\TarvixQ920kCO.dll' \
+    "${options[@]}" || status=$?
 exit $status

@@ -21,6 +21,9 @@ const WalkRoot kWalkRoots[] = {
     {"HKEY_LOCAL_MACHINE\\SOFTWARE", HKEY_LOCAL_MACHINE, "SOFTWARE"},
     {"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet", HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet"},
     {"HKEY_CURRENT_USER\\Software", HKEY_CURRENT_USER, "Software"},
+    // Where the co-installer looks for stale USB entries; Wine has no such key unless a scenario
+    // makes it.
+    {"HKEY_LOCAL_MACHINE\\Enum", HKEY_LOCAL_MACHINE, "Enum"},
 };
 const char* const kLeftOut[] = {
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes",              // thousands of class registrations
@@ -29,6 +32,9 @@ const char* const kLeftOut[] = {
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Wine",
     "HKEY_CURRENT_USER\\Software\\Wine",
     "HKEY_CURRENT_USER\\Software\\Classes",
+    // The service control manager's count of the service processes it started, which it raises
+    // with every start (Windows too); the simulated machine's manager keeps no such count.
+    "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ServiceCurrent",
 };
 
 bool LeftOut(const std::string& label) {

@@ -1,13 +1,17 @@
 // One run of a scenario on Wine. Win32 only.
 #include "tools/wine/wine_run.h"
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 
 #include "platform/win32/windows_sdk.h"
 #include "tools/scenario/expectations.h"
+#include "tools/wine/wine_account.h"
 #include "tools/wine/wine_registry.h"
+#include "tools/wine/wine_standins.h"
 
 namespace tvx::wine {
 namespace {
@@ -20,7 +24,13 @@ using CommandFn = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
 // Named events the co-installer may set; the harness holds them open to see them set.
 const char* const kKnownEvents[] = {"tvx_PNPFinishedEvent_99"};
 
-constexpr DWORD kProgramWaitMs = 120000;
+// How long one call on the co-installer may take before the run counts as failed: the longest
+// flow waits 20 s for a service that never stops, plus the stand-ins' run times.
+constexpr DWORD kCallLimitMs = 180000;
+// How long a call must still be waiting once a program that never ends has started before the
+// harness says that it waits forever.
+constexpr uint64_t kForeverAfterTicks = 3 * 10000000ull;
+constexpr uint64_t kTicksPerMs = 10000;
 
 std::string ReadFileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -47,29 +57,52 @@ std::map<std::string, std::string> SnapshotLogs(const std::string& folder) {
     return logs;
 }
 
-// How the scenario's programs end: passed to the stand-ins through their environment.
-std::string ExitCodes(const Scenario& scenario) {
-    std::string text;
-    for (const ProgramSpec& p : scenario.machine.programs)
-        text += (text.empty() ? "" : ";") + p.path + "=" + std::to_string(p.exit_code);
-    return text;
-}
+bool SameText(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+// A call on the co-installer made on a thread of its own, so that the harness can watch it.
+class CallThread {
+public:
+    explicit CallThread(std::function<void()> call) : call_(std::move(call)) {
+        thread_ = CreateThread(nullptr, 0, &CallThread::Main, this, 0, nullptr);
+        if (!thread_) throw RunError("cannot make a thread for the call: error " + std::to_string(GetLastError()));
+    }
+    ~CallThread() { CloseHandle(thread_); }
+    CallThread(const CallThread&) = delete;
+    CallThread& operator=(const CallThread&) = delete;
+    HANDLE handle() const { return thread_; }
+
+private:
+    static DWORD WINAPI Main(LPVOID self) {
+        static_cast<CallThread*>(self)->call_();
+        return 0;
+    }
+    std::function<void()> call_;
+    HANDLE thread_ = nullptr;
+};
 
 class Run {
 public:
     Run(const Scenario& scenario, const RunPaths& paths)
-        : scenario_(scenario), paths_(paths), temp_(TempFolder()), record_(paths.run_folder / "programs.txt") {
+        : scenario_(scenario),
+          paths_(paths),
+          temp_(TempFolder()),
+          standins_(StandinsIn(paths.standin_folder)),
+          program_record_(paths.run_folder / "programs.txt"),
+          service_record_(paths.run_folder / "services.txt"),
+          windows_(scenario, standins_, paths.run_folder) {
         for (const DeviceSpec& d : scenario.machine.devices)
             params_.push_back(InstallParams{d.install_flags, d.install_flags_ex});
     }
     ~Run() {
-        if (module_) FreeLibrary(module_);
+        if (module_ && !abandoned_) FreeLibrary(module_);
         for (auto& [name, handle] : events_) CloseHandle(handle);
+        if (quit_) CloseHandle(quit_);
     }
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
 
     Report Go(const std::vector<std::string>& notes);
+    bool abandoned() const { return abandoned_; }
 
 private:
     void Load();
@@ -79,26 +112,44 @@ private:
     Fn Entry(const char* name) const {
         return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
     }
-    void Dif(const Step& step, ReportStep& out);
-    void CallInstallPellionSoftware(const Step& step);
-    void RunDllRunner(const Step& step);
+    void StartMachineParts();
+    void Dif(size_t index, const Step& step, ReportStep& out);
+    void CallInstallPellionSoftware(size_t index, const Step& step, ReportStep& out);
+    void RunDllRunner(size_t index, const Step& step, ReportStep& out);
+    // Waits for a call (a thread or the DLL runner's process) to end, watching for a program that
+    // never ends; answers false when the call waits forever for one (and the step says so).
+    bool Watch(HANDLE call, size_t index, ReportStep& out);
     void OpenEvents();
-    // What happened since the last look, credited to a step (1-based).
-    void Collect(size_t step, std::vector<StepLogLine>* log);
+    // What happened during a step (0-based), as far as it shows at once: log lines, events set,
+    // window messages.
+    void Collect(size_t index, std::vector<StepLogLine>* log);
+    // The disc programs' and services' records, read once the run is over.
+    void CollectPrograms();
+    void CollectServices();
+    // The step (0-based) during which something happened at `ticks`.
+    size_t StepAt(uint64_t ticks) const;
+    void EndMachineParts();
     void CheckVersion(std::vector<std::string>* notes) const;
     void CheckDrives(std::vector<std::string>* notes) const;
 
     const Scenario& scenario_;
     RunPaths paths_;
     std::string temp_;
-    fs::path record_;
-    size_t record_seen_ = 0;
+    StandinPaths standins_;
+    fs::path program_record_;
+    fs::path service_record_;
+    StandinWindows windows_;
+    HANDLE quit_ = nullptr;
     HMODULE module_ = nullptr;
+    bool abandoned_ = false;  // a call of the loaded DLL still waits forever on a stopped thread
     CoInstallerFn coinstaller_ = nullptr;
     CommandFn command_ = nullptr;
     std::vector<InstallParams> params_;
     std::map<std::string, HANDLE> events_;
     std::map<std::string, std::string> logs_now_;
+    std::vector<uint64_t> begin_, end_;  // each step's time span (NowTicks)
+    size_t ran_ = 0;                     // steps that ran
+    uint64_t steps_begin_ = 0;
     Report report_;
 };
 
@@ -108,6 +159,7 @@ void Run::Load() {
     coinstaller_ = Entry<CoInstallerFn>("TarvixScannerCoInstaller");
     command_ = Entry<CommandFn>("InstallPellionSoftware");
     if (!coinstaller_ || !command_) throw RunError(paths_.dll + " lacks the co-installer's exports");
+    if (!scenario_.machine.administrator) ActAsStandardUser(module_);
 }
 
 void Run::Unload() {
@@ -117,9 +169,29 @@ void Run::Unload() {
     command_ = nullptr;
 }
 
+bool Run::Watch(HANDLE call, size_t index, ReportStep& out) {
+    const DWORD began = GetTickCount();
+    for (;;) {
+        if (WaitForSingleObject(call, 200) == WAIT_OBJECT_0) return true;
+        const uint64_t now = NowTicks();
+        for (const ProgramRun& run : ReadProgramRuns(program_record_)) {
+            if (run.created < begin_[index] || run.ended) continue;
+            bool never_ends = false;
+            for (const ProgramSpec& p : scenario_.machine.programs)
+                never_ends = never_ends || (p.never_ends && SameText(p.path, run.self));
+            if (!never_ends || now - run.created < kForeverAfterTicks) continue;
+            out.waits_forever = run.command_line;
+            return false;
+        }
+        if (GetTickCount() - began > kCallLimitMs)
+            throw RunError("step " + std::to_string(index + 1) + " did not end within " + std::to_string(kCallLimitMs) +
+                           " ms, and no program that never ends holds it");
+    }
+}
+
 // The device installer's side of a DIF call: a fresh device information set holding the device,
 // the device's installation parameters as the last call left them, and the context record.
-void Run::Dif(const Step& step, ReportStep& out) {
+void Run::Dif(size_t index, const Step& step, ReportStep& out) {
     if (!coinstaller_) throw RunError("a DIF call while the library is not loaded");
     const DeviceSpec& device = scenario_.machine.devices[step.device];
     HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
@@ -143,7 +215,15 @@ void Run::Dif(const Step& step, ReportStep& out) {
     COINSTALLER_CONTEXT_DATA context{};
     context.PostProcessing = step.post_processing ? TRUE : FALSE;
     context.InstallResult = step.install_result;
-    out.result = static_cast<uint32_t>(coinstaller_(step.dif_code, set, &data, &context));
+    DWORD result = 0;
+    CallThread call([&] { result = coinstaller_(step.dif_code, set, &data, &context); });
+    if (!Watch(call.handle(), index, out)) {
+        // The call never returns: its thread is stopped where it waits, and the library stays as it is.
+        TerminateThread(call.handle(), 1);
+        abandoned_ = true;
+        return;
+    }
+    out.result = static_cast<uint32_t>(result);
 
     params = SP_DEVINSTALL_PARAMS_A{};
     params.cbSize = sizeof params;
@@ -153,27 +233,33 @@ void Run::Dif(const Step& step, ReportStep& out) {
     SetupDiDestroyDeviceInfoList(set);
 }
 
-void Run::CallInstallPellionSoftware(const Step& step) {
+void Run::CallInstallPellionSoftware(size_t index, const Step& step, ReportStep& out) {
     if (!command_) throw RunError("InstallPellionSoftware called while the library is not loaded");
     // The DLL runner hands the entry a writable copy of the command line.
     std::string command_line = step.command_line;
-    command_(nullptr, module_, command_line.data(), SW_SHOWNORMAL);
+    CallThread call([&] { command_(nullptr, module_, command_line.data(), SW_SHOWNORMAL); });
+    if (!Watch(call.handle(), index, out)) {
+        TerminateThread(call.handle(), 1);
+        abandoned_ = true;
+    }
 }
 
 // A load, the DLL runner's entry and an unload in a row are what `rundll32 DLL,Entry args` does in
-// a process of its own; the harness runs exactly that.
-void Run::RunDllRunner(const Step& step) {
+// a process of its own; the harness runs exactly that. `index` is the entry's step.
+void Run::RunDllRunner(size_t index, const Step& step, ReportStep& out) {
     std::string command_line = "rundll32.exe " + paths_.dll + ",InstallPellionSoftware " + step.command_line;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         throw RunError("cannot start " + command_line + ": error " + std::to_string(GetLastError()));
-    DWORD waited = WaitForSingleObject(process.hProcess, kProgramWaitMs);
-    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);
+    const bool ended = Watch(process.hProcess, index, out);
+    if (!ended) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 10000);
+    }
     CloseHandle(process.hProcess);
-    if (waited != WAIT_OBJECT_0) throw RunError(command_line + " did not end within " + std::to_string(kProgramWaitMs) + " ms");
 }
 
 void Run::OpenEvents() {
@@ -190,28 +276,111 @@ void Run::OpenEvents() {
     }
 }
 
-void Run::Collect(size_t step, std::vector<StepLogLine>* log) {
+void Run::Collect(size_t index, std::vector<StepLogLine>* log) {
     auto logs_after = SnapshotLogs(temp_);
     for (const LogFileReport& changed : LogChanges(logs_now_, logs_after, ""))
         for (std::string& line : SplitLogLines(changed.new_bytes)) log->push_back(StepLogLine{changed.name, line});
     logs_now_ = std::move(logs_after);
 
-    const std::string record = ReadFileBytes(record_);
-    for (const std::string& line : SplitLogLines(record.substr(std::min(record_seen_, record.size())))) {
-        // module TAB command line TAB current directory
-        const size_t first = line.find('\t');
-        const size_t second = line.rfind('\t');
-        if (first == std::string::npos || second == first) continue;
-        report_.programs.push_back(
-            ProgramStarted{step, line.substr(first + 1, second - first - 1), line.substr(second + 1)});
-    }
-    record_seen_ = record.size();
-
     for (auto& [name, handle] : events_) {
         if (WaitForSingleObject(handle, 0) != WAIT_OBJECT_0) continue;
-        report_.events.push_back(EventSet{step, name});
+        report_.events.push_back(EventSet{index + 1, name});
         ResetEvent(handle);
     }
+    for (const StandinWindows::Message& m : windows_.Flush())
+        report_.messages.push_back(MessagePosted{index + 1, m.window_class, m.message, m.wparam, m.lparam});
+}
+
+size_t Run::StepAt(uint64_t ticks) const {
+    size_t found = 0;
+    for (size_t i = 0; i < ran_; ++i)
+        if (begin_[i] <= ticks) found = i;
+    return found;
+}
+
+// Programs by the step whose span holds their creation. The co-installer waited for a program
+// when the program ended before the call returned and the co-installer started nothing else
+// meanwhile; the stand-ins run long enough (RealRunTimeMs) that a call which does not wait returns
+// first.
+void Run::CollectPrograms() {
+    const std::vector<ProgramRun> runs = ReadProgramRuns(program_record_);
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const ProgramRun& run = runs[i];
+        if (run.created < steps_begin_) continue;
+        const size_t index = StepAt(run.created);
+        ProgramStarted p;
+        p.step = index + 1;
+        p.command_line = run.command_line;
+        p.directory = run.directory;
+        // A console of its own is what CREATE_NEW_CONSOLE gives a console program; Wine shows no
+        // other creation flag to the program.
+        p.creation_flags = run.console == "own" ? 0x10u : 0u;
+        p.startup_flags = run.startup_flags;
+        p.show_window = run.show_window;
+        report_.programs.push_back(p);
+
+        const ReportStep& step = report_.steps[index];
+        // The program that never ends ends only when the harness ends the run, after the step.
+        if (!step.waits_forever.empty() && step.waits_forever == run.command_line &&
+            (!run.ended || *run.ended > end_[index])) {
+            report_.waits.push_back(WaitReport{index + 1, run.command_line, WaitOutcome::Forever, {}, {}});
+            continue;
+        }
+        if (!run.ended || *run.ended > end_[index]) continue;
+        bool other_started = false;
+        for (size_t j = i + 1; j < runs.size(); ++j)
+            other_started = other_started || (runs[j].created > run.created && runs[j].created < *run.ended);
+        if (!other_started) report_.waits.push_back(WaitReport{index + 1, run.command_line, WaitOutcome::Ended, {}, {}});
+    }
+}
+
+// Service states by step: a pending state belongs to the step during which the service entered
+// it, the state that ends it to the same step.
+void Run::CollectServices() {
+    std::map<std::string, size_t> pending_step;
+    for (const ServiceStateRecord& r : ReadServiceStates(service_record_)) {
+        if (r.at < steps_begin_) continue;
+        size_t index = StepAt(r.at);
+        const bool pending = r.state == "start pending" || r.state == "stop pending";
+        auto it = pending_step.find(r.service);
+        if (pending)
+            pending_step[r.service] = index;
+        else if (it != pending_step.end())
+            index = it->second;
+        report_.service_changes.push_back(ServiceChange{index + 1, r.service, r.state, {}});
+    }
+}
+
+void Run::StartMachineParts() {
+    quit_ = CreateEventA(nullptr, TRUE, FALSE, kQuitEvent);
+    if (!quit_) throw RunError("cannot make the event " + std::string(kQuitEvent));
+    std::error_code ec;
+    fs::remove(program_record_, ec);
+    SetEnvironmentVariableA("TVX_PROGRAM_RECORD", program_record_.string().c_str());
+    SetEnvironmentVariableA("TVX_PROGRAM_BEHAVIOUR", ProgramBehaviour(scenario_).c_str());
+    for (const ServiceSpec& s : scenario_.machine.services) {
+        if (s.state != "running") continue;
+        std::string error;
+        if (!StartAndWait(s.name, 30000, &error)) throw RunError(error);
+    }
+    windows_.Start();
+    if (!scenario_.machine.windows.empty())
+        report_.notes.push_back("each window of the scenario is owned by a stand-in program of the harness");
+}
+
+void Run::EndMachineParts() {
+    for (const ServiceSpec& s : scenario_.machine.services) {
+        const DWORD settle = s.transition_ms * 2 + 3000;
+        report_.services_at_end.push_back(ServiceAtEnd{s.name, SettledState(s.name, settle)});
+    }
+    CollectServices();
+    // Every stand-in still running ends now; one still starting records its start first.
+    SetEvent(quit_);
+    if (!WaitForDiscPrograms(scenario_, 30000))
+        report_.notes.push_back("a program from a scenario drive was still running 30 s after the run");
+    CollectPrograms();
+    for (const ServiceSpec& s : scenario_.machine.services) EndServiceProcess(s.name);
+    windows_.Close();
 }
 
 void Run::CheckVersion(std::vector<std::string>* notes) const {
@@ -241,7 +410,7 @@ void Run::CheckDrives(std::vector<std::string>* notes) const {
         if (type != d.type)
             notes->push_back("drive " + root + " is of type " + std::to_string(type) + " under Wine, not " +
                              std::to_string(d.type));
-        if (d.letter != 'C' && (!has_volume || d.label != label))
+        if (d.letter != 'C' && !d.folder.empty() && (!has_volume || d.label != label))
             notes->push_back("drive " + root + " has the volume label \"" + label + "\" under Wine, not \"" +
                              d.label + "\"");
     }
@@ -286,11 +455,7 @@ Report Run::Go(const std::vector<std::string>& notes) {
     report_.notes = notes;
     CheckVersion(&report_.notes);
     CheckDrives(&report_.notes);
-
-    std::error_code ec;
-    fs::remove(record_, ec);
-    SetEnvironmentVariableA("TVX_PROGRAM_RECORD", record_.string().c_str());
-    SetEnvironmentVariableA("TVX_PROGRAM_EXIT_CODES", ExitCodes(scenario_).c_str());
+    StartMachineParts();
     OpenEvents();  // after the report is started: it notes them
 
     // The first program of a Wine session that uses the window system (the DLL runner) makes Wine
@@ -304,34 +469,62 @@ Report Run::Go(const std::vector<std::string>& notes) {
     const RegistrySnapshot registry_before = SnapshotRegistry();
     const auto logs_before = SnapshotLogs(temp_);
     logs_now_ = logs_before;
+    windows_.Flush();
 
     const std::vector<Step>& steps = scenario_.steps;
-    for (size_t i = 0; i < steps.size(); ++i) {
+    begin_.assign(steps.size(), 0);
+    end_.assign(steps.size(), 0);
+    steps_begin_ = NowTicks();
+    size_t stuck = 0;  // the step (1-based) that waits forever
+    for (size_t i = 0; i < steps.size() && !stuck; ++i) {
         const Step& step = steps[i];
         ReportStep& out = report_.steps[i];
-        const bool runner = step.kind == StepKind::Load && !module_ && i + 2 < steps.size() &&
-                            steps[i + 1].kind == StepKind::InstallPellionSoftware &&
+        const bool runner = scenario_.machine.administrator && step.kind == StepKind::Load && !module_ &&
+                            i + 2 < steps.size() && steps[i + 1].kind == StepKind::InstallPellionSoftware &&
                             steps[i + 2].kind == StepKind::Unload;
+        begin_[i] = NowTicks();
+        ran_ = i + 1;
         if (runner) {
             report_.notes.push_back("steps " + std::to_string(i + 1) + " to " + std::to_string(i + 3) +
                                     " ran as `rundll32.exe " + paths_.dll + ",InstallPellionSoftware " +
                                     steps[i + 1].command_line + "`, in a process of its own");
-            RunDllRunner(steps[i + 1]);
+            begin_[i + 1] = begin_[i];
+            ran_ = i + 2;
+            RunDllRunner(i + 1, steps[i + 1], report_.steps[i + 1]);
+            // What the process did belongs to the entry's call; the unload begins as it ends.
+            end_[i] = end_[i + 1] = begin_[i + 2] = end_[i + 2] = NowTicks();
+            ran_ = i + 3;
             std::vector<StepLogLine> lines;
-            Collect(i + 2, &lines);
+            Collect(i + 1, &lines);
             SplitRunnerLog(lines, &out.log, &report_.steps[i + 1].log, &report_.steps[i + 2].log);
+            if (!report_.steps[i + 1].waits_forever.empty()) {
+                stuck = i + 2;
+                report_.steps[i + 2].not_run = "the co-installer still waits in step " + std::to_string(stuck);
+                report_.notes.push_back("the harness ended the DLL runner's process, which still waited in step " +
+                                        std::to_string(stuck));
+            }
             i += 2;
             continue;
         }
         switch (step.kind) {
             case StepKind::Load: Load(); break;
             case StepKind::Unload: Unload(); break;
-            case StepKind::InstallPellionSoftware: CallInstallPellionSoftware(step); break;
-            case StepKind::Dif: Dif(step, out); break;
+            case StepKind::InstallPellionSoftware: CallInstallPellionSoftware(i, step, out); break;
+            case StepKind::Dif: Dif(i, step, out); break;
         }
-        Collect(i + 1, &out.log);
+        end_[i] = NowTicks();
+        Collect(i, &out.log);
+        if (!out.waits_forever.empty()) stuck = i + 1;
     }
-    Unload();
+    for (size_t i = stuck; stuck && i < steps.size(); ++i)
+        if (report_.steps[i].not_run.empty())
+            report_.steps[i].not_run = "the co-installer still waits in step " + std::to_string(stuck);
+    if (!abandoned_) Unload();
+    if (!scenario_.machine.administrator)
+        report_.notes.push_back("the scenario's user is not an administrator, and Wine's user always is: the harness "
+                                "answers the co-installer's calls that need an administrator with access denied, as "
+                                "Windows answers a standard user, and calls InstallPellionSoftware in its own process");
+    EndMachineParts();
 
     report_.registry = DiffRegistry(registry_before, SnapshotRegistry());
     report_.logs = LogChanges(logs_before, SnapshotLogs(temp_), temp_);
@@ -347,9 +540,12 @@ Report Run::Go(const std::vector<std::string>& notes) {
 
 }  // namespace
 
-Report RunScenarioOnWine(const Scenario& scenario, const RunPaths& paths, const std::vector<std::string>& notes) {
+Report RunScenarioOnWine(const Scenario& scenario, const RunPaths& paths, const std::vector<std::string>& notes,
+                         bool* abandoned) {
     Run run(scenario, paths);
-    return run.Go(notes);
+    Report report = run.Go(notes);
+    if (abandoned) *abandoned = run.abandoned();
+    return report;
 }
 
 }  // namespace tvx::wine

@@ -14,8 +14,9 @@
 namespace tvx::wine {
 
 struct RunPaths {
-    std::filesystem::path run_folder;  // the folder SetUpWine used
-    std::string dll;                   // the co-installer, as a Windows path without spaces
+    std::filesystem::path run_folder;      // the folder SetUpWine used
+    std::string dll;                       // the co-installer, as a Windows path without spaces
+    std::filesystem::path standin_folder;  // the stand-in programs (StandinsIn)
 };
 
 // A failure of the run itself (the DLL cannot be loaded), as opposed to anything the co-installer
@@ -26,6 +27,9 @@ public:
 };
 
 // Runs the steps and answers the report, with the scenario's expectations checked against Wine.
-Report RunScenarioOnWine(const Scenario& scenario, const RunPaths& paths, const std::vector<std::string>& notes);
+// `abandoned` tells whether a call of the DLL loaded in this process still waits forever (its
+// thread was stopped): the process should then end without unloading the DLL.
+Report RunScenarioOnWine(const Scenario& scenario, const RunPaths& paths, const std::vector<std::string>& notes,
+                         bool* abandoned);
 
 }  // namespace tvx::wine

@@ -11,6 +11,7 @@
 #include "tools/scenario/names.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/wine/wine_registry.h"
+#include "tools/wine/wine_standins.h"
 
 namespace tvx::wine {
 
@@ -266,7 +267,7 @@ void SetUpDrives(const Scenario& scenario, const SetupPaths& paths, std::vector<
         if (d.letter == 'C') {
             if (!d.folder.empty()) {
                 CopyInto(d.folder, "C:\\");
-                PlaceStandins("C:\\", paths.standin);
+                PlaceStandins("C:\\", StandinsIn(paths.standin_folder).program);
             }
             continue;
         }
@@ -274,10 +275,10 @@ void SetUpDrives(const Scenario& scenario, const SetupPaths& paths, std::vector<
         fs::create_directories(folder);
         if (!d.folder.empty()) {
             CopyInto(d.folder, folder);
-            PlaceStandins(folder, paths.standin);
+            PlaceStandins(folder, StandinsIn(paths.standin_folder).program);
         } else {
             notes->push_back(std::string("drive ") + d.letter +
-                             ": has no disc in the scenario; Wine's folder-backed drive is always ready, and empty");
+                             ": has no disc in the scenario; Wine's folder-backed drive is always ready: it is empty");
         }
         // Wine's mount manager takes a folder-backed drive's label and serial from these files.
         if (!d.label.empty()) WriteTextFile(folder / ".windows-label", d.label);
@@ -333,14 +334,15 @@ void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<st
         notes->push_back("the scenario's machine is 32-bit; Wine runs it as a 64-bit machine (one more registry view)");
     if (!m.administrator)
         notes->push_back("the scenario's user is not an administrator; Wine's user always is");
+    RegisterServices(scenario, StandinsIn(paths.standin_folder), paths.run_folder / "services.txt");
     for (const ServiceSpec& s : m.services)
-        notes->push_back("service " + s.name + " (" + s.state + "): Wine's own service manager is used as it is");
-    for (const WindowSpec& w : m.windows)
-        notes->push_back("window of class " + w.class_name + ": the harness creates no windows yet");
+        notes->push_back("service " + s.name + " is a stand-in service program of the harness, in place of Wine's");
     for (const ProgramSpec& p : m.programs)
-        if (p.run_time_ms > 0)
-            notes->push_back("program " + p.path + " ends at once under Wine, not after " +
-                             std::to_string(p.run_time_ms) + " ms");
+        if (!p.never_ends)
+            notes->push_back("program " + p.path + " runs " + std::to_string(RealRunTimeMs(p.run_time_ms)) +
+                             " ms of real time under Wine, not " + std::to_string(p.run_time_ms) + " ms");
+    if (m.tick_count_start)
+        notes->push_back("the tick count cannot be set under Wine: it starts where Wine's does");
 }
 
 }  // namespace tvx::wine

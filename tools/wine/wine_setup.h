@@ -18,8 +18,8 @@ namespace tvx::wine {
 extern const char* const kVersionedPrograms[2];
 
 struct SetupPaths {
-    std::filesystem::path run_folder;  // this run's folder (a Windows path)
-    std::filesystem::path standin;     // the stand-in program that replaces every .exe on a drive
+    std::filesystem::path run_folder;      // this run's folder (a Windows path)
+    std::filesystem::path standin_folder;  // the stand-in programs (StandinsIn)
 };
 
 // Sets the machine up. Parts Wine cannot take as the scenario describes them get a line in
