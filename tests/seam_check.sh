@@ -18,7 +18,7 @@ if [ -n "$hits" ]; then
     echo "$hits"
     status=1
 fi
-includes=$(grep -rnE '#include\s*[<"](windows|winreg|setupapi|winsvc|shlobj|objbase)\.h[>"]' $logic 2>/dev/null)
+includes=$(grep -rnE '#include\s*[<"](windows|winreg|setupapi|winsvc|shlobj|objbase|ole2|oleauto|wia)\.h[>"]' $logic 2>/dev/null)
 if [ -n "$includes" ]; then
     echo "Windows SDK headers outside platform/win32:"
     echo "$includes"

@@ -41,9 +41,12 @@ public:
     explicit SimRig(plat::sim::MachineProfile profile = {}, const std::string& suffix = "")
         : machine(std::move(profile), FreshScratchFolder(suffix)), active(machine) {}
 
-    // No handle left open, no call the machine does not model.
+    // No handle (key, device set, COM object or string, ...) left open, COM left as the set-up left
+    // it, no call the machine does not model.
     void ExpectClean() {
         EXPECT_EQ(machine.handles().open_count(), 0u) << ::testing::PrintToString(machine.handles().Describe());
+        EXPECT_TRUE(machine.com_wia().apartment_balanced())
+            << "COM left initialised on the thread, " << machine.com_wia().apartment_count() << " deep";
         EXPECT_TRUE(plat::host::Layer().not_modelled().empty())
             << "calls the simulated machine does not model: "
             << ::testing::PrintToString(plat::host::Layer().not_modelled());

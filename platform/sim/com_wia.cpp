@@ -83,6 +83,7 @@ SimComWia::SimComWia(HandleTable& handles, SimSystem& system, SimRegistry& regis
 void SimComWia::SetThreadApartment(Apartment mode, unsigned count) {
     apartment_ = count ? mode : Apartment::None;
     apartment_count_ = mode == Apartment::None ? 0 : count;
+    set_up_count_ = apartment_count_;
 }
 
 void SimComWia::SetRegistrationResult(const GUID& event, HRESULT result) {

@@ -48,6 +48,9 @@ public:
 
     Apartment apartment() const { return apartment_; }
     unsigned apartment_count() const { return apartment_count_; }
+    // Whether every initialisation that counted has been undone: the thread is as deep in COM as
+    // the set-up left it.
+    bool apartment_balanced() const { return apartment_count_ == set_up_count_; }
     // Every RegisterEventCallbackCLSID call, in call order, the failed ones included.
     const std::vector<WiaRegistration>& registrations() const { return registrations_; }
 
@@ -78,6 +81,7 @@ private:
     SimRegistry& registry_;
     Apartment apartment_ = Apartment::None;
     unsigned apartment_count_ = 0;
+    unsigned set_up_count_ = 0;
     HRESULT create_result_ = S_OK;
     std::vector<std::pair<GUID, HRESULT>> registration_results_;
     std::vector<WiaRegistration> registrations_;

@@ -106,6 +106,7 @@ void SimRegistry::Unlink(RegKey& key) {
 
 void SimRegistry::StoreValue(RegKey& key, std::string_view name, DWORD type, std::vector<BYTE> data) {
     if (RegValue* v = key.FindValue(name)) {
+        if (v->type == type && v->data == data) return;
         v->type = type;
         v->data = std::move(data);
     } else {
@@ -182,6 +183,13 @@ bool SimRegistry::DeleteTree(Hive hive, std::string_view path) {
     std::shared_ptr<RegKey> key = FindMutableKey(hive, path);
     if (!key || !key->parent) return false;
     Unlink(*key);
+    return true;
+}
+
+bool SimRegistry::SetLastWriteTime(Hive hive, std::string_view path, FILETIME time) {
+    std::shared_ptr<RegKey> key = FindMutableKey(hive, path);
+    if (!key) return false;
+    key->last_write = time;
     return true;
 }
 

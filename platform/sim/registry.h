@@ -62,6 +62,9 @@ public:
     std::optional<RegValue> GetValue(Hive hive, std::string_view path, std::string_view name) const;
     // Removes a key with everything below it; false for a missing key or a hive's root.
     bool DeleteTree(Hive hive, std::string_view path);
+    // Gives a key the last-write time that the registry calls report for it (a .reg file carries
+    // none); false when the key does not exist.
+    bool SetLastWriteTime(Hive hive, std::string_view path, FILETIME time);
     // Visits every key of a hive depth first, parents before children, subkeys in order.
     void Walk(Hive hive, const std::function<void(const RegKey& key, const std::string& path)>& visit) const;
 
@@ -125,7 +128,8 @@ private:
     std::shared_ptr<RegKey> AddSubkey(RegKey& parent, const std::string& name);
     // The one way a key goes: out of its parent's subkeys, marked deleted with everything below it.
     void Unlink(RegKey& key);
-    // Sets a value's type and bytes, appending it when new, and stamps the key.
+    // Sets a value's type and bytes, appending it when new, and stamps the key; a value given the
+    // type and bytes it already has changes nothing, not even the time (as on Windows and Wine).
     void StoreValue(RegKey& key, std::string_view name, DWORD type, std::vector<BYTE> data);
     // Removes a value and stamps the key; false when there is no such value.
     bool RemoveValue(RegKey& key, std::string_view name);

@@ -309,8 +309,9 @@ BOOL SimSetupApi::SetupDiGetDriverInfoDetailA(HDEVINFO set, PSP_DEVINFO_DATA dat
                                              PSP_DRVINFO_DETAIL_DATA_A detail, DWORD size, PDWORD required) {
     Device* d = DriverOf(set, data, driver);
     if (!d) return FALSE;
-    if ((detail && size < sizeof(SP_DRVINFO_DETAIL_DATA_A)) || (!detail && size)) return Fail(ERROR_INVALID_PARAMETER);
-    if (detail && detail->cbSize != sizeof(SP_DRVINFO_DETAIL_DATA_A)) return Fail(ERROR_INVALID_USER_BUFFER);
+    if (!detail && size) return Fail(ERROR_INVALID_PARAMETER);
+    if (detail && (detail->cbSize != sizeof(SP_DRVINFO_DETAIL_DATA_A) || size < sizeof(SP_DRVINFO_DETAIL_DATA_A)))
+        return Fail(ERROR_INVALID_USER_BUFFER);
     const SelectedDriver& drv = *d->driver;
     std::string hardware_id = drv.hardware_id;
     if (hardware_id.empty()) {

@@ -45,6 +45,9 @@ std::vector<std::string> CaseEnvironment::Finish() {
     for (const std::string& open : state_->machine.handles().Describe()) problems.push_back("handle left open: " + open);
     for (const std::string& call : plat::host::Layer().not_modelled())
         problems.push_back("call the simulated machine does not model: " + call);
+    if (!state_->machine.com_wia().apartment_balanced())
+        problems.push_back("COM left initialised on the thread, " +
+                           std::to_string(state_->machine.com_wia().apartment_count()) + " deep");
     return problems;
 }
 

@@ -461,3 +461,91 @@ CONTRACT_CASE(Registry, Wow64Views) {
     }
     CHECK(Exists(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node"));
 }
+
+namespace {
+
+uint64_t Ticks(const FILETIME& t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+
+// A key's last-write time as RegQueryInfoKeyA reports it; 0 when the query fails.
+uint64_t LastWrite(HKEY key) {
+    FILETIME t{};
+    if (plat::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, &t) != ERROR_SUCCESS)
+        return 0;
+    return Ticks(t);
+}
+
+// A subkey's last-write time as RegEnumKeyExA reports it; 0 when the enumeration fails.
+uint64_t EnumeratedLastWrite(HKEY parent, DWORD index) {
+    char name[256];
+    DWORD cch = sizeof name;
+    FILETIME t{};
+    if (plat::RegEnumKeyExA(parent, index, name, &cch, nullptr, nullptr, nullptr, &t) != ERROR_SUCCESS) return 0;
+    return Ticks(t);
+}
+
+}  // namespace
+
+CONTRACT_CASE(Registry, LastWriteTimesFollowChangesOfTheKeyItself) {
+    ScratchKey scratch(HKEY_CURRENT_USER, ScratchPath("LastWriteTimes"));
+    HKEY first = nullptr, second = nullptr;
+    REQUIRE_EQ(plat::RegCreateKeyExA(scratch.get(), "First", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &first, nullptr),
+               ERROR_SUCCESS);
+    const uint64_t created = LastWrite(first);
+    CHECK(created != 0);
+    // Times advance with the clock: a pause makes every later change visibly later.
+    auto pause = [] { plat::Sleep(30); };
+    pause();
+    const uint64_t parent_before = LastWrite(scratch.get());
+    REQUIRE_EQ(plat::RegCreateKeyExA(scratch.get(), "Second", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &second, nullptr),
+               ERROR_SUCCESS);
+    CHECK(LastWrite(second) > created);
+    CHECK(LastWrite(scratch.get()) > parent_before);  // a new subkey changes its parent
+    CHECK_EQ(EnumeratedLastWrite(scratch.get(), 0), LastWrite(first));
+    CHECK_EQ(EnumeratedLastWrite(scratch.get(), 1), LastWrite(second));
+
+    const BYTE data[] = "x";
+    enum Effect { Later, Same };
+    struct Step {
+        const char* what;
+        HKEY* watched;
+        Effect effect;
+        void (*change)(HKEY scratch, HKEY first, HKEY second, const BYTE* data);
+    } steps[] = {
+        {"value set", &first, Later,
+         [](HKEY, HKEY f, HKEY, const BYTE* d) { plat::RegSetValueExA(f, "v", 0, REG_SZ, d, 2); }},
+        {"the same value set again", &first, Same,
+         [](HKEY, HKEY f, HKEY, const BYTE* d) { plat::RegSetValueExA(f, "v", 0, REG_SZ, d, 2); }},
+        {"a subkey's value set, seen from the parent", nullptr, Same,
+         [](HKEY, HKEY, HKEY s, const BYTE* d) { plat::RegSetValueExA(s, "v", 0, REG_SZ, d, 2); }},
+        {"value read", &first, Same,
+         [](HKEY, HKEY f, HKEY, const BYTE*) { plat::RegQueryValueExA(f, "v", nullptr, nullptr, nullptr, nullptr); }},
+        {"existing subkey opened by create", nullptr, Same,
+         [](HKEY sc, HKEY, HKEY, const BYTE*) {
+             HKEY again = nullptr;
+             if (plat::RegCreateKeyExA(sc, "First", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &again, nullptr) ==
+                 ERROR_SUCCESS)
+                 plat::RegCloseKey(again);
+         }},
+        {"missing value deleted", &first, Same,
+         [](HKEY, HKEY f, HKEY, const BYTE*) { plat::RegDeleteValueA(f, "missing"); }},
+        {"value deleted", &first, Later, [](HKEY, HKEY f, HKEY, const BYTE*) { plat::RegDeleteValueA(f, "v"); }},
+        {"subkey deleted, seen from the parent", nullptr, Later,
+         [](HKEY sc, HKEY, HKEY, const BYTE*) { plat::RegDeleteKeyA(sc, "Second"); }},
+    };
+    for (const Step& step : steps) {
+        CONTEXT(step.what);
+        HKEY watched = step.watched ? *step.watched : scratch.get();
+        const uint64_t before = LastWrite(watched);
+        pause();
+        step.change(scratch.get(), first, second, data);
+        const uint64_t after = LastWrite(watched);
+        if (step.effect == Later) {
+            CHECK(after > before);
+        } else {
+            CHECK_EQ(after, before);
+        }
+    }
+    plat::RegCloseKey(second);
+    plat::RegCloseKey(first);
+}

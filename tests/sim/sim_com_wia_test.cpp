@@ -159,6 +159,37 @@ TEST_F(SimComWiaTest, MisuseThatCrashesWindowsIsRecordedLoudly) {
     Layer().Reset();  // the misuse was this test's point; the fixture's end check does not want it
 }
 
+TEST_F(SimComWiaTest, TraceWritesGuidsAndWideTextsOut) {
+    ASSERT_EQ(plat::CoInitialize(nullptr), S_OK);
+    HRESULT hr;
+    IWiaDevMgr* manager = CreateDeviceManager(&hr);
+    const char16_t text[] = u"{d13e3f25-1688-45a0-9743-759eb35cdf9a}\u00E9";
+    GUID guid{};
+    plat::CLSIDFromString(reinterpret_cast<const WCHAR*>(text), &guid);
+    plat::WiaDevMgr_Release(manager);
+    plat::CoUninitialize();
+    std::vector<std::string> lines;
+    for (const auto& r : Layer().trace()) lines.push_back(plat::host::FormatTraceLine(r));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1],
+              "ComWia.CoCreateInstance({A1F4E726-8CF1-11D1-BF92-0060081ED811}, NULL, 23, "
+              "{5EB2502A-8CF1-11D1-BF92-0060081ED811}, &) = 0");
+    EXPECT_EQ(lines[2], "ComWia.CLSIDFromString(L\"{d13e3f25-1688-45a0-9743-759eb35cdf9a}\\u00E9\", &) = "
+                        "-2147221005");
+}
+
+TEST_F(SimComWiaTest, TextWithoutBracesIsLookedUpAsAProgrammaticIdentifier) {
+    rig.machine.registry().SetString(plat::sim::Hive::ClassesRoot, "Tarvix.Wizard\\CLSID", "", kWizard);
+    WCHAR wide[64];
+    GUID guid{};
+    ASSERT_GT(plat::MultiByteToWideChar(CP_ACP, 0, "Tarvix.Wizard", -1, wide, 64), 0);
+    EXPECT_EQ(plat::CLSIDFromString(wide, &guid), S_OK);
+    EXPECT_EQ(plat::text::FormatGuid(guid), kWizard);
+    ASSERT_GT(plat::MultiByteToWideChar(CP_ACP, 0, "Tarvix.Missing", -1, wide, 64), 0);
+    EXPECT_EQ(plat::CLSIDFromString(wide, &guid), CO_E_CLASSSTRING);
+    EXPECT_EQ(plat::text::FormatGuid(guid), "{00000000-0000-0000-0000-000000000000}");
+}
+
 TEST_F(SimComWiaTest, WideConversionFollowsWindows1252AndItsBufferRules) {
     WCHAR wide[8];
     EXPECT_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "\x80\x81\x9F\xFF", -1, wide, 8), 5);

@@ -1,6 +1,6 @@
-// The device installer's selected driver on the simulated machine: its record and details, its INF
-// file, the install section decorated for the machine, and the recorded installation; and the
-// class key.
+// The simulated device installer: a class's devices present or not and descriptions that cannot
+// be read; the selected driver's record and details, its INF file, the install section decorated
+// for the machine, and the recorded installation; the class key.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -133,6 +133,44 @@ TEST(SimSelectedDriver, DetailsNeedTheRecordOfTheSelectedDriver) {
         << "a record that SetupDiGetSelectedDriverA did not fill";
     EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     plat::SetupDiDestroyDeviceInfoList(set);
+    rig.ExpectClean();
+}
+
+TEST(SimClassDevices, WithoutFlagsTheSetHoldsAbsentDevicesAndDescriptionsMayBeUnreadable) {
+    SimRig rig;
+    auto add = [&](const char* id, const char* description, bool present) {
+        plat::sim::DeviceConfig d;
+        d.instance_id = id;
+        d.description = description;
+        d.present = present;
+        return rig.machine.setupapi().AddDevice(d);
+    };
+    add("USB\\VID_1A2B&PID_0920\\1", "Tarvix Q920k", true);
+    add("USB\\VID_1A2B&PID_0920\\2", "Tarvix Q920k", false);
+    add("USB\\VID_1A2B&PID_0920\\3", "", true);  // no description at all
+    size_t removed = add("USB\\VID_1A2B&PID_0920\\4", "Tarvix Q920k", true);
+    rig.machine.setupapi().MakeUnreadable(removed);
+    GUID image{};
+    ASSERT_TRUE(plat::text::ParseGuid(plat::text::kImageClassGuid, &image));
+
+    auto describe = [&](DWORD flags) {
+        HDEVINFO set = plat::SetupDiGetClassDevsA(&image, nullptr, nullptr, flags);
+        std::string seen;
+        SP_DEVINFO_DATA data{};
+        data.cbSize = sizeof data;
+        for (DWORD i = 0; plat::SetupDiEnumDeviceInfo(set, i, &data); ++i) {
+            char text[260];
+            if (plat::SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_DEVICEDESC, nullptr,
+                                                        reinterpret_cast<BYTE*>(text), sizeof text, nullptr))
+                seen += std::string("[") + text + "]";
+            else
+                seen += "[error " + std::to_string(plat::GetLastError()) + "]";
+        }
+        plat::SetupDiDestroyDeviceInfoList(set);
+        return seen;
+    };
+    EXPECT_EQ(describe(0), "[Tarvix Q920k][Tarvix Q920k][error 13][error " + std::to_string(ERROR_NO_SUCH_DEVINST) + "]");
+    EXPECT_EQ(describe(DIGCF_PRESENT), "[Tarvix Q920k][error 13][error " + std::to_string(ERROR_NO_SUCH_DEVINST) + "]");
     rig.ExpectClean();
 }
 
