@@ -30,8 +30,10 @@ bool ReadField(HKEY hKey, LPCSTR lpValueName, char (&field)[N], DWORD* pcbRead =
 // Copies at most the field's capacity less one characters.
 template <size_t N>
 void CopyCut(char (&field)[N], const char* szText) {
-    std::strncpy(field, szText, N - 1);
-    field[N - 1] = '\0';
+    size_t length = 0;
+    while (length < N - 1 && szText[length]) ++length;
+    std::memcpy(field, szText, length);
+    field[length] = '\0';
 }
 
 // Letters compared without regard to case (A-Z, as the C runtime's comparison does in its default

@@ -15,11 +15,11 @@ const char* HandleKindName(HandleKind kind) {
         case HandleKind::LocalMemory: return "local memory";
         case HandleKind::Inf: return "INF file";
         case HandleKind::Find: return "find handle";
-        case HandleKind::ComObject: return "COM object";
-        case HandleKind::ComString: return "COM string";
         case HandleKind::Process: return "process";
         case HandleKind::Thread: return "thread";
         case HandleKind::Event: return "event";
+        case HandleKind::ComObject: return "COM object";
+        case HandleKind::ComString: return "COM string";
     }
     return "handle";
 }

@@ -22,11 +22,11 @@ enum class HandleKind {
     LocalMemory,
     Inf,
     Find,
-    ComObject,  // a COM object the logic holds a reference to
-    ComString,  // a BSTR from SysAllocString
     Process,
     Thread,
     Event,
+    ComObject,  // a COM object the logic holds a reference to
+    ComString,  // a BSTR from SysAllocString
 };
 
 const char* HandleKindName(HandleKind kind);

@@ -371,4 +371,54 @@ TEST(DeviceNamingDispatch, Windows2000InstallCopiesNetworkDataAndNumbersLikeDevi
     rig.ExpectClean();
 }
 
+TEST(DriverDlls, TheSelectedDriversSectionIsInstalledWithTheFlagsGiven) {
+    constexpr const char* kInf = "C:\\Windows\\inf\\oem3.inf";
+    struct Case {
+        const char* name;
+        bool selected;
+        bool infFile;
+        const char* installed;  // the section installed; null: none
+    } cases[] = {
+        {"selected driver", true, true, "Q920k.Install.NT"},
+        {"no driver selected", false, true, nullptr},
+        {"its INF file missing", true, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto profile = Profile(5, 0);
+        profile.is_64bit = false;
+        SimRig rig(profile, std::string("_") + std::to_string(&c - cases));
+        if (c.infFile)
+            rig.machine.files().WriteFile(kInf,
+                                          "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Image\r\n\r\n"
+                                          "[Q920k.Install]\r\nCopyFiles=Q920k.Files\r\n\r\n"
+                                          "[Q920k.Install.NT]\r\nCopyFiles=Q920k.Files\r\nRegisterDlls=Q920k.Dlls\r\n");
+        NamingRig naming(rig);
+        size_t device = naming.Add(Like());
+        if (c.selected)
+            rig.machine.setupapi().SelectDriver(device, {kInf, "Q920k.Install", kModel, "Tarvix", "Tarvix", ""});
+        {
+            CSetupExtensionQ920k ext;
+            naming.Run(device, [&](HDEVINFO set, PSP_DEVINFO_DATA data) {
+                ext.RegisterDriverDlls(SPINST_REGSVR, set, data);
+                return 0;
+            });
+        }
+        const auto& installs = rig.machine.setupapi().section_installs();
+        if (!c.installed) {
+            EXPECT_TRUE(installs.empty());
+        } else {
+            ASSERT_EQ(installs.size(), 1u);
+            const auto& i = installs[0];
+            EXPECT_EQ(i.section, c.installed);
+            EXPECT_EQ(i.flags, UINT(SPINST_REGSVR));
+            EXPECT_FALSE(i.owner_window || i.relative_key_root || i.message_handler);
+            EXPECT_EQ(i.source_root, "");
+            EXPECT_EQ(i.copy_flags, 0u);
+            EXPECT_EQ(i.device, rig.machine.setupapi().instance_id(device));
+        }
+        rig.ExpectClean();
+    }
+}
+
 }  // namespace

@@ -66,7 +66,7 @@ bool Owned(const std::string& path, const std::string& name) {
 }
 
 // A machine with all the data these steps work on: a like device holding number 1, the scanner
-// with its network identity, the wizard's and two applications' handler registrations, and the
+// with its network identity and its selected driver, the wizard's and two applications' handler registrations, and the
 // scanner's button events, one of them with a GUID text that is no GUID.
 size_t Furnish(SimRig& rig) {
     auto& registry = rig.machine.registry();
@@ -81,6 +81,11 @@ size_t Furnish(SimRig& rig) {
     scanner.instance_id = "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2";
     scanner.description = "Tarvix Q920k";
     scanner.driver_instance = kInstance;
+    scanner.selected_driver = plat::sim::SelectedDriver{"C:\\Windows\\inf\\oem3.inf", "Q920k.Install", "Tarvix Q920k",
+                                                        "Tarvix", "Tarvix", ""};
+    rig.machine.files().WriteFile("C:\\Windows\\inf\\oem3.inf",
+                                  "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Image\r\n\r\n"
+                                  "[Q920k.Install.NTamd64]\r\nRegisterDlls=Q920k.Dlls\r\n");
     size_t index = rig.machine.setupapi().AddDevice(scanner);
     const std::string hardwareKey = rig.machine.setupapi().hardware_key_path(index);
     registry.SetString(Hive::LocalMachine, hardwareKey, "NetworkDeviceID", "tvx-0042");
@@ -152,6 +157,7 @@ TEST(StillImageFaultSweep, UntouchedRunDoesAllTheWork) {
         tvx::test::StillImageRig still(rig);
         const std::string deviceKey = still.DeviceKey(kInstance);
         EXPECT_EQ(still.Value(deviceKey + "\\DeviceData", "PortID"), "REG_SZ:9100\\0");
+        EXPECT_EQ(rig.machine.setupapi().section_installs().size(), version == 500 ? 1u : 0u);
         if (version == 500) {
             EXPECT_EQ(still.Value(deviceKey, "FriendlyName"), "REG_SZ:Tarvix Q920k #2\\0");
             EXPECT_TRUE(rig.machine.com_wia().registrations().empty());
