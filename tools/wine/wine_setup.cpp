@@ -340,6 +340,14 @@ fs::path DriveFolder(const fs::path& run_folder, char letter) {
 }
 
 std::string WineVersionName(const OsVersionSpec& os) {
+    if (os.platform_id == 1) {
+        switch (os.major * 100 + os.minor) {
+            case 400: return "win95";
+            case 410: return "win98";
+            case 490: return "winme";
+            default: return "";
+        }
+    }
     if (os.platform_id != 2) return "";
     const bool server = os.product_type != 1;
     const uint32_t v = os.major * 100 + os.minor;
