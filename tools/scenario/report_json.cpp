@@ -125,6 +125,18 @@ void Params(Json& j, const std::string& key, const std::optional<InstallParams>&
     j.End('}');
 }
 
+// An array of objects under a key, one object per item, its members written by `members`.
+template <class T, class Members>
+void Objects(Json& j, const std::string& key, const std::vector<T>& items, Members members) {
+    j.Key(key).Begin('[');
+    for (const T& item : items) {
+        j.Begin('{');
+        members(item);
+        j.End('}');
+    }
+    j.End(']');
+}
+
 void Strings(Json& j, const std::string& key, const std::vector<std::string>& items) {
     j.Key(key).Begin('[');
     for (const std::string& s : items) j.String(s);
@@ -144,9 +156,7 @@ std::string FormatReportJson(const Report& r) {
     j.End('}');
     Strings(j, "machine", r.machine);
 
-    j.Key("steps").Begin('[');
-    for (const ReportStep& s : r.steps) {
-        j.Begin('{');
+    Objects(j, "steps", r.steps, [&](const ReportStep& s) {
         j.Key("action").String(StepKindName(s.kind));
         j.Key("description").String(s.description);
         j.Key("line").Number(static_cast<uint64_t>(s.line));
@@ -179,26 +189,18 @@ std::string FormatReportJson(const Report& r) {
         if (!s.waits_forever.empty()) j.Key("waits_forever").String(s.waits_forever);
         if (!s.not_run.empty()) j.Key("not_run").String(s.not_run);
         if (r.traced) Strings(j, "trace", s.trace);
-        j.End('}');
-    }
-    j.End(']');
+    });
 
-    j.Key("programs").Begin('[');
-    for (const ProgramStarted& p : r.programs) {
-        j.Begin('{');
+    Objects(j, "programs", r.programs, [&](const ProgramStarted& p) {
         j.Key("step").Number(p.step);
         j.Key("command_line").String(p.command_line);
         j.Key("directory").String(p.directory);
         if (p.creation_flags) j.Key("creation_flags").Number(*p.creation_flags);
         if (p.startup_flags) j.Key("startup_flags").Number(*p.startup_flags);
         if (p.show_window) j.Key("show_window").Number(*p.show_window);
-        j.End('}');
-    }
-    j.End(']');
+    });
 
-    j.Key("waits").Begin('[');
-    for (const WaitReport& w : r.waits) {
-        j.Begin('{');
+    Objects(j, "waits", r.waits, [&](const WaitReport& w) {
         j.Key("step").Number(w.step);
         j.Key("what").String(w.what);
         j.Key("outcome").String(w.outcome == WaitOutcome::Ended      ? "ended"
@@ -206,34 +208,22 @@ std::string FormatReportJson(const Report& r) {
                                                                      : "forever");
         if (w.timeout_ms) j.Key("timeout_ms").Number(*w.timeout_ms);
         if (w.waited_ms) j.Key("waited_ms").Number(*w.waited_ms);
-        j.End('}');
-    }
-    j.End(']');
+    });
 
-    j.Key("events").Begin('[');
-    for (const EventSet& e : r.events) {
-        j.Begin('{');
+    Objects(j, "events", r.events, [&](const EventSet& e) {
         j.Key("step").Number(e.step);
         j.Key("name").String(e.name);
-        j.End('}');
-    }
-    j.End(']');
+    });
 
-    j.Key("messages").Begin('[');
-    for (const MessagePosted& m : r.messages) {
-        j.Begin('{');
+    Objects(j, "messages", r.messages, [&](const MessagePosted& m) {
         j.Key("step").Number(m.step);
         j.Key("window_class").String(m.window_class);
         j.Key("message").Number(m.message);
         j.Key("wparam").Number(m.wparam);
         j.Key("lparam").Number(m.lparam);
-        j.End('}');
-    }
-    j.End(']');
+    });
 
-    j.Key("wia_registrations").Begin('[');
-    for (const WiaRegistrationMade& w : r.wia_registrations) {
-        j.Begin('{');
+    Objects(j, "wia_registrations", r.wia_registrations, [&](const WiaRegistrationMade& w) {
         j.Key("step").Number(w.step);
         j.Key("flags").Number(w.flags);
         j.Key("device_id");
@@ -247,45 +237,29 @@ std::string FormatReportJson(const Report& r) {
         j.Key("description").String(w.description);
         j.Key("icon").String(w.icon);
         j.Key("result").String(Hex8(w.result));
-        j.End('}');
-    }
-    j.End(']');
+    });
 
-    j.Key("inf_installs").Begin('[');
-    for (const InfSectionInstalled& i : r.inf_installs) {
-        j.Begin('{');
+    Objects(j, "inf_installs", r.inf_installs, [&](const InfSectionInstalled& i) {
         j.Key("step").Number(i.step);
         j.Key("inf_file").String(i.inf_file);
         j.Key("section").String(i.section);
         j.Key("flags").Number(i.flags);
         j.Key("device").String(i.device);
-        j.End('}');
-    }
-    j.End(']');
+    });
 
-    j.Key("service_changes").Begin('[');
-    for (const ServiceChange& c : r.service_changes) {
-        j.Begin('{');
+    Objects(j, "service_changes", r.service_changes, [&](const ServiceChange& c) {
         j.Key("step").Number(c.step);
         j.Key("service").String(c.service);
         j.Key("state").String(c.state);
         if (c.at_ms) j.Key("at_ms").Number(*c.at_ms);
-        j.End('}');
-    }
-    j.End(']');
-    j.Key("services_at_end").Begin('[');
-    for (const ServiceAtEnd& s : r.services_at_end) {
-        j.Begin('{');
+    });
+    Objects(j, "services_at_end", r.services_at_end, [&](const ServiceAtEnd& s) {
         j.Key("service").String(s.service);
         j.Key("state").String(s.state);
-        j.End('}');
-    }
-    j.End(']');
+    });
 
     j.Key("registry").Begin('{');
-    j.Key("changes").Begin('[');
-    for (const KeyChange& k : r.registry.keys) {
-        j.Begin('{');
+    Objects(j, "changes", r.registry.keys, [&](const KeyChange& k) {
         j.Key("key").String(k.path);
         j.Key("kind").String(k.kind == KeyChange::Kind::Added     ? "added"
                              : k.kind == KeyChange::Kind::Removed ? "removed"
@@ -314,24 +288,18 @@ std::string FormatReportJson(const Report& r) {
             }
             j.End(']');
         }
-        j.End('}');
-    }
-    j.End(']');
+    });
     j.Key("reg").String(FormatRegistryDiff(r.registry));
     j.End('}');
 
-    j.Key("logs").Begin('[');
-    for (const LogFileReport& log : r.logs) {
-        j.Begin('{');
+    Objects(j, "logs", r.logs, [&](const LogFileReport& log) {
         j.Key("name").String(log.name);
         j.Key("path").String(log.path);
         j.Key("created").Bool(log.created);
         j.Key("rewritten").Bool(log.rewritten);
         j.Key("new_bytes").String(log.new_bytes);
         Strings(j, "new_lines", SplitLogLines(log.new_bytes));
-        j.End('}');
-    }
-    j.End(']');
+    });
     Strings(j, "open_handles", r.open_handles);
     Strings(j, "notes", r.notes);
     if (r.expectations_checked) Strings(j, "unmet_expectations", r.unmet_expectations);
