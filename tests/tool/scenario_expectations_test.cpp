@@ -43,6 +43,14 @@ struct FinishedRun {
         report.logs.push_back({"_coInst.log", "", true, false,
                                "Start Log\r\nModelString retrieved from registry = tvxQ920k \r\n"});
         registry.SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix", {"Marker", tvx::kRegSz, {'1', 0}});
+        tvx::WiaRegistrationMade wizard;
+        wizard.step = 2;
+        wizard.flags = 1;
+        wizard.event = "{A6C5A715-8E14-11D2-9C6C-00C04F8EDE8C}";
+        wizard.clsid = "{D13E3F25-1688-45A0-9743-759EB35CDF9A}";
+        wizard.name = "Wizard";
+        wizard.result = 0x80004005u;
+        report.wia_registrations.push_back(wizard);
     }
     std::vector<std::string> Unmet() const { return tvx::CheckExpectations(scenario, report, tvx::LookupIn(registry)); }
 };
@@ -123,6 +131,23 @@ TEST(ScenarioExpectations, EachKindMetOrNamedWithItsLine) {
         {"line counted", "[[expect.log]]\nline = \"Start Log\"\ncount = 1\n", nullptr},
         {"line counted wrong", "[[expect.log]]\ncontains = \"Log\"\ncount = 0\n",
          "expected 0 of the line containing \"Log\" among the new lines of _coInst.log, but there is 1"},
+        {"WIA registration as expected",
+         "[expect]\nwia_registrations = [{ event = \"{a6c5a715-8e14-11d2-9c6c-00c04f8ede8c}\", device_id = \"\", "
+         "clsid = \"{D13E3F25-1688-45A0-9743-759EB35CDF9A}\", name = \"Wizard\", flags = 1, result = 0x80004005 }]\n",
+         nullptr},
+        {"WIA registration answered otherwise",
+         "[expect]\nwia_registrations = [{ event = \"{A6C5A715-8E14-11D2-9C6C-00C04F8EDE8C}\", result = \"S_OK\" }]\n",
+         "scenario.toml:7: expected WIA registration 1 with answer 0x00000000, but it was event "
+         "{A6C5A715-8E14-11D2-9C6C-00C04F8EDE8C} for every device"},
+        {"WIA registration for a device",
+         "[expect]\nwia_registrations = [{ event = \"{A6C5A715-8E14-11D2-9C6C-00C04F8EDE8C}\", device_id = 'X' }]\n",
+         "with device \"X\""},
+        {"WIA registration missing",
+         "[expect]\nwia_registrations = [{ event = \"{A6C5A715-8E14-11D2-9C6C-00C04F8EDE8C}\" }, "
+         "{ event = \"{1B0F8E2E-2C5C-4A0B-8D3E-5B2F7A9C0D11}\" }]\n",
+         "expected WIA registration 2 for event {1B0F8E2E-2C5C-4A0B-8D3E-5B2F7A9C0D11}, but 1 were made"},
+        {"no WIA registration expected", "[expect]\nwia_registrations = []\n",
+         "expected no WIA registration beyond the 0 listed, but step 2 made event {A6C5A715"},
         {"log not written", "[[expect.log]]\nfile = \"_scan_buttons.log\"\ncontains = \"Start\"\n",
          "but the run added nothing to _scan_buttons.log"},
     };

@@ -54,6 +54,35 @@ bool WaitedFor(const Report& report, const ProgramStarted& program) {
     return false;
 }
 
+std::string WiaText(const WiaRegistrationMade& w) {
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "0x%X", w.flags);
+    return "event " + w.event + " for " + (w.device_id ? "device \"" + *w.device_id + "\"" : std::string("every device")) +
+           ", CLSID " + w.clsid + ", name \"" + w.name + "\", description \"" + w.description + "\", icon \"" +
+           w.icon + "\", flags " + flags + ", answered " + Hex8(w.result);
+}
+
+// What of a registration differs from its expectation; empty when it matches.
+std::string WiaMismatch(const WiaRegistrationExpectation& want, const WiaRegistrationMade& got) {
+    std::string out;
+    auto differs = [&out](const std::string& what, const std::string& expected) {
+        out += (out.empty() ? "" : ", ") + what + " " + expected;
+    };
+    if (!plat::text::EqualNames(want.event, got.event)) differs("event", want.event);
+    if (want.device_id) {
+        const bool same = want.device_id->empty() ? !got.device_id : got.device_id && *got.device_id == *want.device_id;
+        if (!same) differs("device", want.device_id->empty() ? "none (null)" : "\"" + *want.device_id + "\"");
+    }
+    if (want.clsid && !plat::text::EqualNames(*want.clsid, got.clsid)) differs("CLSID", *want.clsid);
+    if (want.name && *want.name != got.name) differs("name", "\"" + *want.name + "\"");
+    if (want.description && *want.description != got.description)
+        differs("description", "\"" + *want.description + "\"");
+    if (want.icon && *want.icon != got.icon) differs("icon", "\"" + *want.icon + "\"");
+    if (want.flags && *want.flags != got.flags) differs("flags", Hex8(*want.flags));
+    if (want.result && *want.result != got.result) differs("answer", Hex8(*want.result));
+    return out;
+}
+
 }  // namespace
 
 RegistryLookup LookupIn(const RegistrySnapshot& snapshot) {
@@ -211,6 +240,27 @@ std::vector<std::string> CheckExpectations(const Scenario& scenario, const Repor
                             std::to_string(want.size()) + " listed, but step " + std::to_string(got.step) + " posted " +
                             MessageText(got.window_class, got.message, got.wparam, got.lparam));
         }
+    }
+
+    if (scenario.expect.wia_registrations) {
+        const auto& want = *scenario.expect.wia_registrations;
+        for (size_t i = 0; i < want.size(); ++i) {
+            const std::string which = "WIA registration " + std::to_string(i + 1);
+            if (i >= report.wia_registrations.size()) {
+                unmet.push_back(Where(scenario, want[i].line) + "expected " + which + " for event " + want[i].event +
+                                ", but " + std::to_string(report.wia_registrations.size()) + " were made");
+                continue;
+            }
+            std::string mismatch = WiaMismatch(want[i], report.wia_registrations[i]);
+            if (!mismatch.empty())
+                unmet.push_back(Where(scenario, want[i].line) + "expected " + which + " with " + mismatch +
+                                ", but it was " + WiaText(report.wia_registrations[i]));
+        }
+        for (size_t i = want.size(); i < report.wia_registrations.size(); ++i)
+            unmet.push_back(Where(scenario, scenario.expect.wia_registrations_line) +
+                            "expected no WIA registration beyond the " + std::to_string(want.size()) +
+                            " listed, but step " + std::to_string(report.wia_registrations[i].step) + " made " +
+                            WiaText(report.wia_registrations[i]));
     }
 
     for (const LogExpectation& e : scenario.expect.log) {

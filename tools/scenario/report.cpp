@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/text/guid.h"
 #include "platform/text/names.h"
 
 namespace tvx {
@@ -141,6 +142,19 @@ std::string MaskHandleValues(const std::string& line) {
     return out;
 }
 
+// A key path with every braced GUID in it in upper case: Wine's prefix names the device class
+// keys after their GUIDs in lower case, Windows in upper case; key names compare without regard
+// to case on both.
+static std::string UpperCaseGuids(std::string path) {
+    for (size_t open = path.find('{'); open != std::string::npos; open = path.find('{', open + 1)) {
+        if (open + 38 > path.size() || path[open + 37] != '}') continue;
+        if (!plat::text::IsGuidText(std::string_view(path).substr(open, 38))) continue;
+        for (size_t i = open; i < open + 38; ++i)
+            path[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[i])));
+    }
+    return path;
+}
+
 Report NormaliseReport(Report report) {
     report.machine_kind.clear();
     auto slash = report.scenario_file.find_last_of("/\\");
@@ -157,6 +171,7 @@ Report NormaliseReport(Report report) {
     // Windows lists values in creation order and Wine by name; compare them by name.
     auto by_name = [](const auto& a, const auto& b) { return plat::text::CompareNames(a.name, b.name) < 0; };
     for (KeyChange& key : report.registry.keys) {
+        key.path = UpperCaseGuids(key.path);
         std::stable_sort(key.values.begin(), key.values.end(), by_name);
         std::stable_sort(key.changes.begin(), key.changes.end(), by_name);
     }
@@ -165,6 +180,8 @@ Report NormaliseReport(Report report) {
         wait.waited_ms.reset();
     }
     for (ServiceChange& change : report.service_changes) change.at_ms.reset();
+    // Wine's own SetupAPI carries out an INF section installation instead of recording it.
+    report.inf_installs.clear();
     report.open_handles.clear();
     report.notes.clear();
     report.expectations_checked = false;

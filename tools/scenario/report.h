@@ -99,6 +99,28 @@ struct MessagePosted {
     uint64_t lparam = 0;
 };
 
+// One call of the WIA device manager's RegisterEventCallbackCLSID, as made and answered.
+struct WiaRegistrationMade {
+    size_t step = 0;
+    uint32_t flags = 0;
+    std::optional<std::string> device_id;  // nothing: a null device ID (every device)
+    std::string event;                     // GUID text in upper case, "{...}"
+    std::string clsid;
+    std::string name;
+    std::string description;
+    std::string icon;
+    uint32_t result = 0;  // the HRESULT it answered
+};
+
+// One SetupInstallFromInfSectionA call.
+struct InfSectionInstalled {
+    size_t step = 0;
+    std::string inf_file;
+    std::string section;
+    uint32_t flags = 0;
+    std::string device;  // instance ID of the device given; empty: none
+};
+
 struct LogFileReport {
     std::string name;  // file name in the temporary folder, "_coInst.log"
     std::string path;  // full Windows path on this machine
@@ -120,6 +142,8 @@ struct Report {
     std::vector<MessagePosted> messages;
     std::vector<ServiceChange> service_changes;
     std::vector<ServiceAtEnd> services_at_end;
+    std::vector<WiaRegistrationMade> wia_registrations;
+    std::vector<InfSectionInstalled> inf_installs;
     RegistryDiff registry;
     std::vector<LogFileReport> logs;
     std::vector<std::string> open_handles;  // left open at the end (besides those kept on purpose)

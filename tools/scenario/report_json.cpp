@@ -231,6 +231,38 @@ std::string FormatReportJson(const Report& r) {
     }
     j.End(']');
 
+    j.Key("wia_registrations").Begin('[');
+    for (const WiaRegistrationMade& w : r.wia_registrations) {
+        j.Begin('{');
+        j.Key("step").Number(w.step);
+        j.Key("flags").Number(w.flags);
+        j.Key("device_id");
+        if (w.device_id)
+            j.String(*w.device_id);
+        else
+            j.Null();
+        j.Key("event").String(w.event);
+        j.Key("clsid").String(w.clsid);
+        j.Key("name").String(w.name);
+        j.Key("description").String(w.description);
+        j.Key("icon").String(w.icon);
+        j.Key("result").String(Hex8(w.result));
+        j.End('}');
+    }
+    j.End(']');
+
+    j.Key("inf_installs").Begin('[');
+    for (const InfSectionInstalled& i : r.inf_installs) {
+        j.Begin('{');
+        j.Key("step").Number(i.step);
+        j.Key("inf_file").String(i.inf_file);
+        j.Key("section").String(i.section);
+        j.Key("flags").Number(i.flags);
+        j.Key("device").String(i.device);
+        j.End('}');
+    }
+    j.End(']');
+
     j.Key("service_changes").Begin('[');
     for (const ServiceChange& c : r.service_changes) {
         j.Begin('{');

@@ -158,6 +158,28 @@ void Messages(std::string& out, const Report& r) {
                ", lParam " + Hex(m.lparam) + ") to the window of class " + AnsiToUtf8(m.window_class) + "\n";
 }
 
+void WiaRegistrations(std::string& out, const Report& r) {
+    Section(out, "Still-image event registrations with the WIA device manager (RegisterEventCallbackCLSID)");
+    if (r.wia_registrations.empty()) out += "  none\n";
+    for (const WiaRegistrationMade& w : r.wia_registrations) {
+        out += "  step " + std::to_string(w.step) + ": event " + w.event + " of " +
+               (w.device_id ? "device " + AnsiToUtf8(*w.device_id) : std::string("every device (no device ID)")) +
+               ", answered " + Hex8(w.result) + (w.result == 0 ? " (S_OK)" : " (failed)") + "\n";
+        out += "    handler CLSID " + w.clsid + ", flags " + Hex(w.flags) + "\n";
+        out += "    name \"" + AnsiToUtf8(w.name) + "\", description \"" + AnsiToUtf8(w.description) + "\", icon \"" +
+               AnsiToUtf8(w.icon) + "\"\n";
+    }
+}
+
+void InfInstalls(std::string& out, const Report& r) {
+    Section(out, "INF section installations (SetupInstallFromInfSectionA)");
+    if (r.inf_installs.empty()) out += "  none\n";
+    for (const InfSectionInstalled& i : r.inf_installs)
+        out += "  step " + std::to_string(i.step) + ": section [" + AnsiToUtf8(i.section) + "] of " +
+               AnsiToUtf8(i.inf_file) + ", flags " + Hex(i.flags) +
+               (i.device.empty() ? std::string(", no device") : ", for device " + AnsiToUtf8(i.device)) + "\n";
+}
+
 void Registry(std::string& out, const Report& r) {
     Section(out, "Registry changes");
     if (r.registry.empty()) {
@@ -209,7 +231,8 @@ void Summary(std::string& out, const Report& r) {
            "), set " +
            Count(r.events.size(), "named event", "named events") + ", posted " +
            Count(r.messages.size(), "window message", "window messages") + ", changed the state of services " +
-           Count(r.service_changes.size(), "time", "times") + " and changed " +
+           Count(r.service_changes.size(), "time", "times") + ", made " +
+           Count(r.wia_registrations.size(), "WIA event registration", "WIA event registrations") + " and changed " +
            Count(r.registry.keys.size(), "registry key", "registry keys") + ".\n";
     for (const LogFileReport& log : r.logs)
         out += "  It wrote " + Count(SplitLogLines(log.new_bytes).size(), "line", "lines") + " to " +
@@ -249,6 +272,8 @@ std::string FormatReportText(const Report& r, const TextOptions& options) {
     Events(out, r);
     Messages(out, r);
     Services(out, r);
+    WiaRegistrations(out, r);
+    InfInstalls(out, r);
     Registry(out, r);
     Logs(out, r);
     Summary(out, r);

@@ -42,6 +42,16 @@ struct DriveSpec {
     int line = 0;
 };
 
+// The driver the device installer selected for a device: its INF file and install section.
+struct SelectedDriverSpec {
+    std::string inf_file;     // Windows path, 'C:\\WINNT\\inf\\oem3.inf'
+    std::string section;      // the undecorated install section
+    std::string description;  // the driver node's description
+    std::string manufacturer;
+    std::string provider;
+    std::string hardware_id;  // the ID it matched; empty: the device's first hardware ID
+};
+
 struct DeviceSpec {
     std::string instance_id;
     std::string class_guid = plat::text::kImageClassGuid;
@@ -56,6 +66,28 @@ struct DeviceSpec {
     uint32_t install_flags_ex = 0;  // SP_DEVINSTALL_PARAMS.FlagsEx
     std::vector<RegistryValue> hardware_key_values;
     std::vector<RegistryValue> driver_key_values;
+    std::optional<SelectedDriverSpec> selected_driver;
+    bool description_unreadable = false;  // its properties cannot be read (removed during a walk)
+    int line = 0;
+};
+
+// The WIA device manager: whether it can be created, and what RegisterEventCallbackCLSID answers
+// per event GUID (S_OK for every other event).
+struct WiaEventResult {
+    std::string event;  // "{A28BBADE-64B6-11D2-A231-00C04FA31809}", upper case
+    uint32_t result = 0;
+    int line = 0;
+};
+
+struct WiaSpec {
+    uint32_t create_result = 0;  // CoCreateInstance's answer; 0 (S_OK): the manager is made
+    std::vector<WiaEventResult> event_results;
+};
+
+// A key's last-write time (the .reg format has none), set once the registry is set up.
+struct KeyTimeSpec {
+    std::string key;     // canonical path
+    uint64_t time = 0;   // FILETIME: 100-nanosecond intervals since 1601-01-01
     int line = 0;
 };
 
@@ -93,6 +125,8 @@ struct MachineSpec {
     std::vector<ServiceSpec> services;
     std::vector<WindowSpec> windows;
     std::vector<ProgramSpec> programs;
+    WiaSpec wia;
+    std::vector<KeyTimeSpec> key_times;  // applied in order, after the registry and the devices
     // GetTickCount at the start of the run; nothing: the machine's own (0 on the simulated machine).
     std::optional<uint32_t> tick_count_start;
 };
@@ -156,6 +190,19 @@ struct LogExpectation {
     int line = 0;
 };
 
+// One RegisterEventCallbackCLSID call; what is not given is not checked.
+struct WiaRegistrationExpectation {
+    std::string event;                     // GUID text, compared without regard to case
+    std::optional<std::string> device_id;  // "" expects no device ID (a null one)
+    std::optional<std::string> clsid;
+    std::optional<std::string> name;
+    std::optional<std::string> description;
+    std::optional<std::string> icon;
+    std::optional<uint32_t> flags;
+    std::optional<uint32_t> result;
+    int line = 0;
+};
+
 struct Expectations {
     std::vector<RegistryExpectation> registry;
     // When given, the programs started, in order, and no others.
@@ -173,6 +220,9 @@ struct Expectations {
     // "" for a run in which every wait ends.
     std::optional<std::string> waits_forever;
     int waits_forever_line = 0;
+    // When given, the WIA registrations made, in order, and no others.
+    std::optional<std::vector<WiaRegistrationExpectation>> wia_registrations;
+    int wia_registrations_line = 0;
 
     bool empty() const;
 };

@@ -103,6 +103,10 @@ std::vector<std::string> DescribeMachine(const Scenario& scenario) {
         if (d.install_flags || d.install_flags_ex)
             lines.push_back("  installation parameters: Flags " + DescribeInstallFlags(d.install_flags) +
                             ", FlagsEx " + DescribeInstallFlagsEx(d.install_flags_ex));
+        if (d.selected_driver)
+            lines.push_back("  selected driver: section [" + d.selected_driver->section + "] of " +
+                            d.selected_driver->inf_file);
+        if (d.description_unreadable) lines.push_back("  its properties cannot be read (removed during a walk)");
     }
     for (const ServiceSpec& s : m.services) {
         std::string line = "Service " + s.name + (s.display_name.empty() ? "" : " (\"" + s.display_name + "\")") +
@@ -119,6 +123,11 @@ std::vector<std::string> DescribeMachine(const Scenario& scenario) {
                                                             : ": runs " + std::to_string(p.run_time_ms) +
                                                                   " ms of virtual time and exits with " +
                                                                   std::to_string(p.exit_code)));
+    if (m.wia.create_result) lines.push_back("The WIA device manager cannot be created: " + Hex8(m.wia.create_result));
+    for (const WiaEventResult& e : m.wia.event_results)
+        lines.push_back("The WIA device manager answers " + Hex8(e.result) + " to a registration for event " + e.event);
+    for (const KeyTimeSpec& k : m.key_times)
+        lines.push_back("Key " + k.key + " was last written at time " + std::to_string(k.time));
     if (m.tick_count_start) {
         char ticks[64];
         std::snprintf(ticks, sizeof ticks, "The tick count starts at %u (0x%08X)", *m.tick_count_start,

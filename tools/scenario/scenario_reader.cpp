@@ -139,6 +139,29 @@ public:
         if (!code) Fail(n, "unknown DIF code name '" + name + "' (write a number for codes without a name)");
         return *code;
     }
+    // An HRESULT: a number, or one of the few names scenarios use.
+    uint32_t HResult(const toml::node& n, const std::string& what) const {
+        if (n.is_integer()) return U32(n, what);
+        std::string name = Utf8(n, what);
+        static const std::pair<const char*, uint32_t> kNames[] = {
+            {"S_OK", 0x00000000u},          {"S_FALSE", 0x00000001u},
+            {"E_NOTIMPL", 0x80004001u},     {"E_NOINTERFACE", 0x80004002u},
+            {"E_FAIL", 0x80004005u},        {"E_ACCESSDENIED", 0x80070005u},
+            {"E_OUTOFMEMORY", 0x8007000Eu}, {"E_INVALIDARG", 0x80070057u},
+            {"REGDB_E_CLASSNOTREG", 0x80040154u}, {"CO_E_SERVER_EXEC_FAILURE", 0x80080005u},
+        };
+        for (const auto& [known, value] : kNames)
+            if (name == known) return value;
+        Fail(n, "unknown HRESULT name '" + name + "' in " + what + " (write a number such as 0x80004005 instead)");
+    }
+    // A GUID text in braces, kept in upper case.
+    std::string GuidText(const toml::node& n, const std::string& what) const {
+        std::string text = Utf8(n, what);
+        if (!plat::text::IsGuidText(text))
+            Fail(n, what + " must be a GUID in braces, such as \"{A28BBADE-64B6-11D2-A231-00C04FA31809}\"");
+        for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return text;
+    }
     uint32_t Result(const toml::node& n, const std::string& what) const {
         if (n.is_integer()) return U32(n, what);
         std::string name = Utf8(n, what);
@@ -316,7 +339,7 @@ DeviceSpec ReadDevice(const Reader& r, const toml::node& node) {
     r.CheckKeys(t,
                 {"instance_id", "description", "manufacturer", "hardware_ids", "class_guid", "class",
                  "driver_instance", "hardware_key", "present", "install_flags", "install_flags_ex",
-                 "hardware_key_values", "driver_key_values"},
+                 "hardware_key_values", "driver_key_values", "selected_driver", "description_unreadable"},
                 "[[machine.devices]]");
     DeviceSpec d;
     d.line = Reader::Line(node);
@@ -351,7 +374,57 @@ DeviceSpec ReadDevice(const Reader& r, const toml::node& node) {
         if (d.driver_instance.empty()) r.Fail(*n, "driver_key_values given, but no driver_instance names the driver key");
         d.driver_key_values = ReadValues(r, *n, "driver_key_values");
     }
+    if (auto* n = t.get("selected_driver")) {
+        const toml::table& st = r.Table(*n, "selected_driver");
+        r.CheckKeys(st, {"inf_file", "section", "description", "manufacturer", "provider", "hardware_id"},
+                    "selected_driver");
+        SelectedDriverSpec driver;
+        driver.inf_file = r.Text(r.Required(st, *n, "inf_file", "a selected driver needs its inf_file"), "inf_file");
+        driver.section = r.Text(r.Required(st, *n, "section", "a selected driver needs its install section"),
+                                "section");
+        if (auto* v = st.get("description")) driver.description = r.Text(*v, "description");
+        if (auto* v = st.get("manufacturer")) driver.manufacturer = r.Text(*v, "manufacturer");
+        if (auto* v = st.get("provider")) driver.provider = r.Text(*v, "provider");
+        if (auto* v = st.get("hardware_id")) driver.hardware_id = r.Text(*v, "hardware_id");
+        d.selected_driver = std::move(driver);
+    }
+    if (auto* n = t.get("description_unreadable")) d.description_unreadable = r.Bool(*n, "description_unreadable");
     return d;
+}
+
+WiaSpec ReadWia(const Reader& r, const toml::node& node) {
+    const toml::table& t = r.Table(node, "[machine.wia]");
+    r.CheckKeys(t, {"create_result", "event_results"}, "[machine.wia]");
+    WiaSpec w;
+    if (auto* n = t.get("create_result")) w.create_result = r.HResult(*n, "create_result");
+    if (auto* n = t.get("event_results")) {
+        for (const toml::node& item : r.Array(*n, "event_results")) {
+            const toml::table& et = r.Table(item, "each [[machine.wia.event_results]]");
+            r.CheckKeys(et, {"event", "result"}, "[[machine.wia.event_results]]");
+            WiaEventResult e;
+            e.line = Reader::Line(item);
+            e.event = r.GuidText(r.Required(et, item, "event", "an event result needs its event GUID"), "event");
+            e.result = r.HResult(r.Required(et, item, "result", "an event result needs its result"), "result");
+            for (const WiaEventResult& other : w.event_results)
+                if (other.event == e.event) r.Fail(item, "event " + e.event + " is given twice");
+            w.event_results.push_back(std::move(e));
+        }
+    }
+    return w;
+}
+
+KeyTimeSpec ReadKeyTime(const Reader& r, const toml::node& node) {
+    const toml::table& t = r.Table(node, "each [[machine.key_times]]");
+    r.CheckKeys(t, {"key", "time"}, "[[machine.key_times]]");
+    KeyTimeSpec k;
+    k.line = Reader::Line(node);
+    const toml::node& key = r.Required(t, node, "key", "a key time needs its key");
+    std::optional<std::string> path = CanonicalRegistryPath(r.Text(key, "key"));
+    if (!path) r.Fail(key, "key must start with a root key such as HKEY_LOCAL_MACHINE or HKLM");
+    k.key = *path;
+    k.time = r.Number(r.Required(t, node, "time", "a key time needs its time (a FILETIME number)"), "time",
+                      0x7FFFFFFFFFFFFFFFull);
+    return k;
 }
 
 ServiceSpec ReadService(const Reader& r, const toml::node& node) {
@@ -408,7 +481,7 @@ MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "[machine]");
     r.CheckKeys(t,
                 {"os", "bits", "administrator", "tick_count_start", "registry", "drives", "devices", "services",
-                 "windows", "programs"},
+                 "windows", "programs", "wia", "key_times"},
                 "[machine]");
     MachineSpec m;
     if (auto* n = t.get("os")) m.os = ReadOs(r, r.Table(*n, "[machine.os]"));
@@ -464,6 +537,9 @@ MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
             m.programs.push_back(std::move(p));
         }
     }
+    if (auto* n = t.get("wia")) m.wia = ReadWia(r, *n);
+    if (auto* n = t.get("key_times"))
+        for (const toml::node& item : r.Array(*n, "key_times")) m.key_times.push_back(ReadKeyTime(r, item));
     return m;
 }
 
@@ -550,7 +626,8 @@ std::vector<Step> ReadSteps(const Reader& r, const toml::node& node, const Machi
 
 Expectations ReadExpectations(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "[expect]");
-    r.CheckKeys(t, {"registry", "programs", "events", "log", "services", "messages", "waits_forever"}, "[expect]");
+    r.CheckKeys(t, {"registry", "programs", "events", "log", "services", "messages", "waits_forever", "wia_registrations"},
+                "[expect]");
     Expectations e;
     if (auto* n = t.get("registry")) {
         for (const toml::node& item : r.Array(*n, "expect.registry")) {
@@ -634,6 +711,27 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
         e.waits_forever_line = Reader::Line(*n);
         e.waits_forever = r.Text(*n, "waits_forever");
     }
+    if (auto* n = t.get("wia_registrations")) {
+        e.wia_registrations_line = Reader::Line(*n);
+        e.wia_registrations.emplace();
+        for (const toml::node& item : r.Array(*n, "expect.wia_registrations")) {
+            const toml::table& wt = r.Table(item, "each WIA registration expectation");
+            r.CheckKeys(wt, {"event", "device_id", "clsid", "name", "description", "icon", "flags", "result"},
+                        "a WIA registration expectation");
+            WiaRegistrationExpectation x;
+            x.line = Reader::Line(item);
+            x.event = r.GuidText(r.Required(wt, item, "event", "a WIA registration expectation needs its event"),
+                                 "event");
+            if (auto* v = wt.get("device_id")) x.device_id = r.Text(*v, "device_id");
+            if (auto* v = wt.get("clsid")) x.clsid = r.GuidText(*v, "clsid");
+            if (auto* v = wt.get("name")) x.name = r.Text(*v, "name");
+            if (auto* v = wt.get("description")) x.description = r.Text(*v, "description");
+            if (auto* v = wt.get("icon")) x.icon = r.Text(*v, "icon");
+            if (auto* v = wt.get("flags")) x.flags = r.U32(*v, "flags");
+            if (auto* v = wt.get("result")) x.result = r.HResult(*v, "result");
+            e.wia_registrations->push_back(std::move(x));
+        }
+    }
     if (auto* n = t.get("log")) {
         for (const toml::node& item : r.Array(*n, "expect.log")) {
             const toml::table& lt = r.Table(item, "each [[expect.log]]");
@@ -661,7 +759,8 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
 }  // namespace
 
 bool Expectations::empty() const {
-    if (!registry.empty() || programs || events || !log.empty() || !services.empty() || messages || waits_forever)
+    if (!registry.empty() || programs || events || !log.empty() || !services.empty() || messages || waits_forever ||
+        wia_registrations)
         return false;
     return true;
 }

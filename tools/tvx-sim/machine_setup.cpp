@@ -7,10 +7,12 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/text/guid.h"
 #include "platform/text/hives.h"
 #include "platform/text/names.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/scenario/registry_snapshot.h"
+#include "tools/scenario/scenario_error.h"
 
 namespace tvx::sim {
 namespace {
@@ -108,10 +110,22 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         config.present = d.present;
         config.flags = d.install_flags;
         config.flags_ex = d.install_flags_ex;
+        if (d.selected_driver) {
+            plat::sim::SelectedDriver driver;
+            driver.inf_file = d.selected_driver->inf_file;
+            driver.section = d.selected_driver->section;
+            driver.description = d.selected_driver->description;
+            driver.manufacturer = d.selected_driver->manufacturer;
+            driver.provider = d.selected_driver->provider;
+            driver.hardware_id = d.selected_driver->hardware_id;
+            config.selected_driver = std::move(driver);
+        }
         size_t index = machine.setupapi().AddDevice(config);
         if (d.hardware_key) SetValues(machine.registry(), machine.setupapi().hardware_key_path(index), d.hardware_key_values);
         if (!d.driver_instance.empty())
             SetValues(machine.registry(), machine.setupapi().driver_key_path(index), d.driver_key_values);
+        // Made unreadable once its keys are written: the device was there when the set-up ran.
+        if (d.description_unreadable) machine.setupapi().MakeUnreadable(index);
     }
 
     for (const ServiceSpec& s : m.services) {
@@ -128,6 +142,22 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
     for (const ProgramSpec& p : m.programs)
         machine.process().SetProgram(plat::sim::ProgramBehaviour{p.path, p.run_time_ms, p.exit_code, p.never_ends});
     if (m.tick_count_start) machine.system().SetTickCountStart(*m.tick_count_start);
+
+    if (m.wia.create_result != 0) machine.com_wia().FailDeviceManager(static_cast<HRESULT>(m.wia.create_result));
+    for (const WiaEventResult& e : m.wia.event_results)
+        machine.com_wia().SetRegistrationResult(plat::text::GuidFromText<GUID>(e.event),
+                                                static_cast<HRESULT>(e.result));
+
+    // Last, so that no later set-up write moves the time again.
+    for (const KeyTimeSpec& k : m.key_times) {
+        auto [hive, rest] = SimPath(k.key);
+        FILETIME time;
+        time.dwLowDateTime = static_cast<DWORD>(k.time);
+        time.dwHighDateTime = static_cast<DWORD>(k.time >> 32);
+        if (!machine.registry().SetLastWriteTime(hive, rest, time))
+            throw ScenarioError(scenario.file.string(), k.line,
+                                "key_times names a key the machine does not have: " + k.key);
+    }
 }
 
 RegistrySnapshot SnapshotRegistry(const plat::sim::SimRegistry& registry) {

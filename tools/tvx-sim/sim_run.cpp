@@ -62,6 +62,26 @@ public:
             report.messages.push_back(MessagePosted{step, m.window_class, m.message, static_cast<uint64_t>(m.wparam),
                                                     static_cast<uint64_t>(m.lparam)});
         }
+        const std::vector<plat::sim::WiaRegistration>& registrations = machine_.com_wia().registrations();
+        for (; wia_ < registrations.size(); ++wia_) {
+            const plat::sim::WiaRegistration& w = registrations[wia_];
+            WiaRegistrationMade made;
+            made.step = step;
+            made.flags = static_cast<uint32_t>(w.flags);
+            if (w.has_device_id) made.device_id = w.device_id;
+            made.event = w.event_guid;
+            made.clsid = w.clsid;
+            made.name = w.name;
+            made.description = w.description;
+            made.icon = w.icon;
+            made.result = static_cast<uint32_t>(w.result);
+            report.wia_registrations.push_back(std::move(made));
+        }
+        const std::vector<plat::sim::InfSectionInstall>& installs = machine_.setupapi().section_installs();
+        for (; installs_ < installs.size(); ++installs_) {
+            const plat::sim::InfSectionInstall& i = installs[installs_];
+            report.inf_installs.push_back(InfSectionInstalled{step, i.inf_file, i.section, i.flags, i.device});
+        }
         CollectServices(step, report);
     }
 
@@ -87,7 +107,7 @@ public:
 
 private:
     plat::sim::Machine& machine_;
-    size_t programs_ = 0, waits_ = 0, events_ = 0, messages_ = 0, services_ = 0;
+    size_t programs_ = 0, waits_ = 0, events_ = 0, messages_ = 0, services_ = 0, wia_ = 0, installs_ = 0;
     std::map<std::string, size_t> pending_step_;
 };
 

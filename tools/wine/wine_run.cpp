@@ -2,6 +2,8 @@
 #include "tools/wine/wine_run.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -126,6 +128,9 @@ private:
     // The disc programs' and services' records, read once the run is over.
     void CollectPrograms();
     void CollectServices();
+    // The stand-in WIA device manager: its settings for this run, and the calls it recorded.
+    void SetUpWiaStandin();
+    void CollectWiaRegistrations(size_t index);
     // The step (0-based) during which something happened at `ticks`.
     size_t StepAt(uint64_t ticks) const;
     void EndMachineParts();
@@ -133,6 +138,8 @@ private:
     void CheckDrives(std::vector<std::string>* notes) const;
 
     const Scenario& scenario_;
+    std::string wia_record_;
+    size_t wia_lines_ = 0;
     RunPaths paths_;
     std::string temp_;
     StandinPaths standins_;
@@ -289,6 +296,55 @@ void Run::Collect(size_t index, std::vector<StepLogLine>* log) {
     }
     for (const StandinWindows::Message& m : windows_.Flush())
         report_.messages.push_back(MessagePosted{index + 1, m.window_class, m.message, m.wparam, m.lparam});
+    CollectWiaRegistrations(index);
+}
+
+void Run::SetUpWiaStandin() {
+    wia_record_ = (paths_.run_folder / "wia-registrations.txt").string();
+    DeleteFileA(wia_record_.c_str());
+    SetEnvironmentVariableA("TVX_WIA_RECORD", wia_record_.c_str());
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X", scenario_.machine.wia.create_result);
+    SetEnvironmentVariableA("TVX_WIA_CREATE", scenario_.machine.wia.create_result ? hex : nullptr);
+    std::string results;
+    for (const WiaEventResult& e : scenario_.machine.wia.event_results) {
+        std::snprintf(hex, sizeof hex, "%08X", e.result);
+        results += (results.empty() ? "" : ";") + e.event + "=" + hex;
+    }
+    SetEnvironmentVariableA("TVX_WIA_RESULTS", results.empty() ? nullptr : results.c_str());
+}
+
+// The stand-in device manager's record: one line per RegisterEventCallbackCLSID call, its fields
+// separated by tabs (flags, device ID or \x01 for none, event, CLSID, name, description, icon,
+// answer).
+void Run::CollectWiaRegistrations(size_t index) {
+    std::ifstream in(wia_record_, std::ios::binary);
+    std::string line;
+    size_t number = 0;
+    while (std::getline(in, line)) {
+        if (number++ < wia_lines_) continue;
+        ++wia_lines_;
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (;;) {
+            size_t tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        if (fields.size() != 8) continue;
+        WiaRegistrationMade made;
+        made.step = index + 1;
+        made.flags = static_cast<uint32_t>(std::strtoul(fields[0].c_str(), nullptr, 16));
+        if (fields[1] != "\x01") made.device_id = fields[1];
+        made.event = fields[2];
+        made.clsid = fields[3];
+        made.name = fields[4] == "\x01" ? "" : fields[4];
+        made.description = fields[5] == "\x01" ? "" : fields[5];
+        made.icon = fields[6] == "\x01" ? "" : fields[6];
+        made.result = static_cast<uint32_t>(std::strtoul(fields[7].c_str(), nullptr, 16));
+        report_.wia_registrations.push_back(std::move(made));
+    }
 }
 
 size_t Run::StepAt(uint64_t ticks) const {
@@ -456,6 +512,7 @@ Report Run::Go(const std::vector<std::string>& notes) {
     CheckVersion(&report_.notes);
     CheckDrives(&report_.notes);
     StartMachineParts();
+    SetUpWiaStandin();
     OpenEvents();  // after the report is started: it notes them
 
     // The first program of a Wine session that uses the window system (the DLL runner) makes Wine

@@ -1,6 +1,7 @@
 // Setting Wine up as a scenario's machine. Win32 only.
 #include "tools/wine/wine_setup.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -206,6 +207,42 @@ void SetStringValue(HKEY root, const std::string& path, const std::string& name,
     if (status != ERROR_SUCCESS) Fail("write value " + name + " of " + path, status);
 }
 
+// The harness's stand-in WIA device manager, registered as the in-process server of the device
+// manager's class (the co-installer asks for any server kind, and an in-process one comes first).
+void RegisterWiaStandin(const SetupPaths& paths) {
+    const std::string clsid = "CLSID\\{A1F4E726-8CF1-11D1-BF92-0060081ED811}\\InprocServer32";
+    SetStringValue(HKEY_CLASSES_ROOT, clsid, "", (paths.standin_folder / "tvx-standin-wia.dll").string());
+    SetStringValue(HKEY_CLASSES_ROOT, clsid, "ThreadingModel", "Both");
+}
+
+// Wine has no call that sets a key's last-write time: the keys are written in the order of their
+// times, with real pauses between them, so that they compare as the scenario's times do. Keys of
+// equal times are written in the reverse of the scenario's order, so that the first listed is the
+// newest of them: the one the co-installer takes among equals when the scenario lists them in the
+// order the keys enumerate.
+void WriteKeysInTimeOrder(const Scenario& scenario, std::vector<std::string>* notes) {
+    std::vector<const KeyTimeSpec*> keys;
+    for (auto it = scenario.machine.key_times.rbegin(); it != scenario.machine.key_times.rend(); ++it)
+        keys.push_back(&*it);
+    std::stable_sort(keys.begin(), keys.end(), [](const KeyTimeSpec* a, const KeyTimeSpec* b) { return a->time < b->time; });
+    for (const KeyTimeSpec* k : keys) {
+        HKEY root = nullptr;
+        std::string rest;
+        if (!SplitRoot(k->key, &root, &rest)) Fail("split key path " + k->key, ERROR_INVALID_DATA);
+        HKEY key = nullptr;
+        LSTATUS status = RegOpenKeyExA(root, rest.c_str(), 0, KEY_ALL_ACCESS, &key);
+        if (status != ERROR_SUCCESS) Fail("open key " + k->key + " to set its last-write time", status);
+        Sleep(50);
+        const DWORD zero = 0;
+        RegSetValueExA(key, "tvx-harness-touch", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), sizeof zero);
+        RegDeleteValueA(key, "tvx-harness-touch");
+        RegCloseKey(key);
+    }
+    if (!keys.empty())
+        notes->push_back("the keys of key_times were written in the order of their times with real pauses; their "
+                         "last-write times are Wine's real ones");
+}
+
 void SetVersion(const Scenario& scenario, std::vector<std::string>* notes) {
     const std::string name = WineVersionName(scenario.machine.os);
     if (name.empty()) {
@@ -303,6 +340,14 @@ fs::path DriveFolder(const fs::path& run_folder, char letter) {
 }
 
 std::string WineVersionName(const OsVersionSpec& os) {
+    if (os.platform_id == 1) {
+        switch (os.major * 100 + os.minor) {
+            case 400: return "win95";
+            case 410: return "win98";
+            case 490: return "winme";
+            default: return "";
+        }
+    }
     if (os.platform_id != 2) return "";
     const bool server = os.product_type != 1;
     const uint32_t v = os.major * 100 + os.minor;
@@ -343,6 +388,15 @@ void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<st
                              " ms of real time under Wine, not " + std::to_string(p.run_time_ms) + " ms");
     if (m.tick_count_start)
         notes->push_back("the tick count cannot be set under Wine: it starts where Wine's does");
+    RegisterWiaStandin(paths);
+    for (const DeviceSpec& d : m.devices) {
+        if (d.selected_driver)
+            notes->push_back("device " + d.instance_id + " has no selected driver under Wine: the harness cannot "
+                             "select one, so the INF section is not installed");
+        if (d.description_unreadable)
+            notes->push_back("device " + d.instance_id + " stays readable under Wine");
+    }
+    WriteKeysInTimeOrder(scenario, notes);
 }
 
 }  // namespace tvx::wine
