@@ -99,7 +99,16 @@ public:
     bool WriteRegistryString(HKEY hRootKey, LPCSTR lpSubKey, LPCSTR lpValueName, LPCSTR lpText, DWORD cbData);
     LONG DeleteRegistryKey(HKEY hRootKey, LPCSTR lpParentPath, LPCSTR lpKeyName);
 
-    // Removal.
+    // Device identity (twain/device_identity.cpp): the driver instance number, the manufacturer,
+    // the description and the serial part (the device instance ID after its last backslash, at
+    // most 70 characters). 1 when the description, the manufacturer and the instance ID were read
+    // and the ID has a backslash; 0 otherwise, the texts of the reads before the failure filled.
+    // An unreadable driver key name leaves the instance number empty and still answers 1.
+    int GetDeviceIdentity(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData, char (&szInstance)[5],
+                          char (&szManufacturer)[MAX_PATH], char (&szDescription)[MAX_PATH], char (&szSerial)[71]);
+
+    // Removal (stillimage/removal.cpp): the removed instance's TWAIN data source and imaging
+    // device-instance keys (1 when the identity was read), and the hardware-first marker.
     int CleanupRemovedDevice(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
     void RemovePnPFinishedMarker();
 

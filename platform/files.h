@@ -11,6 +11,7 @@
       Zero)                                                                                        \
     X(Files, UINT, GetWindowsDirectoryA, (LPSTR lpBuffer, UINT uSize), (lpBuffer, uSize), Zero)    \
     X(Files, BOOL, DeleteFileA, (LPCSTR lpFileName), (lpFileName), Bool)                           \
+    X(Files, BOOL, RemoveDirectoryA, (LPCSTR lpPathName), (lpPathName), Bool)                      \
     X(Files, BOOL, MoveFileA, (LPCSTR lpExistingFileName, LPCSTR lpNewFileName),                   \
       (lpExistingFileName, lpNewFileName), Bool)                                                   \
     X(Files, BOOL, MoveFileExA, (LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags),  \

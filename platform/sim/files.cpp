@@ -171,6 +171,34 @@ BOOL SimFiles::DeleteFileA(LPCSTR lpFileName) {
     return TRUE;
 }
 
+// Removes an empty folder: a missing one gives 2 (3 when a folder on the way is missing), a file
+// 267, a folder that still holds entries 145 (it stays), a drive's root or a protected folder 5.
+BOOL SimFiles::RemoveDirectoryA(LPCSTR lpPathName) {
+    std::string name = lpPathName ? lpPathName : "";
+    while (name.size() > 3 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
+    auto host = ResolveExistingFolder(name);
+    if (!host) return FALSE;
+    if (!fs::exists(*host)) {
+        system_.SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (!fs::is_directory(*host)) {
+        system_.SetLastError(ERROR_DIRECTORY);
+        return FALSE;
+    }
+    const Drive* drive = DriveOf(name);
+    if (IsReadOnly(name) || (drive && fs::equivalent(*host, drive->folder))) {
+        system_.SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (!fs::is_empty(*host)) {
+        system_.SetLastError(ERROR_DIR_NOT_EMPTY);
+        return FALSE;
+    }
+    fs::remove(*host);
+    return TRUE;
+}
+
 BOOL SimFiles::MoveFileA(LPCSTR from, LPCSTR to) { return MoveFileExA(from, to, 0); }
 
 BOOL SimFiles::MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) {

@@ -66,6 +66,7 @@ public:
     DWORD GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) override;
     UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
     BOOL DeleteFileA(LPCSTR lpFileName) override;
+    BOOL RemoveDirectoryA(LPCSTR lpPathName) override;
     BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) override;
     BOOL MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) override;
     DWORD GetFileAttributesA(LPCSTR lpFileName) override;

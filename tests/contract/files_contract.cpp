@@ -147,6 +147,42 @@ CONTRACT_CASE(Files, DeleteFile) {
     CHECK_EQ(plat::GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
+// RemoveDirectoryA removes an empty folder named in any letter case; a folder that still holds a
+// file gives 145 and stays, a missing folder 2, a folder below a missing one 3, a file 267.
+CONTRACT_CASE(Files, RemoveDirectory) {
+    ScratchFolder folder("RemoveDirectory");
+    REQUIRE(contract::MakeEmptyFolder(folder / "Empty"));
+    REQUIRE(contract::MakeEmptyFolder(folder / "Full"));
+    REQUIRE(WriteWhole(folder / "Full\\kept.ds", "x"));
+    REQUIRE(WriteWhole(folder / "file.txt", "x"));
+
+    struct Row {
+        const char* what;
+        std::string path;
+        DWORD status;
+    };
+    const Row rows[] = {
+        {"a folder that holds a file", folder / "Full", ERROR_DIR_NOT_EMPTY},
+        {"a missing folder", folder / "missing", ERROR_FILE_NOT_FOUND},
+        {"a folder below a missing one", folder / "missing\\sub", ERROR_PATH_NOT_FOUND},
+        {"a file", folder / "file.txt", ERROR_DIRECTORY},
+    };
+    for (const Row& row : rows) {
+        CONTEXT(row.what);
+        plat::SetLastError(kSentinelError);
+        CHECK_EQ(plat::RemoveDirectoryA(row.path.c_str()), FALSE);
+        CHECK_EQ(plat::GetLastError(), row.status);
+    }
+    CHECK(IsFolder(folder / "Full"));
+    CHECK_EQ(ReadWhole(folder / "Full\\kept.ds"), "x");
+
+    CHECK_EQ(plat::RemoveDirectoryA((folder / "eMPTY").c_str()), TRUE);
+    CHECK_EQ(MissingStatus(folder / "Empty"), ERROR_FILE_NOT_FOUND);
+    // Emptied, the other folder goes too.
+    CHECK_EQ(plat::DeleteFileA((folder / "Full\\kept.ds").c_str()), TRUE);
+    CHECK_EQ(plat::RemoveDirectoryA((folder / "Full").c_str()), TRUE);
+}
+
 // MoveFileA onto an existing file refuses with 183 and changes neither file; MoveFileExA with
 // MOVEFILE_REPLACE_EXISTING replaces it; a move onto the file itself succeeds; a move to a new
 // name takes the content along and leaves nothing behind.

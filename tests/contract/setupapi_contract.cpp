@@ -1,5 +1,6 @@
 // The device installer's contract for the calls that need no device: the class keys. Checked on the
 // simulated machine and on Windows (Wine) alike. Portable: written against plat:: only.
+#include <cstring>
 #include <string>
 
 #include "platform/registry.h"
@@ -7,6 +8,7 @@
 #include "platform/system.h"
 #include "platform/text/guid.h"
 #include "tests/contract/check.h"
+#include "tests/contract/world.h"
 
 namespace {
 
@@ -37,6 +39,48 @@ CONTRACT_CASE(SetupApi, ClassRegKeyOpensTheClassKeyOrTheKeyOfAllClasses) {
     missing.Data1 ^= 0x00FF00FF;
     CHECK(plat::SetupDiOpenClassRegKey(&missing, KEY_READ) == kInvalidKey);
     CHECK_EQ(plat::GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+}
+
+// A device's instance ID: a buffer too small gets 122 and the size needed, terminator included;
+// one that fits gets the ID, with at least one backslash. The manufacturer property is a
+// terminated text, or, where a device has none, fails with 13. An invalid set fails with 6.
+CONTRACT_CASE(SetupApi, DeviceInstanceIdAndManufacturer) {
+    contract::EnsurePresentDevice();
+    HDEVINFO set = plat::SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
+    REQUIRE(set != INVALID_HANDLE_VALUE);
+    SP_DEVINFO_DATA data{};
+    data.cbSize = sizeof data;
+    const bool found = plat::SetupDiEnumDeviceInfo(set, 0, &data) != FALSE;
+    CHECK(found);
+    if (found) {
+        DWORD required = 0;
+        char small[2] = {'x', 'x'};
+        plat::SetLastError(0);
+        CHECK_EQ(plat::SetupDiGetDeviceInstanceIdA(set, &data, small, sizeof small, &required), FALSE);
+        CHECK_EQ(plat::GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+        CHECK(required > 2);
+
+        char id[MAX_PATH + 1] = {0};
+        DWORD again = 0;
+        CHECK_EQ(plat::SetupDiGetDeviceInstanceIdA(set, &data, id, MAX_PATH, &again), TRUE);
+        CHECK_EQ(std::strlen(id) + 1, size_t(required));
+        CHECK(std::strchr(id, '\\') != nullptr);
+
+        char mfg[MAX_PATH + 1] = {0};
+        plat::SetLastError(0);
+        if (plat::SetupDiGetDeviceRegistryPropertyA(set, &data, SPDRP_MFG, nullptr, reinterpret_cast<BYTE*>(mfg),
+                                                    MAX_PATH, nullptr)) {
+            CHECK(std::strlen(mfg) < MAX_PATH);
+        } else {
+            CHECK_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_DATA));
+        }
+    }
+    plat::SetupDiDestroyDeviceInfoList(set);
+
+    char id[MAX_PATH];
+    plat::SetLastError(0);
+    CHECK_EQ(plat::SetupDiGetDeviceInstanceIdA(INVALID_HANDLE_VALUE, &data, id, sizeof id, nullptr), FALSE);
+    CHECK_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_HANDLE));
 }
 
 }  // namespace

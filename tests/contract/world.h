@@ -22,6 +22,10 @@ void PlaceProgram(const std::string& windows_path, DWORD exit_code, DWORD run_ms
 // and `exit_code` is what it ends with.
 bool RunAsPlacedProgram(int* exit_code);
 
+// Makes sure the machine has at least one present device of some class: on Windows every
+// installation has its root-enumerated system devices; on the simulated machine one is added.
+void EnsurePresentDevice();
+
 struct PostedMessage {
     UINT message = 0;
     WPARAM wparam = 0;

@@ -6,6 +6,7 @@
 #include "platform/host/call_layer.h"
 #include "platform/sim/files.h"
 #include "platform/sim/process.h"
+#include "platform/sim/setupapi.h"
 #include "platform/sim/window.h"
 #include "tests/contract/check.h"
 #include "tests/contract/world.h"
@@ -67,6 +68,23 @@ std::vector<PostedMessage> TopLevelWindow::TakeMessages() {
         if (m.window_class == state_->window_class) messages.push_back(PostedMessage{m.message, m.wparam, m.lparam});
     }
     return messages;
+}
+
+}  // namespace contract
+
+namespace contract {
+
+// A system device as Windows enumerates it below ROOT, with a manufacturer and a driver key.
+void EnsurePresentDevice() {
+    auto& setupapi = Sim<plat::sim::SimSetupApi>(plat::host::CurrentBackends().setupapi, "device installer");
+    plat::sim::DeviceConfig device;
+    device.instance_id = "ROOT\\SYSTEM\\0000";
+    device.class_guid = "{4D36E97D-E325-11CE-BFC1-08002BE10318}";
+    device.class_name = "System";
+    device.description = "Plug and Play Software Device Enumerator";
+    device.manufacturer = "(Standard system devices)";
+    device.driver_instance = "0000";
+    setupapi.AddDevice(device);
 }
 
 }  // namespace contract

@@ -111,3 +111,10 @@ std::vector<PostedMessage> TopLevelWindow::TakeMessages() {
 }
 
 }  // namespace contract
+
+namespace contract {
+
+// Windows (and Wine) always has root-enumerated system devices.
+void EnsurePresentDevice() {}
+
+}  // namespace contract

@@ -84,6 +84,9 @@ const std::string kNoWizardHandlerInfo =
     "Error reading System\\CurrentControlSet\\Control\\StillImage\\Events\\ScanButton\\"
     "{D13E3F25-1688-45A0-9743-759EB35CDF9A}\r\n";
 
+// The marker take-back's line on a machine without the hardware-first marker.
+const std::string kNoMarkerLine = "RegOpenKeyEx returned 2 while trying to open Software\\Tarvix\\tvx\\c32\\tvx\r\n";
+
 class DispatcherTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -198,14 +201,14 @@ TEST_F(DispatcherTest, RemoveWithoutHardwareKeyStillAnswersNoError) {
     Ext().m_ScannerModel = "earlier";
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_REMOVE), DWORD(NO_ERROR));
     EXPECT_EQ(Ext().m_ScannerModel, "earlier");
-    EXPECT_EQ(LogBody(rig), FirstLine(5, 0) + "Handling DIF_REMOVE DIF code\r\n");
+    EXPECT_EQ(LogBody(rig), FirstLine(5, 0) + "Handling DIF_REMOVE DIF code\r\n" + kNoMarkerLine);
 }
 
 TEST_F(DispatcherTest, RemoveStoresTheModelWithoutLoggingIt) {
     scanner = AddScanner(rig, "tvxQ920k");
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_REMOVE), DWORD(NO_ERROR));
     EXPECT_EQ(Ext().m_ScannerModel, "tvxQ920k");
-    EXPECT_EQ(LogBody(rig), FirstLine(5, 0) + "Handling DIF_REMOVE DIF code\r\n");
+    EXPECT_EQ(LogBody(rig), FirstLine(5, 0) + "Handling DIF_REMOVE DIF code\r\n" + kNoMarkerLine);
 }
 
 TEST_F(DispatcherTest, UnknownCodesAreLoggedAndAnsweredWithNoError) {
