@@ -61,19 +61,19 @@ bool IsPending(DWORD state) { return state == SERVICE_START_PENDING || state == 
 SimServices::SimServices(HandleTable& handles, const MachineProfile& profile, SimSystem& system, VirtualClock& clock)
     : handles_(handles), profile_(profile), system_(system), clock_(clock) {}
 
-void SimServices::AddService(ServiceSpec spec) {
+void SimServices::AddService(ServiceSetup given) {
     Service service;
-    service.spec = std::move(spec);
-    const DWORD state = service.spec.state;
+    service.given = std::move(given);
+    const DWORD state = service.given.state;
     service.settled = state == SERVICE_RUNNING || state == SERVICE_STOP_PENDING ? SERVICE_RUNNING : SERVICE_STOPPED;
     if (state != SERVICE_STOPPED) service.exit_code = ERROR_SUCCESS;
     // A service may be set up half-way through a change, which then completes in its own time.
     if (IsPending(state)) {
         service.pending = state;
-        service.pending_until = clock_.now_ms() + service.spec.transition_ms;
-        service.pending_forever = state == SERVICE_STOP_PENDING && service.spec.never_stops;
+        service.pending_until = clock_.now_ms() + service.given.transition_ms;
+        service.pending_forever = state == SERVICE_STOP_PENDING && service.given.never_stops;
     }
-    if (Service* known = Find(service.spec.name)) {
+    if (Service* known = Find(service.given.name)) {
         *known = std::move(service);
         return;
     }
@@ -82,13 +82,13 @@ void SimServices::AddService(ServiceSpec spec) {
 
 SimServices::Service* SimServices::Find(const std::string& name) {
     for (Service& s : services_)
-        if (text::EqualNames(s.spec.name, name)) return &s;
+        if (text::EqualNames(s.given.name, name)) return &s;
     return nullptr;
 }
 
 const SimServices::Service* SimServices::Find(const std::string& name) const {
     for (const Service& s : services_)
-        if (text::EqualNames(s.spec.name, name)) return &s;
+        if (text::EqualNames(s.given.name, name)) return &s;
     return nullptr;
 }
 
@@ -105,7 +105,7 @@ std::optional<DWORD> SimServices::StateOf(const std::string& name) const {
 }
 
 void SimServices::Record(uint64_t at_ms, const Service& service, const char* what) const {
-    events_.push_back(ServiceEvent{at_ms, service.spec.name, what});
+    events_.push_back(ServiceEvent{at_ms, service.given.name, what});
 }
 
 void SimServices::Settle() const {
@@ -130,21 +130,21 @@ const std::vector<ServiceEvent>& SimServices::events() const {
 void SimServices::Begin(Service& service, DWORD pending, const char* requested) {
     Record(clock_.now_ms(), service, requested);
     service.pending = pending;
-    service.pending_until = clock_.now_ms() + service.spec.transition_ms;
-    service.pending_forever = pending == SERVICE_STOP_PENDING && service.spec.never_stops;
+    service.pending_until = clock_.now_ms() + service.given.transition_ms;
+    service.pending_forever = pending == SERVICE_STOP_PENDING && service.given.never_stops;
     service.exit_code = ERROR_SUCCESS;
     Settle();  // a change that takes no time is complete at once
 }
 
 void SimServices::FillStatus(const Service& service, LPSERVICE_STATUS status) const {
     const DWORD state = StateNow(service);
-    status->dwServiceType = service.spec.type;
+    status->dwServiceType = service.given.type;
     status->dwCurrentState = state;
-    status->dwControlsAccepted = state == SERVICE_RUNNING && !service.spec.refuses_stop ? SERVICE_ACCEPT_STOP : 0;
+    status->dwControlsAccepted = state == SERVICE_RUNNING && !service.given.refuses_stop ? SERVICE_ACCEPT_STOP : 0;
     status->dwWin32ExitCode = service.exit_code;
     status->dwServiceSpecificExitCode = 0;
     status->dwCheckPoint = IsPending(state) ? 1 : 0;
-    status->dwWaitHint = IsPending(state) ? static_cast<DWORD>(std::min<uint64_t>(service.spec.transition_ms, 0xFFFFFFFFu)) : 0;
+    status->dwWaitHint = IsPending(state) ? static_cast<DWORD>(std::min<uint64_t>(service.given.transition_ms, 0xFFFFFFFFu)) : 0;
 }
 
 SimServices::Service* SimServices::Open(SC_HANDLE handle, DWORD needed) {
@@ -216,9 +216,9 @@ SC_HANDLE SimServices::OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, 
         return nullptr;
     }
     auto handle = std::make_shared<ServiceHandle>();
-    handle->name = service->spec.name;
+    handle->name = service->given.name;
     handle->access = rights;
-    auto value = handles_.Add(HandleKind::Service, handle, "service " + service->spec.name);
+    auto value = handles_.Add(HandleKind::Service, handle, "service " + service->given.name);
     return reinterpret_cast<SC_HANDLE>(value);
 }
 
@@ -261,7 +261,7 @@ BOOL SimServices::ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_
     } else if (IsPending(state)) {
         error = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
     } else if (dwControl == SERVICE_CONTROL_STOP) {
-        if (service->spec.refuses_stop) {
+        if (service->given.refuses_stop) {
             Record(clock_.now_ms(), *service, "stop refused");
             error = ERROR_INVALID_SERVICE_CONTROL;
         } else {

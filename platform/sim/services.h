@@ -18,7 +18,7 @@ namespace plat::sim {
 class VirtualClock;
 
 // Set-up of one installed service and how it answers a stop request.
-struct ServiceSpec {
+struct ServiceSetup {
     std::string name;          // key name, matched without regard to case
     std::string display_name;
     DWORD state = SERVICE_STOPPED;
@@ -39,7 +39,7 @@ class SimServices : public ServicesBackend {
 public:
     SimServices(HandleTable& handles, const MachineProfile& profile, SimSystem& system, VirtualClock& clock);
 
-    void AddService(ServiceSpec spec);
+    void AddService(ServiceSetup given);
     // The service's state now on the virtual clock; nothing when there is no such service.
     std::optional<DWORD> StateOf(const std::string& name) const;
     // Every state change so far, in the order of their virtual times.
@@ -54,7 +54,7 @@ public:
 
 private:
     struct Service {
-        ServiceSpec spec;
+        ServiceSetup given;
         DWORD settled = SERVICE_STOPPED;  // STOPPED or RUNNING once no change is pending
         DWORD pending = 0;                // START_PENDING or STOP_PENDING while a change is under way
         uint64_t pending_until = 0;

@@ -29,7 +29,7 @@ CaseEnvironment::CaseEnvironment(const std::string& case_name) {
     registry.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Wow6432Node");
     registry.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup");
     registry.EnsureKey(Hive::LocalMachine, "SYSTEM\\CurrentControlSet\\Control");
-    plat::sim::ServiceSpec still_image;
+    plat::sim::ServiceSetup still_image;
     still_image.name = "StiSvc";
     still_image.display_name = "Windows Image Acquisition (WIA)";
     still_image.state = SERVICE_STOPPED;

@@ -53,7 +53,7 @@ struct InstallMachine {
         AddDisc(rig, 'D', {});
         rig.machine.process().SetProgram(
             {.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = kFirmwareRunMs});
-        plat::sim::ServiceSpec sti;
+        plat::sim::ServiceSetup sti;
         sti.name = "stisvc";
         sti.state = SERVICE_RUNNING;
         sti.transition_ms = 2000;

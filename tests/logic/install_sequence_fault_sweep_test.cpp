@@ -44,7 +44,7 @@ size_t SetUpMachine(SimRig& rig, bool softwareFirst) {
     using plat::sim::Hive;
     tvx::test::AddDisc(rig, 'D', {});
     rig.machine.process().SetProgram({.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = 30000});
-    plat::sim::ServiceSpec sti;
+    plat::sim::ServiceSetup sti;
     sti.name = "stisvc";
     sti.state = SERVICE_RUNNING;
     sti.transition_ms = 7000;

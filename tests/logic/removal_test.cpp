@@ -28,7 +28,7 @@ struct Scanner {
     size_t index = 0;
 };
 
-struct ScannerSpec {
+struct ScannerSetup {
     std::string instance_id = kInstanceId;
     std::string description = tvx::test::kScannerDescription;
     std::string manufacturer = tvx::test::kScannerManufacturer;
@@ -36,18 +36,18 @@ struct ScannerSpec {
     const char* model = "tvxQ920k";
 };
 
-Scanner AddScanner(SimRig& rig, const ScannerSpec& spec = {}) {
+Scanner AddScanner(SimRig& rig, const ScannerSetup& given = {}) {
     plat::sim::DeviceConfig device;
-    device.instance_id = spec.instance_id;
-    device.description = spec.description;
-    device.manufacturer = spec.manufacturer;
+    device.instance_id = given.instance_id;
+    device.description = given.description;
+    device.manufacturer = given.manufacturer;
     device.hardware_ids = {"USB\\VID_2E5A&PID_0920"};
-    device.driver_instance = spec.driver_instance;
+    device.driver_instance = given.driver_instance;
     Scanner s;
     s.index = rig.machine.setupapi().AddDevice(device);
-    if (spec.model)
+    if (given.model)
         rig.machine.registry().SetString(Hive::LocalMachine, rig.machine.setupapi().hardware_key_path(s.index),
-                                         "CoinstallerModel", spec.model);
+                                         "CoinstallerModel", given.model);
     s.set = rig.machine.setupapi().OpenSetFor(s.index, &s.data);
     return s;
 }
@@ -76,8 +76,8 @@ protected:
         if (!ext) ext.emplace();
         return *ext;
     }
-    Scanner& Add(const ScannerSpec& spec = {}) {
-        scanners.push_back(AddScanner(rig, spec));
+    Scanner& Add(const ScannerSetup& given = {}) {
+        scanners.push_back(AddScanner(rig, given));
         return scanners.back();
     }
     const std::vector<std::string>& Debug() { return rig.machine.system().debug_output(); }
@@ -93,7 +93,7 @@ TEST_F(RemovalTest, IdentityReadsTheFourNamesOrStopsAtTheFirstUnreadableOne) {
     const std::string longSerial = std::string(70, 'S') + "TAIL";
     struct Case {
         const char* what;
-        ScannerSpec spec;
+        ScannerSetup given;
         int result;
         const char* instance;
         const char* manufacturer;
@@ -117,7 +117,7 @@ TEST_F(RemovalTest, IdentityReadsTheFourNamesOrStopsAtTheFirstUnreadableOne) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SimRig rig(Profile(6, 1), c.what);
-        Scanner s = AddScanner(rig, c.spec);
+        Scanner s = AddScanner(rig, c.given);
         {
             CSetupExtensionQ920k ext;
             char szInstance[5] = "zzzz";
@@ -259,7 +259,7 @@ TEST_F(RemovalTest, NamesOfAnyLengthGiveTheWholePath) {
 TEST(RemovalKeys, NamesThatWouldNameAnotherTreeSkipTheKeys) {
     struct Case {
         const char* what;
-        ScannerSpec spec;
+        ScannerSetup given;
         bool keysGo;
         bool twainGoes;
     } cases[] = {
@@ -275,7 +275,7 @@ TEST(RemovalKeys, NamesThatWouldNameAnotherTreeSkipTheKeys) {
         tvx::test::AddInstanceKeys(rig, model, kSerial);
         tvx::test::AddTwainSource(rig, "0000");
         std::filesystem::create_directories(rig.machine.c_drive_folder() / "Windows" / "TWAIN_32" / "tvpn_");
-        Scanner s = AddScanner(rig, c.spec);
+        Scanner s = AddScanner(rig, c.given);
         {
             CSetupExtensionQ920k ext;
             EXPECT_EQ(ext.CleanupRemovedDevice(s.set, &s.data), 1);

@@ -52,14 +52,14 @@ TEST(StillImageRestart, EachPath) {
         if (c.window) rig.machine.window().AddWindow("STIExe_Window_Class", "STI Monitor");
         rig.machine.window().AddWindow("OtherClass", "STI Monitor");
         if (c.service) {
-            plat::sim::ServiceSpec spec;
-            spec.name = "StiSvc";
-            spec.display_name = "Windows Image Acquisition (WIA)";
-            spec.state = c.state;
-            spec.transition_ms = c.transition_ms;
-            spec.refuses_stop = c.refuses_stop;
-            spec.never_stops = c.never_stops;
-            rig.machine.services().AddService(spec);
+            plat::sim::ServiceSetup given;
+            given.name = "StiSvc";
+            given.display_name = "Windows Image Acquisition (WIA)";
+            given.state = c.state;
+            given.transition_ms = c.transition_ms;
+            given.refuses_stop = c.refuses_stop;
+            given.never_stops = c.never_stops;
+            rig.machine.services().AddService(given);
         }
         plat::host::Layer().ClearTrace();
 
@@ -96,12 +96,12 @@ TEST(StillImageRestart, TheStopWaitMeasuresElapsedTicksAcrossTheWrap) {
             SCOPED_TRACE(std::to_string(start) + (neverStops ? " never stops" : " stops after 12 s"));
             SimRig rig(Profile(5, 1), std::to_string(start) + (neverStops ? "n" : "s"));
             rig.machine.system().SetTickCountStart(start);
-            plat::sim::ServiceSpec spec;
-            spec.name = "stisvc";
-            spec.state = SERVICE_RUNNING;
-            spec.transition_ms = 12000;
-            spec.never_stops = neverStops;
-            rig.machine.services().AddService(spec);
+            plat::sim::ServiceSetup given;
+            given.name = "stisvc";
+            given.state = SERVICE_RUNNING;
+            given.transition_ms = 12000;
+            given.never_stops = neverStops;
+            rig.machine.services().AddService(given);
 
             RestartStillImageService();
             // Neither cut short by the wrap nor made endless by it: the time limit, or the stop.

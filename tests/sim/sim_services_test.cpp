@@ -12,20 +12,20 @@
 namespace {
 
 using plat::ScopedService;
-using plat::sim::ServiceSpec;
+using plat::sim::ServiceSetup;
 using tvx::test::Profile;
 using tvx::test::SimRig;
 using tvx::test::SimTest;
 
 constexpr DWORD kControl = SERVICE_QUERY_STATUS | SERVICE_START | SERVICE_STOP;
 
-ServiceSpec Spec(const char* name, DWORD state, uint64_t transition_ms) {
-    ServiceSpec spec;
-    spec.name = name;
-    spec.display_name = std::string(name) + " service";
-    spec.state = state;
-    spec.transition_ms = transition_ms;
-    return spec;
+ServiceSetup Given(const char* name, DWORD state, uint64_t transition_ms) {
+    ServiceSetup given;
+    given.name = name;
+    given.display_name = std::string(name) + " service";
+    given.state = state;
+    given.transition_ms = transition_ms;
+    return given;
 }
 
 class SimServicesTest : public SimTest {
@@ -59,7 +59,7 @@ protected:
 // the record holds the request and the stop at the virtual times they happened, even when read
 // long after.
 TEST_F(SimServicesTest, AStopIsPendingForTheTransitionTime) {
-    rig.machine.services().AddService(Spec("StiSvc", SERVICE_RUNNING, 3000));
+    rig.machine.services().AddService(Given("StiSvc", SERVICE_RUNNING, 3000));
     ScopedService service(Open("stisvc"));
     ASSERT_TRUE(service);
     Sleep(100);
@@ -82,7 +82,7 @@ TEST_F(SimServicesTest, AStopIsPendingForTheTransitionTime) {
 // A start is pending for the transition time; meanwhile another start gives 1056 and a stop 1061.
 // A service that was never started says so in its exit code (1077) until it is.
 TEST_F(SimServicesTest, AStartIsPendingThenRunning) {
-    rig.machine.services().AddService(Spec("StiSvc", SERVICE_STOPPED, 500));
+    rig.machine.services().AddService(Given("StiSvc", SERVICE_STOPPED, 500));
     ScopedService service(Open("StiSvc"));
     ASSERT_TRUE(service);
     SERVICE_STATUS status{};
@@ -111,9 +111,9 @@ TEST_F(SimServicesTest, AStartIsPendingThenRunning) {
 // A service that never stops stays stop pending for good: it takes no further control (1061) and
 // cannot be started (1056).
 TEST_F(SimServicesTest, AServiceThatNeverStops) {
-    ServiceSpec spec = Spec("StiSvc", SERVICE_RUNNING, 1000);
-    spec.never_stops = true;
-    rig.machine.services().AddService(spec);
+    ServiceSetup given = Given("StiSvc", SERVICE_RUNNING, 1000);
+    given.never_stops = true;
+    rig.machine.services().AddService(given);
     ScopedService service(Open("StiSvc"));
     ASSERT_TRUE(service);
     SERVICE_STATUS status{};
@@ -132,9 +132,9 @@ TEST_F(SimServicesTest, AServiceThatNeverStops) {
 // A running service that does not accept the stop refuses it with 1052, reports itself running
 // with no control accepted, and runs on.
 TEST_F(SimServicesTest, AServiceThatRefusesTheStop) {
-    ServiceSpec spec = Spec("StiSvc", SERVICE_RUNNING, 1000);
-    spec.refuses_stop = true;
-    rig.machine.services().AddService(spec);
+    ServiceSetup given = Given("StiSvc", SERVICE_RUNNING, 1000);
+    given.refuses_stop = true;
+    rig.machine.services().AddService(given);
     ScopedService service(Open("StiSvc"));
     ASSERT_TRUE(service);
     SERVICE_STATUS status{};
@@ -151,7 +151,7 @@ TEST_F(SimServicesTest, AServiceThatRefusesTheStop) {
 // A change that takes no time is complete when the call returns; stopping a stopped service gives
 // 1062 with its status.
 TEST_F(SimServicesTest, ChangesWithoutTransitionTimeAreImmediate) {
-    rig.machine.services().AddService(Spec("StiSvc", SERVICE_RUNNING, 0));
+    rig.machine.services().AddService(Given("StiSvc", SERVICE_RUNNING, 0));
     ScopedService service(Open("StiSvc"));
     ASSERT_TRUE(service);
     SERVICE_STATUS status{};
@@ -168,8 +168,8 @@ TEST_F(SimServicesTest, ChangesWithoutTransitionTimeAreImmediate) {
 // Changes of several services are recorded in the order of their times, however late they are
 // looked at.
 TEST_F(SimServicesTest, TheRecordKeepsTheOrderOfTime) {
-    rig.machine.services().AddService(Spec("Slow", SERVICE_RUNNING, 4000));
-    rig.machine.services().AddService(Spec("Fast", SERVICE_RUNNING, 1000));
+    rig.machine.services().AddService(Given("Slow", SERVICE_RUNNING, 4000));
+    rig.machine.services().AddService(Given("Fast", SERVICE_RUNNING, 1000));
     ScopedService slow(Open("Slow"));
     ScopedService fast(Open("Fast"));
     SERVICE_STATUS status{};
@@ -185,7 +185,7 @@ TEST_F(SimServicesTest, TheRecordKeepsTheOrderOfTime) {
 // service for looking at only (stop, start or generic execute 5).
 TEST(SimServicesRights, AStandardUserMayOnlyLookAtServices) {
     SimRig rig(Profile(5, 2, VER_PLATFORM_WIN32_NT, "", false));
-    rig.machine.services().AddService(Spec("StiSvc", SERVICE_RUNNING, 0));
+    rig.machine.services().AddService(Given("StiSvc", SERVICE_RUNNING, 0));
     plat::SetLastError(0);
     EXPECT_EQ(plat::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS), nullptr);
     EXPECT_EQ(plat::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));

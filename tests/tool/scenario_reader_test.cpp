@@ -98,7 +98,7 @@ present = false
     tvx::Scenario s = tvx::ReadScenario(folder / "scenario.toml");
 
     EXPECT_EQ(s.name, folder.filename().string()) << "a scenario.toml is named after its folder";
-    const tvx::MachineSpec& m = s.machine;
+    const tvx::MachineSetup& m = s.machine;
     EXPECT_FALSE(m.is_64bit);
     EXPECT_FALSE(m.administrator);
     EXPECT_EQ(m.os.major * 100 + m.os.minor, 500u);
@@ -125,7 +125,7 @@ present = false
     EXPECT_TRUE(m.programs[0].never_ends);
 
     ASSERT_EQ(m.devices.size(), 1u);
-    const tvx::DeviceSpec& d = m.devices[0];
+    const tvx::DeviceSetup& d = m.devices[0];
     EXPECT_EQ(d.install_flags, 0x100u);
     struct Want {
         const char* name;

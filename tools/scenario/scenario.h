@@ -17,7 +17,7 @@
 
 namespace tvx {
 
-struct OsVersionSpec {
+struct OsVersionSetup {
     uint32_t major = 5;
     uint32_t minor = 2;
     uint32_t build = 3790;
@@ -33,7 +33,7 @@ constexpr uint32_t kDriveRemote = 4;
 constexpr uint32_t kDriveCdrom = 5;
 constexpr uint32_t kDriveRamdisk = 6;
 
-struct DriveSpec {
+struct DriveSetup {
     char letter = 'D';
     uint32_t type = kDriveCdrom;
     std::string label;
@@ -43,7 +43,7 @@ struct DriveSpec {
 };
 
 // The driver the device installer selected for a device: its INF file and install section.
-struct SelectedDriverSpec {
+struct SelectedDriverSetup {
     std::string inf_file;     // Windows path, 'C:\\WINNT\\inf\\oem3.inf'
     std::string section;      // the undecorated install section
     std::string description;  // the driver node's description
@@ -52,7 +52,7 @@ struct SelectedDriverSpec {
     std::string hardware_id;  // the ID it matched; empty: the device's first hardware ID
 };
 
-struct DeviceSpec {
+struct DeviceSetup {
     std::string instance_id;
     std::string class_guid = plat::text::kImageClassGuid;
     std::string class_name = "Image";
@@ -66,7 +66,7 @@ struct DeviceSpec {
     uint32_t install_flags_ex = 0;  // SP_DEVINSTALL_PARAMS.FlagsEx
     std::vector<RegistryValue> hardware_key_values;
     std::vector<RegistryValue> driver_key_values;
-    std::optional<SelectedDriverSpec> selected_driver;
+    std::optional<SelectedDriverSetup> selected_driver;
     bool description_unreadable = false;  // its properties cannot be read (removed during a walk)
     int line = 0;
 };
@@ -79,19 +79,19 @@ struct WiaEventResult {
     int line = 0;
 };
 
-struct WiaSpec {
+struct WiaSetup {
     uint32_t create_result = 0;  // CoCreateInstance's answer; 0 (S_OK): the manager is made
     std::vector<WiaEventResult> event_results;
 };
 
 // A key's last-write time (the .reg format has none), set once the registry is set up.
-struct KeyTimeSpec {
+struct KeyTimeSetup {
     std::string key;     // canonical path
     uint64_t time = 0;   // FILETIME: 100-nanosecond intervals since 1601-01-01
     int line = 0;
 };
 
-struct ServiceSpec {
+struct ServiceSetup {
     std::string name;
     std::string display_name;
     std::string state = "stopped";  // "stopped" or "running"
@@ -101,13 +101,13 @@ struct ServiceSpec {
     int line = 0;
 };
 
-struct WindowSpec {
+struct WindowSetup {
     std::string class_name;
     std::string title;
     int line = 0;
 };
 
-struct ProgramSpec {
+struct ProgramSetup {
     std::string path;  // Windows path of the program file
     uint32_t run_time_ms = 0;
     uint32_t exit_code = 0;
@@ -115,18 +115,18 @@ struct ProgramSpec {
     int line = 0;
 };
 
-struct MachineSpec {
-    OsVersionSpec os;
+struct MachineSetup {
+    OsVersionSetup os;
     bool is_64bit = true;
     bool administrator = true;
     std::vector<RegFile> registry;  // applied in order
-    std::vector<DriveSpec> drives;
-    std::vector<DeviceSpec> devices;
-    std::vector<ServiceSpec> services;
-    std::vector<WindowSpec> windows;
-    std::vector<ProgramSpec> programs;
-    WiaSpec wia;
-    std::vector<KeyTimeSpec> key_times;  // applied in order, after the registry and the devices
+    std::vector<DriveSetup> drives;
+    std::vector<DeviceSetup> devices;
+    std::vector<ServiceSetup> services;
+    std::vector<WindowSetup> windows;
+    std::vector<ProgramSetup> programs;
+    WiaSetup wia;
+    std::vector<KeyTimeSetup> key_times;  // applied in order, after the registry and the devices
     // GetTickCount at the start of the run; nothing: the machine's own (0 on the simulated machine).
     std::optional<uint32_t> tick_count_start;
 };
@@ -140,7 +140,7 @@ struct Step {
     uint32_t dif_code = 0;
     bool post_processing = false;
     uint32_t install_result = 0;
-    size_t device = 0;  // index into MachineSpec::devices
+    size_t device = 0;  // index into MachineSetup::devices
     // InstallPellionSoftware.
     std::string command_line;
     // Expected result of a DIF call, and the line that says so.
@@ -231,7 +231,7 @@ struct Scenario {
     std::string name;
     std::string description;
     std::filesystem::path file;  // the scenario file as given
-    MachineSpec machine;
+    MachineSetup machine;
     std::vector<Step> steps;
     Expectations expect;
 };

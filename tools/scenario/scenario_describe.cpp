@@ -10,7 +10,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string WindowsName(const OsVersionSpec& os) {
+std::string WindowsName(const OsVersionSetup& os) {
     uint32_t v = os.major * 100 + os.minor;
     if (os.platform_id == 1) {
         if (v == 410) return os.service_pack.rfind(" A ", 0) == 0 ? "Windows 98 Second Edition" : "Windows 98";
@@ -64,7 +64,7 @@ std::string Values(const std::vector<RegistryValue>& values) {
 }  // namespace
 
 std::vector<std::string> DescribeMachine(const Scenario& scenario) {
-    const MachineSpec& m = scenario.machine;
+    const MachineSetup& m = scenario.machine;
     std::vector<std::string> lines;
     char version[160];
     std::snprintf(version, sizeof version, "Windows version %u.%u, build %u, %s family", m.os.major, m.os.minor,
@@ -81,13 +81,13 @@ std::vector<std::string> DescribeMachine(const Scenario& scenario) {
         lines.push_back("Registry content from " + fs::path(file.file).filename().string() + ": " +
                         std::to_string(file.keys.size()) + " keys, " + std::to_string(values) + " values");
     }
-    for (const DriveSpec& d : m.drives) {
+    for (const DriveSetup& d : m.drives) {
         std::string line = std::string("Drive ") + d.letter + ": " + DriveTypeName(d.type);
         if (!d.label.empty()) line += ", volume label \"" + d.label + "\"";
         line += d.folder.empty() ? ", no medium" : ", holding " + FolderContents(d.folder);
         lines.push_back(line);
     }
-    for (const DeviceSpec& d : m.devices) {
+    for (const DeviceSetup& d : m.devices) {
         std::string line = "Device " + d.instance_id;
         if (!d.description.empty()) line += " \"" + d.description + "\"";
         if (!d.manufacturer.empty()) line += " by " + d.manufacturer;
@@ -108,7 +108,7 @@ std::vector<std::string> DescribeMachine(const Scenario& scenario) {
                             d.selected_driver->inf_file);
         if (d.description_unreadable) lines.push_back("  its properties cannot be read (removed during a walk)");
     }
-    for (const ServiceSpec& s : m.services) {
+    for (const ServiceSetup& s : m.services) {
         std::string line = "Service " + s.name + (s.display_name.empty() ? "" : " (\"" + s.display_name + "\")") +
                            ": " + s.state;
         if (s.transition_ms) line += ", a start or stop takes " + std::to_string(s.transition_ms) + " ms";
@@ -116,9 +116,9 @@ std::vector<std::string> DescribeMachine(const Scenario& scenario) {
         if (s.never_stops) line += ", never stops once asked to (it stays stop pending)";
         lines.push_back(line);
     }
-    for (const WindowSpec& w : m.windows)
+    for (const WindowSetup& w : m.windows)
         lines.push_back("Window of class " + w.class_name + (w.title.empty() ? "" : " \"" + w.title + "\""));
-    for (const ProgramSpec& p : m.programs)
+    for (const ProgramSetup& p : m.programs)
         lines.push_back("Program " + p.path + (p.never_ends ? ": never ends once started"
                                                             : ": runs " + std::to_string(p.run_time_ms) +
                                                                   " ms of virtual time and exits with " +
@@ -126,7 +126,7 @@ std::vector<std::string> DescribeMachine(const Scenario& scenario) {
     if (m.wia.create_result) lines.push_back("The WIA device manager cannot be created: " + Hex8(m.wia.create_result));
     for (const WiaEventResult& e : m.wia.event_results)
         lines.push_back("The WIA device manager answers " + Hex8(e.result) + " to a registration for event " + e.event);
-    for (const KeyTimeSpec& k : m.key_times)
+    for (const KeyTimeSetup& k : m.key_times)
         lines.push_back("Key " + k.key + " was last written at time " + std::to_string(k.time));
     if (m.tick_count_start) {
         char ticks[64];

@@ -266,9 +266,9 @@ private:
     fs::path folder_;
 };
 
-OsVersionSpec ReadOs(const Reader& r, const toml::table& t) {
+OsVersionSetup ReadOs(const Reader& r, const toml::table& t) {
     r.CheckKeys(t, {"major", "minor", "build", "platform_id", "service_pack", "product_type"}, "[machine.os]");
-    OsVersionSpec os;
+    OsVersionSetup os;
     if (auto* n = t.get("major")) os.major = r.U32(*n, "major");
     if (auto* n = t.get("minor")) os.minor = r.U32(*n, "minor");
     if (auto* n = t.get("build")) os.build = r.U32(*n, "build");
@@ -288,10 +288,10 @@ OsVersionSpec ReadOs(const Reader& r, const toml::table& t) {
     return os;
 }
 
-DriveSpec ReadDrive(const Reader& r, const toml::node& node) {
+DriveSetup ReadDrive(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "each [[machine.drives]]");
     r.CheckKeys(t, {"letter", "type", "label", "serial", "folder"}, "[[machine.drives]]");
-    DriveSpec d;
+    DriveSetup d;
     d.line = Reader::Line(node);
     const toml::node& letter = r.Required(t, node, "letter", "a drive needs its letter");
     std::string l = r.Utf8(letter, "letter");
@@ -334,14 +334,14 @@ std::vector<RegistryValue> ReadValues(const Reader& r, const toml::node& node, c
     return values;
 }
 
-DeviceSpec ReadDevice(const Reader& r, const toml::node& node) {
+DeviceSetup ReadDevice(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "each [[machine.devices]]");
     r.CheckKeys(t,
                 {"instance_id", "description", "manufacturer", "hardware_ids", "class_guid", "class",
                  "driver_instance", "hardware_key", "present", "install_flags", "install_flags_ex",
                  "hardware_key_values", "driver_key_values", "selected_driver", "description_unreadable"},
                 "[[machine.devices]]");
-    DeviceSpec d;
+    DeviceSetup d;
     d.line = Reader::Line(node);
     const toml::node& id = r.Required(t, node, "instance_id", "a device needs its instance_id");
     d.instance_id = r.Text(id, "instance_id");
@@ -378,7 +378,7 @@ DeviceSpec ReadDevice(const Reader& r, const toml::node& node) {
         const toml::table& st = r.Table(*n, "selected_driver");
         r.CheckKeys(st, {"inf_file", "section", "description", "manufacturer", "provider", "hardware_id"},
                     "selected_driver");
-        SelectedDriverSpec driver;
+        SelectedDriverSetup driver;
         driver.inf_file = r.Text(r.Required(st, *n, "inf_file", "a selected driver needs its inf_file"), "inf_file");
         driver.section = r.Text(r.Required(st, *n, "section", "a selected driver needs its install section"),
                                 "section");
@@ -392,10 +392,10 @@ DeviceSpec ReadDevice(const Reader& r, const toml::node& node) {
     return d;
 }
 
-WiaSpec ReadWia(const Reader& r, const toml::node& node) {
+WiaSetup ReadWia(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "[machine.wia]");
     r.CheckKeys(t, {"create_result", "event_results"}, "[machine.wia]");
-    WiaSpec w;
+    WiaSetup w;
     if (auto* n = t.get("create_result")) w.create_result = r.HResult(*n, "create_result");
     if (auto* n = t.get("event_results")) {
         for (const toml::node& item : r.Array(*n, "event_results")) {
@@ -413,10 +413,10 @@ WiaSpec ReadWia(const Reader& r, const toml::node& node) {
     return w;
 }
 
-KeyTimeSpec ReadKeyTime(const Reader& r, const toml::node& node) {
+KeyTimeSetup ReadKeyTime(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "each [[machine.key_times]]");
     r.CheckKeys(t, {"key", "time"}, "[[machine.key_times]]");
-    KeyTimeSpec k;
+    KeyTimeSetup k;
     k.line = Reader::Line(node);
     const toml::node& key = r.Required(t, node, "key", "a key time needs its key");
     std::optional<std::string> path = CanonicalRegistryPath(r.Text(key, "key"));
@@ -427,11 +427,11 @@ KeyTimeSpec ReadKeyTime(const Reader& r, const toml::node& node) {
     return k;
 }
 
-ServiceSpec ReadService(const Reader& r, const toml::node& node) {
+ServiceSetup ReadService(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "each [[machine.services]]");
     r.CheckKeys(t, {"name", "display_name", "state", "transition_ms", "refuses_stop", "never_stops"},
                 "[[machine.services]]");
-    ServiceSpec s;
+    ServiceSetup s;
     s.line = Reader::Line(node);
     const toml::node& name = r.Required(t, node, "name", "a service needs its name");
     s.name = r.Text(name, "name");
@@ -449,10 +449,10 @@ ServiceSpec ReadService(const Reader& r, const toml::node& node) {
     return s;
 }
 
-WindowSpec ReadWindow(const Reader& r, const toml::node& node) {
+WindowSetup ReadWindow(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "each [[machine.windows]]");
     r.CheckKeys(t, {"class", "title"}, "[[machine.windows]]");
-    WindowSpec w;
+    WindowSetup w;
     w.line = Reader::Line(node);
     const toml::node& cls = r.Required(t, node, "class", "a window needs its class");
     w.class_name = r.Text(cls, "class");
@@ -460,10 +460,10 @@ WindowSpec ReadWindow(const Reader& r, const toml::node& node) {
     return w;
 }
 
-ProgramSpec ReadProgram(const Reader& r, const toml::node& node) {
+ProgramSetup ReadProgram(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "each [[machine.programs]]");
     r.CheckKeys(t, {"path", "run_time_ms", "exit_code", "never_ends"}, "[[machine.programs]]");
-    ProgramSpec p;
+    ProgramSetup p;
     p.line = Reader::Line(node);
     const toml::node& path = r.Required(t, node, "path", "a program needs its path, such as 'D:\\setup.exe'");
     p.path = r.Text(path, "path");
@@ -477,13 +477,13 @@ ProgramSpec ReadProgram(const Reader& r, const toml::node& node) {
     return p;
 }
 
-MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
+MachineSetup ReadMachine(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "[machine]");
     r.CheckKeys(t,
                 {"os", "bits", "administrator", "tick_count_start", "registry", "drives", "devices", "services",
                  "windows", "programs", "wia", "key_times"},
                 "[machine]");
-    MachineSpec m;
+    MachineSetup m;
     if (auto* n = t.get("os")) m.os = ReadOs(r, r.Table(*n, "[machine.os]"));
     if (auto* n = t.get("bits")) {
         uint32_t bits = r.U32(*n, "bits");
@@ -504,7 +504,7 @@ MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
     if (auto* n = t.get("drives")) {
         std::set<char> letters;
         for (const toml::node& item : r.Array(*n, "drives")) {
-            DriveSpec d = ReadDrive(r, item);
+            DriveSetup d = ReadDrive(r, item);
             if (!letters.insert(d.letter).second)
                 r.Fail(item, "drive " + std::string(1, d.letter) + ": is given twice");
             m.drives.push_back(std::move(d));
@@ -512,8 +512,8 @@ MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
     }
     if (auto* n = t.get("devices")) {
         for (const toml::node& item : r.Array(*n, "devices")) {
-            DeviceSpec d = ReadDevice(r, item);
-            for (const DeviceSpec& other : m.devices)
+            DeviceSetup d = ReadDevice(r, item);
+            for (const DeviceSetup& other : m.devices)
                 if (plat::text::EqualNames(other.instance_id, d.instance_id))
                     r.Fail(item, "device " + d.instance_id + " is given twice");
             m.devices.push_back(std::move(d));
@@ -521,8 +521,8 @@ MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
     }
     if (auto* n = t.get("services")) {
         for (const toml::node& item : r.Array(*n, "services")) {
-            ServiceSpec s = ReadService(r, item);
-            for (const ServiceSpec& other : m.services)
+            ServiceSetup s = ReadService(r, item);
+            for (const ServiceSetup& other : m.services)
                 if (plat::text::EqualNames(other.name, s.name)) r.Fail(item, "service " + s.name + " is given twice");
             m.services.push_back(std::move(s));
         }
@@ -531,8 +531,8 @@ MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
         for (const toml::node& item : r.Array(*n, "windows")) m.windows.push_back(ReadWindow(r, item));
     if (auto* n = t.get("programs")) {
         for (const toml::node& item : r.Array(*n, "programs")) {
-            ProgramSpec p = ReadProgram(r, item);
-            for (const ProgramSpec& other : m.programs)
+            ProgramSetup p = ReadProgram(r, item);
+            for (const ProgramSetup& other : m.programs)
                 if (plat::text::EqualNames(other.path, p.path)) r.Fail(item, "program " + p.path + " is given twice");
             m.programs.push_back(std::move(p));
         }
@@ -543,7 +543,7 @@ MachineSpec ReadMachine(const Reader& r, const toml::node& node) {
     return m;
 }
 
-Step ReadStep(const Reader& r, const toml::node& node, const MachineSpec& machine) {
+Step ReadStep(const Reader& r, const toml::node& node, const MachineSetup& machine) {
     const toml::table& t = r.Table(node, "each [[steps]]");
     Step s;
     s.line = Reader::Line(node);
@@ -593,7 +593,7 @@ Step ReadStep(const Reader& r, const toml::node& node, const MachineSpec& machin
 
 // Steps as written, with the loads and unloads the calls need: a call while the library is not
 // loaded loads it first, and a library still loaded at the end is unloaded.
-std::vector<Step> ReadSteps(const Reader& r, const toml::node& node, const MachineSpec& machine) {
+std::vector<Step> ReadSteps(const Reader& r, const toml::node& node, const MachineSetup& machine) {
     std::vector<Step> steps;
     bool loaded = false;
     for (const toml::node& item : r.Array(node, "steps")) {

@@ -60,7 +60,7 @@ void SetValues(plat::sim::SimRegistry& registry, const std::string& key_path, co
 }  // namespace
 
 plat::sim::MachineProfile ProfileOf(const Scenario& scenario) {
-    const MachineSpec& m = scenario.machine;
+    const MachineSetup& m = scenario.machine;
     plat::sim::MachineProfile profile;
     profile.os.major = m.os.major;
     profile.os.minor = m.os.minor;
@@ -76,8 +76,8 @@ plat::sim::MachineProfile ProfileOf(const Scenario& scenario) {
 fs::path DriveFolder(const fs::path& run_folder, char letter) { return run_folder / std::string(1, letter); }
 
 void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const fs::path& run_folder) {
-    const MachineSpec& m = scenario.machine;
-    for (const DriveSpec& d : m.drives) {
+    const MachineSetup& m = scenario.machine;
+    for (const DriveSetup& d : m.drives) {
         fs::path folder = DriveFolder(run_folder, d.letter);
         if (d.letter == 'C') folder = machine.c_drive_folder();
         if (!d.folder.empty()) {
@@ -97,7 +97,7 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
     SimRegFileTarget registry(machine.registry());
     for (const RegFile& file : m.registry) ApplyRegFile(file, registry);
 
-    for (const DeviceSpec& d : m.devices) {
+    for (const DeviceSetup& d : m.devices) {
         plat::sim::DeviceConfig config;
         config.instance_id = d.instance_id;
         config.class_guid = d.class_guid;
@@ -128,8 +128,8 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         if (d.description_unreadable) machine.setupapi().MakeUnreadable(index);
     }
 
-    for (const ServiceSpec& s : m.services) {
-        plat::sim::ServiceSpec service;
+    for (const ServiceSetup& s : m.services) {
+        plat::sim::ServiceSetup service;
         service.name = s.name;
         service.display_name = s.display_name;
         service.state = s.state == "running" ? SERVICE_RUNNING : SERVICE_STOPPED;
@@ -138,8 +138,8 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         service.never_stops = s.never_stops;
         machine.services().AddService(service);
     }
-    for (const WindowSpec& w : m.windows) machine.window().AddWindow(w.class_name, w.title);
-    for (const ProgramSpec& p : m.programs)
+    for (const WindowSetup& w : m.windows) machine.window().AddWindow(w.class_name, w.title);
+    for (const ProgramSetup& p : m.programs)
         machine.process().SetProgram(plat::sim::ProgramBehaviour{p.path, p.run_time_ms, p.exit_code, p.never_ends});
     if (m.tick_count_start) machine.system().SetTickCountStart(*m.tick_count_start);
 
@@ -149,7 +149,7 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
                                                 static_cast<HRESULT>(e.result));
 
     // Last, so that no later set-up write moves the time again.
-    for (const KeyTimeSpec& k : m.key_times) {
+    for (const KeyTimeSetup& k : m.key_times) {
         auto [hive, rest] = SimPath(k.key);
         FILETIME time;
         time.dwLowDateTime = static_cast<DWORD>(k.time);

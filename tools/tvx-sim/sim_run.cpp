@@ -202,10 +202,10 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     // The services as they end up once the changes under way have run their course (a service
     // that never stops stays stop pending).
     uint64_t settle = 0;
-    for (const ServiceSpec& s : scenario.machine.services) settle = std::max<uint64_t>(settle, s.transition_ms);
+    for (const ServiceSetup& s : scenario.machine.services) settle = std::max<uint64_t>(settle, s.transition_ms);
     machine.clock().Advance(settle + 1);
     records.CollectServices(scenario.steps.size(), report);
-    for (const ServiceSpec& s : scenario.machine.services) {
+    for (const ServiceSetup& s : scenario.machine.services) {
         std::optional<DWORD> state = machine.services().StateOf(s.name);
         report.services_at_end.push_back(ServiceAtEnd{s.name, state ? ServiceStateName(*state) : "not installed"});
     }

@@ -92,7 +92,7 @@ public:
           program_record_(paths.run_folder / "programs.txt"),
           service_record_(paths.run_folder / "services.txt"),
           windows_(scenario, standins_, paths.run_folder) {
-        for (const DeviceSpec& d : scenario.machine.devices)
+        for (const DeviceSetup& d : scenario.machine.devices)
             params_.push_back(InstallParams{d.install_flags, d.install_flags_ex});
     }
     ~Run() {
@@ -184,7 +184,7 @@ bool Run::Watch(HANDLE call, size_t index, ReportStep& out) {
         for (const ProgramRun& run : ReadProgramRuns(program_record_)) {
             if (run.created < begin_[index] || run.ended) continue;
             bool never_ends = false;
-            for (const ProgramSpec& p : scenario_.machine.programs)
+            for (const ProgramSetup& p : scenario_.machine.programs)
                 never_ends = never_ends || (p.never_ends && SameText(p.path, run.self));
             if (!never_ends || now - run.created < kForeverAfterTicks) continue;
             out.waits_forever = run.command_line;
@@ -200,7 +200,7 @@ bool Run::Watch(HANDLE call, size_t index, ReportStep& out) {
 // the device's installation parameters as the last call left them, and the context record.
 void Run::Dif(size_t index, const Step& step, ReportStep& out) {
     if (!coinstaller_) throw RunError("a DIF call while the library is not loaded");
-    const DeviceSpec& device = scenario_.machine.devices[step.device];
+    const DeviceSetup& device = scenario_.machine.devices[step.device];
     HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
     if (set == INVALID_HANDLE_VALUE) throw RunError("cannot make a device information set");
     SP_DEVINFO_DATA data{};
@@ -414,7 +414,7 @@ void Run::StartMachineParts() {
     fs::remove(program_record_, ec);
     SetEnvironmentVariableA("TVX_PROGRAM_RECORD", program_record_.string().c_str());
     SetEnvironmentVariableA("TVX_PROGRAM_BEHAVIOUR", ProgramBehaviour(scenario_).c_str());
-    for (const ServiceSpec& s : scenario_.machine.services) {
+    for (const ServiceSetup& s : scenario_.machine.services) {
         if (s.state != "running") continue;
         std::string error;
         if (!StartAndWait(s.name, 30000, &error)) throw RunError(error);
@@ -425,7 +425,7 @@ void Run::StartMachineParts() {
 }
 
 void Run::EndMachineParts() {
-    for (const ServiceSpec& s : scenario_.machine.services) {
+    for (const ServiceSetup& s : scenario_.machine.services) {
         const DWORD settle = s.transition_ms * 2 + 3000;
         report_.services_at_end.push_back(ServiceAtEnd{s.name, SettledState(s.name, settle)});
     }
@@ -435,7 +435,7 @@ void Run::EndMachineParts() {
     if (!WaitForDiscPrograms(scenario_, 30000))
         report_.notes.push_back("a program from a scenario drive was still running 30 s after the run");
     CollectPrograms();
-    for (const ServiceSpec& s : scenario_.machine.services) EndServiceProcess(s.name);
+    for (const ServiceSetup& s : scenario_.machine.services) EndServiceProcess(s.name);
     windows_.Close();
 }
 
@@ -443,7 +443,7 @@ void Run::CheckVersion(std::vector<std::string>* notes) const {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof info;
     if (!GetVersionExA(&info)) return;
-    const OsVersionSpec& os = scenario_.machine.os;
+    const OsVersionSetup& os = scenario_.machine.os;
     if (info.dwMajorVersion == os.major && info.dwMinorVersion == os.minor && info.dwBuildNumber == os.build &&
         info.dwPlatformId == os.platform_id && os.service_pack == info.szCSDVersion)
         return;
@@ -457,7 +457,7 @@ void Run::CheckVersion(std::vector<std::string>* notes) const {
 // Whether Wine shows each drive as the scenario describes it: a drive type or label that did not
 // take is a note, since the co-installer looks for its disc by both.
 void Run::CheckDrives(std::vector<std::string>* notes) const {
-    for (const DriveSpec& d : scenario_.machine.drives) {
+    for (const DriveSetup& d : scenario_.machine.drives) {
         const std::string root = std::string(1, d.letter) + ":\\";
         const UINT type = GetDriveTypeA(root.c_str());
         char label[MAX_PATH + 1] = {0};

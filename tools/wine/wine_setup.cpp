@@ -97,7 +97,7 @@ void ApplyRegFileToWine(const RegFile& file) {
 class DeviceInSet {
 public:
     // create: a new device, registered; otherwise the device as it is registered already.
-    DeviceInSet(const DeviceSpec& device, bool create) : device_(device) {
+    DeviceInSet(const DeviceSetup& device, bool create) : device_(device) {
         GUID guid;
         if (!plat::text::ParseGuid(device.class_guid, &guid))
             Fail("read class GUID " + device.class_guid, ERROR_INVALID_DATA);
@@ -170,14 +170,14 @@ public:
     }
 
 private:
-    const DeviceSpec& device_;
+    const DeviceSetup& device_;
     HDEVINFO set_ = INVALID_HANDLE_VALUE;
     SP_DEVINFO_DATA data_{};
 };
 
 // A device as Windows' device installer leaves it for a co-installer: registered, with its driver
 // key and its hardware key. Their content comes later (FillDevice).
-void CreateDevice(const DeviceSpec& device, std::vector<std::string>* notes) {
+void CreateDevice(const DeviceSetup& device, std::vector<std::string>* notes) {
     DeviceInSet d(device, true);
     if (!device.driver_instance.empty()) d.MakeDriverKey();
     if (device.hardware_key) d.MakeHardwareKey();
@@ -187,7 +187,7 @@ void CreateDevice(const DeviceSpec& device, std::vector<std::string>* notes) {
 }
 
 // The device's properties and key values, written over whatever the scenario's registry put there.
-void FillDevice(const DeviceSpec& device) {
+void FillDevice(const DeviceSetup& device) {
     DeviceInSet d(device, false);
     if (!device.description.empty()) d.SetProperty(SPDRP_DEVICEDESC, device.description + '\0', "description");
     if (!device.manufacturer.empty()) d.SetProperty(SPDRP_MFG, device.manufacturer + '\0', "manufacturer");
@@ -221,11 +221,11 @@ void RegisterWiaStandin(const SetupPaths& paths) {
 // newest of them: the one the co-installer takes among equals when the scenario lists them in the
 // order the keys enumerate.
 void WriteKeysInTimeOrder(const Scenario& scenario, std::vector<std::string>* notes) {
-    std::vector<const KeyTimeSpec*> keys;
+    std::vector<const KeyTimeSetup*> keys;
     for (auto it = scenario.machine.key_times.rbegin(); it != scenario.machine.key_times.rend(); ++it)
         keys.push_back(&*it);
-    std::stable_sort(keys.begin(), keys.end(), [](const KeyTimeSpec* a, const KeyTimeSpec* b) { return a->time < b->time; });
-    for (const KeyTimeSpec* k : keys) {
+    std::stable_sort(keys.begin(), keys.end(), [](const KeyTimeSetup* a, const KeyTimeSetup* b) { return a->time < b->time; });
+    for (const KeyTimeSetup* k : keys) {
         HKEY root = nullptr;
         std::string rest;
         if (!SplitRoot(k->key, &root, &rest)) Fail("split key path " + k->key, ERROR_INVALID_DATA);
@@ -300,7 +300,7 @@ void PlaceStandins(const fs::path& folder, const fs::path& standin) {
 
 void SetUpDrives(const Scenario& scenario, const SetupPaths& paths, std::vector<std::string>* notes) {
     std::string plan;
-    for (const DriveSpec& d : scenario.machine.drives) {
+    for (const DriveSetup& d : scenario.machine.drives) {
         if (d.letter == 'C') {
             if (!d.folder.empty()) {
                 CopyInto(d.folder, "C:\\");
@@ -339,7 +339,7 @@ fs::path DriveFolder(const fs::path& run_folder, char letter) {
     return run_folder / "drives" / std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
 }
 
-std::string WineVersionName(const OsVersionSpec& os) {
+std::string WineVersionName(const OsVersionSetup& os) {
     if (os.platform_id == 1) {
         switch (os.major * 100 + os.minor) {
             case 400: return "win95";
@@ -365,13 +365,13 @@ std::string WineVersionName(const OsVersionSpec& os) {
 }
 
 void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<std::string>* notes) {
-    const MachineSpec& m = scenario.machine;
+    const MachineSetup& m = scenario.machine;
     // The devices' keys first: SetupAPI numbers driver keys by the first free number, and the
     // scenario's registry may already hold the driver keys it expects. Their properties and values
     // last, over the scenario's registry, as on the simulated machine.
-    for (const DeviceSpec& device : m.devices) CreateDevice(device, notes);
+    for (const DeviceSetup& device : m.devices) CreateDevice(device, notes);
     for (const RegFile& file : m.registry) ApplyRegFileToWine(file);
-    for (const DeviceSpec& device : m.devices) FillDevice(device);
+    for (const DeviceSetup& device : m.devices) FillDevice(device);
     SetVersion(scenario, notes);
     SetUpDrives(scenario, paths, notes);
 
@@ -380,16 +380,16 @@ void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<st
     if (!m.administrator)
         notes->push_back("the scenario's user is not an administrator; Wine's user always is");
     RegisterServices(scenario, StandinsIn(paths.standin_folder), paths.run_folder / "services.txt");
-    for (const ServiceSpec& s : m.services)
+    for (const ServiceSetup& s : m.services)
         notes->push_back("service " + s.name + " is a stand-in service program of the harness, in place of Wine's");
-    for (const ProgramSpec& p : m.programs)
+    for (const ProgramSetup& p : m.programs)
         if (!p.never_ends)
             notes->push_back("program " + p.path + " runs " + std::to_string(RealRunTimeMs(p.run_time_ms)) +
                              " ms of real time under Wine, not " + std::to_string(p.run_time_ms) + " ms");
     if (m.tick_count_start)
         notes->push_back("the tick count cannot be set under Wine: it starts where Wine's does");
     RegisterWiaStandin(paths);
-    for (const DeviceSpec& d : m.devices) {
+    for (const DeviceSetup& d : m.devices) {
         if (d.selected_driver)
             notes->push_back("device " + d.instance_id + " has no selected driver under Wine: the harness cannot "
                              "select one, so the INF section is not installed");

@@ -30,6 +30,6 @@ void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<st
 std::filesystem::path DriveFolder(const std::filesystem::path& run_folder, char letter);
 
 // The Wine version name ("winxp64", "win7") that reports a scenario's Windows version, or empty.
-std::string WineVersionName(const OsVersionSpec& os);
+std::string WineVersionName(const OsVersionSetup& os);
 
 }  // namespace tvx::wine

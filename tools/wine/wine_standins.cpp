@@ -151,7 +151,7 @@ bool ProgramRunsFrom(const std::string& letters) {
 
 bool WaitForDiscPrograms(const Scenario& scenario, DWORD timeout_ms) {
     std::string letters;
-    for (const DriveSpec& d : scenario.machine.drives)
+    for (const DriveSetup& d : scenario.machine.drives)
         if (d.letter != 'C') letters += d.letter;
     if (letters.empty()) return true;
     const DWORD begin = GetTickCount();
@@ -169,7 +169,7 @@ uint32_t RealRunTimeMs(uint32_t virtual_ms) {
 
 std::string ProgramBehaviour(const Scenario& scenario) {
     std::string text;
-    for (const ProgramSpec& p : scenario.machine.programs) {
+    for (const ProgramSetup& p : scenario.machine.programs) {
         text += (text.empty() ? "" : ";") + p.path + "=";
         text += p.never_ends ? std::string("forever")
                              : std::to_string(p.exit_code) + "/" + std::to_string(RealRunTimeMs(p.run_time_ms));
@@ -183,7 +183,7 @@ void RegisterServices(const Scenario& scenario, const StandinPaths& standins, co
 
     std::vector<std::string> replaced;
     bool has_still_image = false;
-    for (const ServiceSpec& s : scenario.machine.services) {
+    for (const ServiceSetup& s : scenario.machine.services) {
         replaced.push_back(s.name);
         has_still_image = has_still_image || SameName(s.name, "stisvc");
     }
@@ -196,7 +196,7 @@ void RegisterServices(const Scenario& scenario, const StandinPaths& standins, co
         if (!DeleteService(old.get())) Fail("delete Wine's service " + name, GetLastError());
     }
 
-    for (const ServiceSpec& s : scenario.machine.services) {
+    for (const ServiceSetup& s : scenario.machine.services) {
         const char* mode = s.refuses_stop ? "refuses-stop" : s.never_stops ? "never-stops" : "normal";
         const std::string command = "\"" + standins.service.string() + "\" " + s.name + " \"" + record.string() +
                                     "\" " + std::to_string(s.transition_ms) + " " + mode;
@@ -271,7 +271,7 @@ StandinWindows::~StandinWindows() { Close(); }
 
 void StandinWindows::Start() {
     for (size_t i = 0; i < scenario_.machine.windows.size(); ++i) {
-        const WindowSpec& given = scenario_.machine.windows[i];
+        const WindowSetup& given = scenario_.machine.windows[i];
         Window w;
         w.window_class = given.class_name;
         w.record = folder_ / ("window-" + std::to_string(i + 1) + ".txt");
