@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
+#   ensure-deps.sh           what `make test` needs
+#   ensure-deps.sh --bench   and what `make bench` needs besides (callgrind, Python)
 set -euo pipefail
 
 packages=(
-    cmake make g++ googletest libgtest-dev
+    cmake make g++ googletest libgtest-dev libbenchmark-dev
     libtomlplusplus-dev libcli11-dev
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64
 )
+if [ "${1:-}" = "--bench" ]; then
+    packages+=(valgrind python3)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

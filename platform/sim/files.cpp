@@ -301,7 +301,10 @@ int SimFiles::fclose(FILE* stream) {
 }
 
 size_t SimFiles::fread(void* buffer, size_t size, size_t count, FILE* stream) {
-    return KnownStream(stream) ? std::fread(buffer, size, count, stream) : 0;
+    if (!KnownStream(stream)) return 0;
+    const size_t items = std::fread(buffer, size, count, stream);
+    bytes_read_ += items * size;
+    return items;
 }
 
 size_t SimFiles::fwrite(const void* buffer, size_t size, size_t count, FILE* stream) {

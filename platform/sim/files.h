@@ -5,6 +5,7 @@
 // streams opened on those files. Simulated machine only.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -55,6 +56,9 @@ public:
     std::optional<std::string> OnDiskPath(const std::string& windows_path) const;
     // Closes every stream still open (the process ends).
     void CloseAllStreams();
+    // The bytes that fread has handed out from simulated files so far, for measuring what a
+    // flow reads.
+    uint64_t bytes_read() const { return bytes_read_; }
 
     // The host file a Windows path names, following existing names without regard to case;
     // nothing when the path is not on a mapped drive or its drive has no medium.
@@ -104,6 +108,7 @@ private:
     std::map<char, Drive> drives_;
     std::vector<std::string> read_only_;
     std::map<FILE*, std::filesystem::path> open_files_;
+    uint64_t bytes_read_ = 0;
     std::string current_directory_ = "C:\\Windows\\system32";
 };
 

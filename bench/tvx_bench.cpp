@@ -1,0 +1,230 @@
+// tvx-bench: the benchmarks' program.
+//   tvx-bench [--scenarios=DIR] [GOOGLE BENCHMARK OPTIONS]
+//       wall time of every flow at every scale (scaling/FLOW/SCALE), of a logger opening a log that
+//       must be cut back (log-rotation/BYTES), and with --scenarios of every scenario below DIR run
+//       in-process on the simulated machine as tvx-sim runs it (scenario/NAME, median of five runs)
+//   tvx-bench flows
+//       the flows as JSON: [{"name": ..., "title": ...}, ...]
+//   tvx-bench probe FLOW SCALE
+//       one run of a flow on a fresh machine, for callgrind: the flow is what MeasuredFlow does, so
+//       `valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*MeasuredFlow*'` counts
+//       the flow's instructions and nothing of the set-up
+// Benchmarks only.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench/flows.h"
+#include "core/logger.h"
+#include "platform/host/call_layer.h"
+#include "tools/scenario/scenario.h"
+#include "tools/scenario/scenario_error.h"
+#include "tools/tvx-sim/sim_run.h"
+
+namespace tvx::bench {
+
+// Kept out of line, under its own name, so that callgrind can count exactly what it runs.
+__attribute__((noinline)) void MeasuredFlow(Flow flow, PreparedMachine& prepared) {
+    RunFlow(flow, prepared);
+    benchmark::ClobberMemory();
+}
+
+}  // namespace tvx::bench
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using tvx::bench::Flow;
+
+constexpr int kScales[] = {1, 10, 100};
+
+double Seconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+void ScalingBenchmark(benchmark::State& state, Flow flow, int scale) {
+    uint64_t calls = 0;
+    for (auto _ : state) {
+        tvx::bench::PreparedMachine prepared(scale);
+        const Clock::time_point start = Clock::now();
+        tvx::bench::MeasuredFlow(flow, prepared);
+        state.SetIterationTime(Seconds(start, Clock::now()));
+        calls = plat::host::Layer().trace().size();
+        const std::string trouble = tvx::bench::EndFlow(prepared);
+        if (!trouble.empty()) {
+            state.SkipWithError(trouble.c_str());
+            break;
+        }
+    }
+    state.counters["platform_calls"] = static_cast<double>(calls);
+}
+
+// A log of exactly `size` bytes: text lines as the co-installer writes them, CR LF ended.
+void WriteLog(const fs::path& file, size_t size) {
+    std::string bytes;
+    bytes.reserve(size + 128);
+    for (unsigned n = 0; bytes.size() < size; ++n) {
+        char line[128];
+        std::snprintf(line, sizeof line, "TarvixDeviceCoInstaller: called . dif=%u pContext->InstallResult = 0x%08X \r\n",
+                      n % 40, n);
+        bytes += line;
+    }
+    bytes.resize(size);
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+// Opening a logger on a log of range(0) bytes, every time a fresh copy of it: the time the
+// constructor takes and the bytes it reads through the seam.
+void LogRotationBenchmark(benchmark::State& state) {
+    const auto size = static_cast<size_t>(state.range(0));
+    std::optional<plat::text::ScratchFolder> folder =
+        plat::text::ScratchFolder::Make(fs::temp_directory_path(), "tvx-bench-log-");
+    if (!folder) {
+        state.SkipWithError("cannot make a scratch folder");
+        return;
+    }
+    plat::sim::Machine machine(tvx::bench::BenchProfile(), folder->path() / "C");
+    plat::sim::ActiveMachine active(machine);
+    const fs::path original = folder->path() / "original.log";
+    WriteLog(original, size);
+    const fs::path log = machine.c_drive_folder() / "Windows" / "Temp" / "_coInst.log";
+
+    uint64_t read = 0;
+    for (auto _ : state) {
+        fs::copy_file(original, log, fs::copy_options::overwrite_existing);
+        plat::host::Layer().Reset();
+        const uint64_t before = machine.files().bytes_read();
+        std::optional<CLogger> logger;
+        const Clock::time_point start = Clock::now();
+        logger.emplace("_coInst.log");
+        state.SetIterationTime(Seconds(start, Clock::now()));
+        read = machine.files().bytes_read() - before;
+        logger.reset();
+    }
+    state.counters["bytes_read"] = static_cast<double>(read);
+    state.counters["log_bytes"] = static_cast<double>(size);
+    if (machine.handles().open_count() != 0) state.SkipWithError("the logger left a handle open");
+}
+
+void ScenarioBenchmark(benchmark::State& state, tvx::Scenario scenario) {
+    tvx::sim::RunOptions options;
+    options.module_path = TVX_COINSTALLER_MODULE;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        tvx::sim::RunResult run = tvx::sim::RunScenario(scenario, options);
+        state.SetIterationTime(Seconds(start, Clock::now()));
+        benchmark::DoNotOptimize(run);
+    }
+}
+
+int Probe(int argc, char** argv) {
+    if (argc != 4) {
+        std::cerr << "usage: tvx-bench probe FLOW SCALE\n";
+        return 2;
+    }
+    const std::optional<Flow> flow = tvx::bench::FlowByName(argv[2]);
+    const int scale = std::atoi(argv[3]);
+    if (!flow || scale < 1) {
+        std::cerr << "tvx-bench: unknown flow " << argv[2] << " or bad scale " << argv[3] << "\n";
+        return 2;
+    }
+    tvx::bench::PreparedMachine prepared(scale);
+    tvx::bench::MeasuredFlow(*flow, prepared);
+    const size_t calls = plat::host::Layer().trace().size();
+    const std::string trouble = tvx::bench::EndFlow(prepared);
+    if (!trouble.empty()) {
+        std::cerr << "tvx-bench: " << argv[2] << " at scale " << scale << ":\n" << trouble;
+        return 1;
+    }
+    std::cout << "{\"flow\": \"" << argv[2] << "\", \"scale\": " << scale << ", \"platform_calls\": " << calls << "}\n";
+    return 0;
+}
+
+void RegisterScaling() {
+    for (const tvx::bench::FlowInfo& info : tvx::bench::Flows())
+        for (int scale : kScales)
+            benchmark::RegisterBenchmark(("scaling/" + std::string(info.name) + "/" + std::to_string(scale)).c_str(),
+                                         ScalingBenchmark, info.flow, scale)
+                ->UseManualTime()
+                ->Unit(benchmark::kMillisecond);
+}
+
+void RegisterLogRotation() {
+    // One byte over the limit, and 50 MB.
+    benchmark::RegisterBenchmark("log-rotation", LogRotationBenchmark)
+        ->Arg(CLogger::kMaxLogSize + 1)
+        ->Arg(50L * 1024 * 1024)
+        ->UseManualTime()
+        ->Iterations(20)
+        ->Unit(benchmark::kMillisecond);
+}
+
+// Every scenario.toml one level below the folder, in name order.
+bool RegisterScenarios(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (fs::is_regular_file(entry.path() / "scenario.toml")) files.push_back(entry.path() / "scenario.toml");
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        tvx::Scenario scenario;
+        try {
+            scenario = tvx::ReadScenario(file);
+        } catch (const tvx::ScenarioError& e) {
+            std::cerr << "tvx-bench: " << e.what() << "\n";
+            return false;
+        }
+        const std::string name = "scenario/" + file.parent_path().filename().string();
+        benchmark::RegisterBenchmark(name.c_str(), ScenarioBenchmark, std::move(scenario))
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true)
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}
+
+}  // namespace
+
+int ListFlows() {
+    std::cout << "[";
+    const char* separator = "";
+    for (const tvx::bench::FlowInfo& info : tvx::bench::Flows()) {
+        std::cout << separator << "{\"name\": \"" << info.name << "\", \"title\": \"" << info.title << "\"}";
+        separator = ", ";
+    }
+    std::cout << "]\n";
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "probe") return Probe(argc, argv);
+    if (argc == 2 && std::string(argv[1]) == "flows") return ListFlows();
+    benchmark::Initialize(&argc, argv);
+    std::optional<fs::path> scenarios;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--scenarios=", 0) == 0) {
+            scenarios = arg.substr(12);
+        } else {
+            std::cerr << "tvx-bench: unknown option " << arg << "\n";
+            return 2;
+        }
+    }
+    RegisterScaling();
+    RegisterLogRotation();
+    if (scenarios && !RegisterScenarios(*scenarios)) return 2;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
