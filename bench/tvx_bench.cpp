@@ -1,8 +1,9 @@
 // tvx-bench: the benchmarks' program.
-//   tvx-bench [--scenarios=DIR] [GOOGLE BENCHMARK OPTIONS]
+//   tvx-bench [--scenarios=DIR] [--module=FILE] [GOOGLE BENCHMARK OPTIONS]
 //       wall time of every flow at every scale (scaling/FLOW/SCALE), of a logger opening a log that
 //       must be cut back (log-rotation/BYTES), and with --scenarios of every scenario below DIR run
-//       in-process on the simulated machine as tvx-sim runs it (scenario/NAME, median of five runs)
+//       in-process on the simulated machine as tvx-sim runs it (scenario/NAME, median of five runs),
+//       loading the host build of the co-installer (--module: another one than this build's)
 //   tvx-bench flows
 //       the flows as JSON: [{"name": ..., "title": ...}, ...]
 //   tvx-bench probe FLOW SCALE
@@ -157,9 +158,12 @@ void LogRotationBenchmark(benchmark::State& state) {
     if (m.machine().handles().open_count() != 0) state.SkipWithError("the logger left a handle open");
 }
 
+// The host build of the co-installer that scenarios load.
+std::string g_module = TVX_COINSTALLER_MODULE;
+
 void ScenarioBenchmark(benchmark::State& state, tvx::Scenario scenario) {
     tvx::sim::RunOptions options;
-    options.module_path = TVX_COINSTALLER_MODULE;
+    options.module_path = g_module;
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
         tvx::sim::RunResult run = tvx::sim::RunScenario(scenario, options);
@@ -277,6 +281,8 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg.rfind("--scenarios=", 0) == 0) {
             scenarios = arg.substr(12);
+        } else if (arg.rfind("--module=", 0) == 0) {
+            g_module = arg.substr(9);
         } else {
             std::cerr << "tvx-bench: unknown option " << arg << "\n";
             return 2;
