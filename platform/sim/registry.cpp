@@ -49,16 +49,35 @@ std::shared_ptr<RegKey> RegKey::FindSubkey(std::string_view n) const {
     return nullptr;
 }
 
+namespace {
+
+// A name as the value index files it: upper-cased as names are compared.
+std::string Folded(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded) c = text::UpperAscii(c);
+    return folded;
+}
+
+// The data length RegQueryInfoKey reports: Windows keeps strings in UTF-16 and reports that size,
+// also to the ANSI call.
+size_t ReportedDataLength(const RegValue& v) { return IsStringType(v.type) ? 2 * v.data.size() : v.data.size(); }
+
+}  // namespace
+
+void LengthTally::Remove(size_t length) {
+    auto it = counts_.find(length);
+    if (it == counts_.end()) return;
+    if (--it->second == 0) counts_.erase(it);
+}
+
 RegValue* RegKey::FindValue(std::string_view n) {
-    for (RegValue& v : values)
-        if (text::EqualNames(v.name, n)) return &v;
-    return nullptr;
+    auto it = value_positions.find(Folded(n));
+    return it == value_positions.end() ? nullptr : &values[it->second];
 }
 
 const RegValue* RegKey::FindValue(std::string_view n) const {
-    for (const RegValue& v : values)
-        if (text::EqualNames(v.name, n)) return &v;
-    return nullptr;
+    auto it = value_positions.find(Folded(n));
+    return it == value_positions.end() ? nullptr : &values[it->second];
 }
 
 std::string RegKey::Path() const {
@@ -84,6 +103,7 @@ std::shared_ptr<RegKey> SimRegistry::AddSubkey(RegKey& parent, const std::string
     key->parent = &parent;
     Touch(*key);
     parent.subkeys.insert(parent.subkeys.begin() + static_cast<long>(parent.SubkeyInsertPosition(name)), key);
+    parent.subkey_name_lengths.Add(name.size());
     Touch(parent);
     return key;
 }
@@ -100,6 +120,7 @@ void MarkDeleted(RegKey& key) {
 void SimRegistry::Unlink(RegKey& key) {
     RegKey* parent = key.parent;
     parent->subkeys.erase(parent->subkeys.begin() + static_cast<long>(parent->SubkeyInsertPosition(key.name)));
+    parent->subkey_name_lengths.Remove(key.name.size());
     MarkDeleted(key);
     Touch(*parent);
 }
@@ -107,19 +128,31 @@ void SimRegistry::Unlink(RegKey& key) {
 void SimRegistry::StoreValue(RegKey& key, std::string_view name, DWORD type, std::vector<BYTE> data) {
     if (RegValue* v = key.FindValue(name)) {
         if (v->type == type && v->data == data) return;
+        key.value_data_lengths.Remove(ReportedDataLength(*v));
         v->type = type;
         v->data = std::move(data);
+        key.value_data_lengths.Add(ReportedDataLength(*v));
     } else {
+        key.value_positions.emplace(Folded(name), key.values.size());
         key.values.push_back(RegValue{std::string(name), type, std::move(data)});
+        key.value_name_lengths.Add(name.size());
+        key.value_data_lengths.Add(ReportedDataLength(key.values.back()));
     }
     Touch(key);
 }
 
 bool SimRegistry::RemoveValue(RegKey& key, std::string_view name) {
-    auto it = std::find_if(key.values.begin(), key.values.end(),
-                           [&](const RegValue& v) { return text::EqualNames(v.name, name); });
-    if (it == key.values.end()) return false;
-    key.values.erase(it);
+    auto found = key.value_positions.find(Folded(name));
+    if (found == key.value_positions.end()) return false;
+    const size_t position = found->second;
+    key.value_positions.erase(found);
+    const RegValue& gone = key.values[position];
+    key.value_name_lengths.Remove(gone.name.size());
+    key.value_data_lengths.Remove(ReportedDataLength(gone));
+    key.values.erase(key.values.begin() + static_cast<long>(position));
+    // The values after it moved up by one.
+    for (auto& [folded, at] : key.value_positions)
+        if (at > position) --at;
     Touch(key);
     return true;
 }
@@ -214,11 +247,13 @@ std::optional<SimRegistry::Base> SimRegistry::ResolveBase(HKEY hKey) const {
         std::optional<size_t> index = text::FindHiveByHandle(low);
         if (!index) return std::nullopt;
         const auto hive = static_cast<Hive>(*index);
-        return Base{Root(hive), hive, {}, false, true, GrantedAccess(hive, MAXIMUM_ALLOWED)};
+        static const std::vector<std::string> kRootPath;
+        return Base{Root(hive), hive, &kRootPath, false, true, GrantedAccess(hive, MAXIMUM_ALLOWED)};
     }
+    // The handle table keeps the handle's record alive while the handle is open.
     std::shared_ptr<KeyHandle> h = HandleOf(hKey);
     if (!h) return std::nullopt;
-    return Base{h->key, h->hive, h->logical, h->view32, false, h->access};
+    return Base{h->key, h->hive, &h->logical, h->view32, false, h->access};
 }
 
 bool SimRegistry::WriteDenied(Hive hive) const { return hive == Hive::LocalMachine && !profile_.admin; }
@@ -240,10 +275,10 @@ LSTATUS SimRegistry::CheckAccess(const Base& base, REGSAM rights) {
 LSTATUS SimRegistry::CheckNotDeleted(const RegKey& key) { return key.deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS; }
 
 HKEY SimRegistry::NewHandle(std::shared_ptr<RegKey> key, Hive hive, std::vector<std::string> logical, bool view32,
-                            REGSAM access) {
-    std::string what = std::string(HiveName(hive)) + "\\" + key->Path();
+                            REGSAM access, const std::string& what) {
     auto h = std::make_shared<KeyHandle>(KeyHandle{std::move(key), hive, std::move(logical), view32, access});
-    return reinterpret_cast<HKEY>(handles_.Add(HandleKind::RegistryKey, h, what));
+    return reinterpret_cast<HKEY>(
+        handles_.Add(HandleKind::RegistryKey, h, std::string(HiveName(hive)) + "\\" + what));
 }
 
 LSTATUS SimRegistry::Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, PHKEY result,
@@ -264,11 +299,14 @@ LSTATUS SimRegistry::Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, P
     if (WriteDenied(base->hive) && (access & kWriteRights)) return ERROR_ACCESS_DENIED;
 
     bool view32 = InView32(profile_.is_64bit, base->view32, sam);
-    std::vector<std::string> logical = base->logical;
-    logical.insert(logical.end(), parts.begin(), parts.end());
+    std::vector<std::string> logical;
+    logical.reserve(base->logical->size() + parts.size());
+    logical = *base->logical;
+    logical.insert(logical.end(), std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
     std::vector<std::string> physical = PhysicalPath(base->hive, logical, view32);
 
     std::shared_ptr<RegKey> key = Root(base->hive);
+    std::string path;  // the key's path as its names are stored
     bool created = false;
     for (const std::string& part : physical) {
         std::shared_ptr<RegKey> next = key->FindSubkey(part);
@@ -278,10 +316,12 @@ LSTATUS SimRegistry::Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, P
             if (WriteDenied(base->hive)) return ERROR_ACCESS_DENIED;
             next = AddSubkey(*key, part);
         }
-        key = next;
+        key = std::move(next);
+        if (!path.empty()) path += '\\';
+        path += key->name;
     }
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *result = NewHandle(key, base->hive, std::move(logical), view32, access);
+    *result = NewHandle(std::move(key), base->hive, std::move(logical), view32, access, path);
     return ERROR_SUCCESS;
 }
 
@@ -455,14 +495,9 @@ LSTATUS SimRegistry::RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchCla
     if (LSTATUS status = CheckAccess(*base, KEY_QUERY_VALUE)) return status;
     if (LSTATUS status = CheckNotDeleted(*base->key)) return status;
     const RegKey& key = *base->key;
-    DWORD maxSub = 0, maxName = 0, maxData = 0;
-    for (const auto& s : key.subkeys) maxSub = std::max(maxSub, static_cast<DWORD>(s->name.size()));
-    for (const auto& v : key.values) {
-        maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
-        // Windows keeps strings in UTF-16 and reports that size, also to the ANSI call.
-        const auto size = static_cast<DWORD>(v.data.size());
-        maxData = std::max(maxData, IsStringType(v.type) ? 2 * size : size);
-    }
+    const auto maxSub = static_cast<DWORD>(key.subkey_name_lengths.Max());
+    const auto maxName = static_cast<DWORD>(key.value_name_lengths.Max());
+    const auto maxData = static_cast<DWORD>(key.value_data_lengths.Max());
     if (lpClass && *lpcchClass > 0) lpClass[0] = 0;
     if (lpcchClass) *lpcchClass = 0;
     if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key.subkeys.size());

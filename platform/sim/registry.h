@@ -5,10 +5,12 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/registry.h"
@@ -23,6 +25,20 @@ struct RegValue {
     std::vector<BYTE> data;
 };
 
+// How many of a key's names or data have each length, so that the longest is known at once
+// however names and data come and go.
+class LengthTally {
+public:
+    void Add(size_t length) { ++counts_[length]; }
+    void Remove(size_t length);
+    size_t Max() const { return counts_.empty() ? 0 : counts_.rbegin()->first; }
+
+private:
+    std::map<size_t, size_t> counts_;
+};
+
+// A key. Only SimRegistry changes keys (their subkeys, values and the indexes beside them); what
+// it hands out is read-only.
 struct RegKey {
     std::string name;
     RegKey* parent = nullptr;
@@ -30,6 +46,13 @@ struct RegKey {
     std::vector<RegValue> values;                  // in creation order
     FILETIME last_write{};
     bool deleted = false;
+
+    // Beside the lists: each value's position by its name upper-cased, and the lengths of the
+    // subkeys' names, the values' names and the values' data as RegQueryInfoKey reports them.
+    std::unordered_map<std::string, size_t> value_positions;
+    LengthTally subkey_name_lengths;
+    LengthTally value_name_lengths;
+    LengthTally value_data_lengths;
 
     std::shared_ptr<RegKey> FindSubkey(std::string_view name) const;
     size_t SubkeyInsertPosition(std::string_view name) const;
@@ -100,10 +123,11 @@ private:
         REGSAM access = 0;
     };
     // What a handle a call is given stands for: an open key, or a predefined key (a hive's root).
+    // Valid while the handle stays open.
     struct Base {
         std::shared_ptr<RegKey> key;
         Hive hive;
-        std::vector<std::string> logical;
+        const std::vector<std::string>* logical;  // the handle's own; empty for a predefined key
         bool view32 = false;
         bool predefined = false;
         REGSAM access = 0;  // what the handle may do; for a predefined key, the user's rights on its hive
@@ -121,8 +145,9 @@ private:
     // ERROR_KEY_DELETED for a key deleted while a handle still refers to it; ERROR_SUCCESS otherwise.
     static LSTATUS CheckNotDeleted(const RegKey& key);
     LSTATUS Open(HKEY hKey, LPCSTR lpSubKey, REGSAM sam, bool create, PHKEY result, LPDWORD disposition);
+    // what: the key's path below the hive, as the keys' names are stored.
     HKEY NewHandle(std::shared_ptr<RegKey> key, Hive hive, std::vector<std::string> logical, bool view32,
-                   REGSAM access);
+                   REGSAM access, const std::string& what);
     void Touch(RegKey& key) const;
     // The one way a key comes to be: made below parent, in Windows' order, both stamped with the time.
     std::shared_ptr<RegKey> AddSubkey(RegKey& parent, const std::string& name);

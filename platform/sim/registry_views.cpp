@@ -90,8 +90,14 @@ std::vector<std::string> PhysicalPath(Hive hive, const std::vector<std::string>&
             }
         }
     }
-    for (const char* shared : kSharedKeys) {
-        if (StartsWith(logical, 1, text::SplitPath(shared))) return logical;
+    // The shared keys split into their parts once.
+    static const std::vector<std::vector<std::string>> kSharedParts = [] {
+        std::vector<std::vector<std::string>> parts;
+        for (const char* shared : kSharedKeys) parts.push_back(text::SplitPath(shared));
+        return parts;
+    }();
+    for (const std::vector<std::string>& shared : kSharedParts) {
+        if (StartsWith(logical, 1, shared)) return logical;
     }
     std::vector<std::string> out{logical[0], kWowNode};
     out.insert(out.end(), logical.begin() + 1, logical.end());

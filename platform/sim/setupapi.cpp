@@ -13,7 +13,9 @@
 namespace plat::sim {
 
 struct DeviceSet {
-    std::vector<size_t> members;
+    std::vector<size_t> members;  // device indexes in ascending order
+
+    bool Holds(size_t index) const { return std::binary_search(members.begin(), members.end(), index); }
 };
 
 namespace {
@@ -99,8 +101,7 @@ SimSetupApi::Device* SimSetupApi::Lookup(HDEVINFO set_handle, PSP_DEVINFO_DATA d
         return nullptr;
     }
     size_t index = data->DevInst - 1;
-    for (size_t member : set->members)
-        if (member == index) return &devices_[index];
+    if (set->Holds(index)) return &devices_[index];
     Fail(ERROR_INVALID_PARAMETER);
     return nullptr;
 }

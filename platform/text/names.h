@@ -14,11 +14,17 @@ constexpr char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<
 
 // Windows' order of names: byte by byte (as unsigned) after upper-casing, a name before every
 // longer name it begins. Negative, zero or positive as a sorts before, with or after b.
+// (Written over raw characters: every registry and file lookup of the simulated machine runs it,
+// also in builds without optimisation.)
 constexpr int CompareNames(std::string_view a, std::string_view b) {
     const size_t n = a.size() < b.size() ? a.size() : b.size();
+    const char* pa = a.data();
+    const char* pb = b.data();
     for (size_t i = 0; i < n; ++i) {
-        const auto ca = static_cast<unsigned char>(UpperAscii(a[i]));
-        const auto cb = static_cast<unsigned char>(UpperAscii(b[i]));
+        auto ca = static_cast<unsigned char>(pa[i]);
+        auto cb = static_cast<unsigned char>(pb[i]);
+        if (ca >= 'a' && ca <= 'z') ca = static_cast<unsigned char>(ca - 'a' + 'A');
+        if (cb >= 'a' && cb <= 'z') cb = static_cast<unsigned char>(cb - 'a' + 'A');
         if (ca != cb) return ca < cb ? -1 : 1;
     }
     if (a.size() == b.size()) return 0;

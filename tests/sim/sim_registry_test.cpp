@@ -1,12 +1,15 @@
 // The simulated registry where it models the machine rather than a single call: the views of a
-// 64-bit Windows 7, the refusal of HKLM writes to a standard user, Windows' subkey order, and
-// handles that outlive their key.
+// 64-bit Windows 7, the refusal of HKLM writes to a standard user, Windows' subkey order, handles
+// that outlive their key, and a key's values and longest lengths through a series of changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/scoped.h"
+#include "platform/text/names.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -231,6 +234,90 @@ TEST_F(SimRegistryTest, AHandleOutlivesItsDeletedKey) {
     const BYTE data[] = "x";
     EXPECT_EQ(plat::RegSetValueExA(key.get(), "v", 0, REG_SZ, data, 2), ERROR_KEY_DELETED);
     EXPECT_EQ(plat::RegCloseKey(key.release()), ERROR_SUCCESS);
+}
+
+// What enumeration shows of a key, and what RegQueryInfoKeyA answers for it, side by side: the
+// counts and longest lengths recomputed from the enumerated subkeys and values must be the ones the
+// query reports, and every enumerated value must be found by its name in upper case with its type
+// and size.
+void ExpectInfoMatchesEnumeration(HKEY key) {
+    DWORD subkeys = 0, maxSubkey = 0;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD size = sizeof name;
+        if (plat::RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        ++subkeys;
+        maxSubkey = std::max(maxSubkey, size);
+    }
+    DWORD values = 0, maxName = 0, maxData = 0;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD size = sizeof name, type = 0, cbData = 0;
+        if (plat::RegEnumValueA(key, i, name, &size, nullptr, &type, nullptr, &cbData) != ERROR_SUCCESS) break;
+        ++values;
+        maxName = std::max(maxName, size);
+        const bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+        maxData = std::max(maxData, text ? 2 * cbData : cbData);
+        std::string upper(name, size);
+        for (char& c : upper) c = plat::text::UpperAscii(c);
+        DWORD foundType = 0, foundSize = 0;
+        EXPECT_EQ(plat::RegQueryValueExA(key, upper.c_str(), nullptr, &foundType, nullptr, &foundSize), ERROR_SUCCESS)
+            << upper;
+        EXPECT_EQ(foundType, type) << upper;
+        EXPECT_EQ(foundSize, cbData) << upper;
+    }
+    DWORD q[5] = {99, 99, 99, 99, 99};
+    ASSERT_EQ(plat::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &q[0], &q[1], nullptr, &q[2], &q[3], &q[4],
+                                     nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::vector<DWORD>(q, q + 5), (std::vector<DWORD>{subkeys, maxSubkey, values, maxName, maxData}));
+}
+
+TEST_F(SimRegistryTest, ValuesAndLongestLengthsFollowEveryChange) {
+    plat::ScopedKey key;
+    ASSERT_EQ(plat::RegCreateKeyExA(HKEY_CURRENT_USER, "Tally", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.out(),
+                                    nullptr),
+              ERROR_SUCCESS);
+    const BYTE text[] = "a longer text than the others";
+    const DWORD number = 7;
+    struct Step {
+        const char* what;
+        std::function<LSTATUS()> change;
+    };
+    const Step steps[] = {
+        {"three values", [&] {
+             plat::RegSetValueExA(key.get(), "a", 0, REG_SZ, text, 2);
+             plat::RegSetValueExA(key.get(), "bb", 0, REG_SZ, text, sizeof text);
+             return plat::RegSetValueExA(key.get(), "ccc", 0, REG_BINARY, text, 5);
+         }},
+        {"the longest data becomes a number", [&] {
+             return plat::RegSetValueExA(key.get(), "BB", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+         }},
+        {"the first value goes", [&] { return plat::RegDeleteValueA(key.get(), "A"); }},
+        {"two subkeys", [&] {
+             plat::ScopedKey sub;
+             plat::RegCreateKeyExA(key.get(), "k1", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, sub.out(), nullptr);
+             sub.reset();
+             return plat::RegCreateKeyExA(key.get(), "a-longer-key", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, sub.out(),
+                                          nullptr);
+         }},
+        {"the longer subkey goes", [&] { return plat::RegDeleteKeyA(key.get(), "A-LONGER-KEY"); }},
+        {"the first value comes back at the end", [&] {
+             return plat::RegSetValueExA(key.get(), "a", 0, REG_EXPAND_SZ, text, 4);
+         }},
+        {"the longest name goes", [&] { return plat::RegDeleteValueA(key.get(), "cCc"); }},
+        {"the last value goes", [&] { return plat::RegDeleteValueA(key.get(), "a"); }},
+        {"a value set to what it holds", [&] {
+             return plat::RegSetValueExA(key.get(), "bb", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+         }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        EXPECT_EQ(step.change(), ERROR_SUCCESS);
+        ExpectInfoMatchesEnumeration(key.get());
+    }
+    DWORD size = 0;
+    EXPECT_EQ(plat::RegQueryValueExA(key.get(), "ccc", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace
