@@ -40,6 +40,7 @@ TEST(BenchMachine, EveryPartGrowsWithTheScale) {
     for (const int scale : {1, 3}) {
         SCOPED_TRACE("scale " + std::to_string(scale));
         PreparedMachine m(scale);
+        m.Activate();
         const auto units = static_cast<size_t>(scale);
         EXPECT_EQ(m.machine().setupapi().device_count(), units * Shape::kImagingDevices);
         EXPECT_EQ(Subkeys(m, kClassKey), units * Shape::kImagingDevices);
@@ -102,6 +103,7 @@ TEST(BenchFlows, EachDoesItsWholeWorkAndLeavesNothingOpen) {
     for (const tvx::bench::FlowInfo& info : tvx::bench::Flows()) {
         SCOPED_TRACE(info.name);
         PreparedMachine m(scale);
+        m.Activate();
         tvx::bench::RunFlow(info.flow, m);
         CheckWork(info.flow, m, static_cast<size_t>(scale));
         EXPECT_EQ(tvx::bench::EndFlow(m), "");

@@ -144,11 +144,8 @@ plat::text::ScratchFolder PreparedMachine::MakeFolder(const std::filesystem::pat
 }
 
 PreparedMachine::PreparedMachine(int scale, const std::filesystem::path& below)
-    : folder_(MakeFolder(below)), machine_(BenchProfile(), folder_.path() / "C"), active_(machine_),
-      built_(BuildMachine(machine_, scale, (folder_.path() / "D").string())) {
-    // The set-up's own calls are no part of a flow.
-    plat::host::Layer().Reset();
-}
+    : folder_(MakeFolder(below)), machine_(BenchProfile(), folder_.path() / "C"),
+      built_(BuildMachine(machine_, scale, (folder_.path() / "D").string())) {}
 
 void RunFlow(Flow flow, PreparedMachine& prepared) {
     switch (flow) {

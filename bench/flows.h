@@ -36,28 +36,34 @@ const std::vector<FlowInfo>& Flows();
 std::optional<Flow> FlowByName(std::string_view name);
 const FlowInfo& InfoOf(Flow flow);
 
-// A benchmark machine of a scale, made the active machine, with folders of its own that go with it.
+// A benchmark machine of a scale, with folders of its own that go with it. Several may be prepared
+// at once; one at a time is made the machine that plat:: calls reach.
 class PreparedMachine {
 public:
     // below: where its folders are made; empty: the temporary folder.
-    PreparedMachine(int scale, const std::filesystem::path& below = {});
+    explicit PreparedMachine(int scale, const std::filesystem::path& below = {});
     PreparedMachine(const PreparedMachine&) = delete;
     PreparedMachine& operator=(const PreparedMachine&) = delete;
 
     plat::sim::Machine& machine() { return machine_; }
     const BenchMachine& built() const { return built_; }
 
+    // Makes it the machine that plat:: calls reach, with a fresh trace, until Deactivate or its end.
+    void Activate() { active_.emplace(machine_); }
+    void Deactivate() { active_.reset(); }
+
 private:
     static plat::text::ScratchFolder MakeFolder(const std::filesystem::path& below);
 
     plat::text::ScratchFolder folder_;
     plat::sim::Machine machine_;
-    plat::sim::ActiveMachine active_;
     BenchMachine built_;
+    std::optional<plat::sim::ActiveMachine> active_;
 };
 
-// Runs one flow on a prepared machine. Whatever the flow keeps open on purpose (the named event of
-// a software-first install) is closed afterwards by EndFlow, outside what is measured.
+// Runs one flow on a prepared machine that is active. Whatever the flow keeps open on purpose (the
+// named event of a software-first install) is closed afterwards by EndFlow, outside what is
+// measured.
 void RunFlow(Flow flow, PreparedMachine& prepared);
 // Closes what a flow left open on purpose; answers a description of anything else left open or any
 // call the machine did not model (empty when all is well).

@@ -116,24 +116,32 @@ std::optional<std::string> SimIni::ResolvePath(const std::string& file_name) con
     return std::nullopt;
 }
 
-IniFileText SimIni::Load(const std::string& windows_path) {
+const IniFileText& SimIni::Load(const std::string& windows_path) {
+    static const IniFileText kEmpty;
     auto host = files_.HostPath(windows_path);
     if (!host || !std::filesystem::is_directory(host->parent_path())) {
         kernel_.SetLastError(ERROR_PATH_NOT_FOUND);
-        return {};
+        return kEmpty;
     }
     std::optional<std::string> bytes = files_.ReadFile(windows_path);
     if (!bytes) {
         kernel_.SetLastError(std::filesystem::is_directory(*host) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
-        return {};
+        return kEmpty;
     }
     if (IsUtf16(*bytes)) {
         plat::host::Layer().NoteNotModelled("GetPrivateProfileStringA on a UTF-16 file");
         kernel_.SetLastError(plat::host::kNotModelled);
-        return {};
+        return kEmpty;
     }
     kernel_.SetLastError(ERROR_SUCCESS);
-    return ParseIniText(WithoutMark(*bytes));
+    // A driver INF is read key by key, many times over: it is parsed again only when its bytes
+    // changed.
+    Parsed& parsed = parsed_[windows_path];
+    if (parsed.bytes != *bytes || parsed.text.sections.empty()) {
+        parsed.text = ParseIniText(WithoutMark(*bytes));
+        parsed.bytes = std::move(*bytes);
+    }
+    return parsed.text;
 }
 
 DWORD SimIni::GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
@@ -146,7 +154,7 @@ DWORD SimIni::GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
         lpReturnedString[0] = 0;
         return 0;
     }
-    const IniFileText ini = Load(*path);
+    const IniFileText& ini = Load(*path);
 
     // The default loses its trailing blanks, and its quotes as a value does.
     std::string_view def = lpDefault ? lpDefault : "";

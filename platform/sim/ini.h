@@ -5,6 +5,7 @@
 // Windows directory. Simulated machine only.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,11 +48,19 @@ private:
     // not model.
     std::optional<std::string> ResolvePath(const std::string& file_name) const;
     // The file's profile; a file that cannot be read is an empty profile, with the last error
-    // saying why (2 or 3), as Windows does.
-    IniFileText Load(const std::string& windows_path);
+    // saying why (2 or 3), as Windows does. Valid until the next call.
+    const IniFileText& Load(const std::string& windows_path);
+
+    // A file read before: its bytes then and their profile, which serves again while the file
+    // holds the same bytes.
+    struct Parsed {
+        std::string bytes;
+        IniFileText text;
+    };
 
     SimFiles& files_;
     SimSystem& kernel_;
+    std::map<std::string, Parsed> parsed_;  // by the Windows path asked for
 };
 
 }  // namespace plat::sim

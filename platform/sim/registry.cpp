@@ -35,18 +35,9 @@ bool IsPredefinedValue(HKEY hKey) {
 
 const char* HiveName(Hive hive) { return text::kHives[static_cast<size_t>(hive)].name; }
 
-size_t RegKey::SubkeyInsertPosition(std::string_view n) const {
-    auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,
-                               [](const std::shared_ptr<RegKey>& k, std::string_view v) {
-                                   return text::CompareNames(k->name, v) < 0;
-                               });
-    return static_cast<size_t>(it - subkeys.begin());
-}
-
-std::shared_ptr<RegKey> RegKey::FindSubkey(std::string_view n) const {
-    size_t pos = SubkeyInsertPosition(n);
-    if (pos < subkeys.size() && text::CompareNames(subkeys[pos]->name, n) == 0) return subkeys[pos];
-    return nullptr;
+std::shared_ptr<RegKey> SubkeyList::Find(std::string_view name) const {
+    auto it = tree_.find(std::string(name));
+    return it == tree_.end() ? nullptr : it->second;
 }
 
 namespace {
@@ -102,7 +93,7 @@ std::shared_ptr<RegKey> SimRegistry::AddSubkey(RegKey& parent, const std::string
     key->name = name;
     key->parent = &parent;
     Touch(*key);
-    parent.subkeys.insert(parent.subkeys.begin() + static_cast<long>(parent.SubkeyInsertPosition(name)), key);
+    parent.subkeys.Insert(name, key);
     parent.subkey_name_lengths.Add(name.size());
     Touch(parent);
     return key;
@@ -119,7 +110,7 @@ void MarkDeleted(RegKey& key) {
 
 void SimRegistry::Unlink(RegKey& key) {
     RegKey* parent = key.parent;
-    parent->subkeys.erase(parent->subkeys.begin() + static_cast<long>(parent->SubkeyInsertPosition(key.name)));
+    parent->subkeys.Erase(key.name);
     parent->subkey_name_lengths.Remove(key.name.size());
     MarkDeleted(key);
     Touch(*parent);
@@ -159,12 +150,29 @@ bool SimRegistry::RemoveValue(RegKey& key, std::string_view name) {
 
 // The set-up API.
 
+namespace {
+
+// Calls visit with each part of a registry path, empty parts left out (as SplitPath splits it);
+// stops early when visit answers false.
+template <class Visit>
+void ForEachPart(std::string_view path, Visit visit) {
+    size_t start = 0;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end > start && !visit(path.substr(start, end - start))) return;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
 std::shared_ptr<RegKey> SimRegistry::FindMutableKey(Hive hive, std::string_view path) const {
     std::shared_ptr<RegKey> key = Root(hive);
-    for (const std::string& part : text::SplitPath(path)) {
+    ForEachPart(path, [&](std::string_view part) {
         key = key->FindSubkey(part);
-        if (!key) return nullptr;
-    }
+        return key != nullptr;
+    });
     return key;
 }
 
@@ -174,10 +182,11 @@ std::shared_ptr<const RegKey> SimRegistry::FindKey(Hive hive, std::string_view p
 
 std::shared_ptr<RegKey> SimRegistry::EnsureMutableKey(Hive hive, std::string_view path) {
     std::shared_ptr<RegKey> key = Root(hive);
-    for (const std::string& part : text::SplitPath(path)) {
+    ForEachPart(path, [&](std::string_view part) {
         std::shared_ptr<RegKey> next = key->FindSubkey(part);
-        key = next ? next : AddSubkey(*key, part);
-    }
+        key = next ? std::move(next) : AddSubkey(*key, std::string(part));
+        return true;
+    });
     return key;
 }
 

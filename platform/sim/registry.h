@@ -13,9 +13,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include <ext/pb_ds/assoc_container.hpp>
+#include <ext/pb_ds/tree_policy.hpp>
+
 #include "platform/registry.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/profile.h"
+#include "platform/text/names.h"
 
 namespace plat::sim {
 
@@ -37,12 +41,58 @@ private:
     std::map<size_t, size_t> counts_;
 };
 
+struct RegKey;
+
+// A key's subkeys in Windows' order (names compared as Windows compares them). Found by name, read
+// by position (as RegEnumKeyEx reads them), added and removed, each at a cost that grows with the
+// logarithm of their number: a key may hold thousands of subkeys that a walk deletes one by one.
+// Iterating gives each subkey's shared pointer.
+class SubkeyList {
+    struct NameLess {
+        bool operator()(const std::string& a, const std::string& b) const { return text::CompareNames(a, b) < 0; }
+    };
+    using Tree = __gnu_pbds::tree<std::string, std::shared_ptr<RegKey>, NameLess, __gnu_pbds::rb_tree_tag,
+                                  __gnu_pbds::tree_order_statistics_node_update>;
+
+public:
+    class const_iterator {
+    public:
+        explicit const_iterator(Tree::const_iterator it) : it_(it) {}
+        const std::shared_ptr<RegKey>& operator*() const { return it_->second; }
+        const std::shared_ptr<RegKey>* operator->() const { return &it_->second; }
+        const_iterator& operator++() {
+            ++it_;
+            return *this;
+        }
+        bool operator==(const const_iterator& other) const { return it_ == other.it_; }
+        bool operator!=(const const_iterator& other) const { return it_ != other.it_; }
+
+    private:
+        Tree::const_iterator it_;
+    };
+
+    size_t size() const { return tree_.size(); }
+    bool empty() const { return tree_.empty(); }
+    const_iterator begin() const { return const_iterator(tree_.begin()); }
+    const_iterator end() const { return const_iterator(tree_.end()); }
+    // The subkey at a position (below size()).
+    const std::shared_ptr<RegKey>& operator[](size_t position) const { return tree_.find_by_order(position)->second; }
+    // The subkey of that name; null when there is none.
+    std::shared_ptr<RegKey> Find(std::string_view name) const;
+    // Adds a subkey under its name, which no subkey has yet.
+    void Insert(const std::string& name, std::shared_ptr<RegKey> key) { tree_.insert({name, std::move(key)}); }
+    void Erase(const std::string& name) { tree_.erase(name); }
+
+private:
+    Tree tree_;
+};
+
 // A key. Only SimRegistry changes keys (their subkeys, values and the indexes beside them); what
 // it hands out is read-only.
 struct RegKey {
     std::string name;
     RegKey* parent = nullptr;
-    std::vector<std::shared_ptr<RegKey>> subkeys;  // sorted as Windows sorts them
+    SubkeyList subkeys;                            // sorted as Windows sorts them
     std::vector<RegValue> values;                  // in creation order
     FILETIME last_write{};
     bool deleted = false;
@@ -54,8 +104,7 @@ struct RegKey {
     LengthTally value_name_lengths;
     LengthTally value_data_lengths;
 
-    std::shared_ptr<RegKey> FindSubkey(std::string_view name) const;
-    size_t SubkeyInsertPosition(std::string_view name) const;
+    std::shared_ptr<RegKey> FindSubkey(std::string_view name) const { return subkeys.Find(name); }
     RegValue* FindValue(std::string_view name);
     const RegValue* FindValue(std::string_view name) const;
     std::string Path() const;  // from the hive root, without the hive name

@@ -30,9 +30,9 @@ const RegistryValue* RegistryKeyState::FindValue(std::string_view name) const {
 // Upper-cased, with the separator ordered before every character, so that a key sorts
 // directly before its subkeys and siblings sort as Windows sorts them.
 std::string RegistrySnapshot::OrderKey(std::string_view path) {
-    std::string key;
-    key.reserve(path.size());
-    for (char c : path) key += c == '\\' ? '\x01' : plat::text::UpperAscii(c);
+    std::string key(path);
+    char* p = key.data();
+    for (size_t i = 0, n = key.size(); i < n; ++i) p[i] = p[i] == '\\' ? '\x01' : plat::text::UpperAscii(p[i]);
     return key;
 }
 
@@ -41,7 +41,31 @@ const RegistryKeyState* RegistrySnapshot::Find(std::string_view path) const {
     return it == keys_.end() ? nullptr : &it->second;
 }
 
+namespace {
+
+// A path in the form the snapshot keeps: parts joined by single backslashes, none empty.
+bool IsJoined(std::string_view path) {
+    return !path.empty() && path.front() != '\\' && path.back() != '\\' && path.find("\\\\") == std::string_view::npos;
+}
+
+}  // namespace
+
 RegistryKeyState& RegistrySnapshot::Ensure(std::string_view path) {
+    // Most keys come parents first (a machine's keys walked in order): a key that is there, or
+    // whose parent is there (or is the hive), is found or added without walking its path.
+    if (IsJoined(path)) {
+        std::string order = OrderKey(path);
+        if (auto it = keys_.find(order); it != keys_.end()) return it->second;
+        const size_t cut = path.rfind('\\');
+        const std::string_view parent = cut == std::string_view::npos ? std::string_view() : path.substr(0, cut);
+        // The parent's order key begins the key's own.
+        if (cut == std::string_view::npos || parent.find('\\') == std::string_view::npos ||
+            keys_.count(order.substr(0, cut))) {
+            auto it = keys_.emplace_hint(keys_.end(), std::move(order), RegistryKeyState{});
+            it->second.path = std::string(path);
+            return it->second;
+        }
+    }
     std::vector<std::string> parts = plat::text::SplitPath(path);
     std::string current;
     RegistryKeyState* state = nullptr;

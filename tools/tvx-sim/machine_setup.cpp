@@ -2,8 +2,8 @@
 #include "tools/tvx-sim/machine_setup.h"
 
 #include <fstream>
-#include <iterator>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <utility>
 
@@ -186,7 +186,9 @@ std::map<std::string, std::string> SnapshotLogs(const plat::sim::SimFiles& files
         std::string name = entry.path().filename().string();
         if (name.size() < 4 || !plat::text::EqualNames(name.substr(name.size() - 4), ".log")) continue;
         std::ifstream in(entry.path(), std::ios::binary);
-        logs[name] = std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        logs[name] = std::move(bytes).str();
     }
     return logs;
 }

@@ -126,6 +126,14 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
 
     plat::sim::ActiveMachine active(machine);
     plat::host::CallLayer& layer = plat::host::Layer();
+    // Only a traced report shows the calls: untraced, they are not recorded at all (calls the
+    // machine does not model still are). The layer traces again afterwards, as it did before.
+    struct TracingFor {
+        plat::host::CallLayer& layer;
+        bool before;
+        TracingFor(plat::host::CallLayer& l, bool on) : layer(l), before(l.tracing()) { layer.SetTracing(on); }
+        ~TracingFor() { layer.SetTracing(before); }
+    } tracing(layer, options.trace);
     // Declared after the machine is made active, so that a library a stuck call leaves loaded is
     // unloaded (by this object's end) while its calls still reach the machine.
     plat::host::CoInstallerLibrary library;
