@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "tests/sim_fixture.h"
 
@@ -30,10 +31,21 @@ TEST(IniSimRules, ARelativePathIsNotModelledAndSaysSo) {
 TEST(IniSimRules, EveryQueryReadsTheFileAsItIsNow) {
     SimRig rig;
     const char* path = "C:\\Windows\\Temp\\live.ini";
-    rig.machine.files().WriteFile(path, "[s]\r\nk=first\r\n");
-    EXPECT_EQ(Query("s", "k", path), "first");
-    rig.machine.files().WriteFile(path, "\xEF\xBB\xBF[s]\r\nk=second\x1A\r\n");
-    EXPECT_EQ(Query("s", "k", path), "second");
+    // Each content in turn, the answer it gives; a change of the same size counts as much as any.
+    const std::pair<std::string, std::string> contents[] = {
+        {"[s]\r\nk=first\r\n", "first"},
+        {"[s]\r\nk=fifth\r\n", "fifth"},
+        {"\xEF\xBB\xBF[s]\r\nk=second\x1A\r\n", "second"},
+        {"[t]\r\nk=first\r\n", "dflt"},
+        {"[s]\r\nk=first\r\n", "first"},
+    };
+    for (const auto& [bytes, answer] : contents) {
+        SCOPED_TRACE(bytes);
+        rig.machine.files().WriteFile(path, bytes);
+        EXPECT_EQ(Query("s", "k", path), answer);
+    }
+    ASSERT_TRUE(plat::DeleteFileA(path));
+    EXPECT_EQ(Query("s", "k", path), "dflt");
     rig.ExpectClean();
 }
 
