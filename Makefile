@@ -1,6 +1,7 @@
 # The two commands: `make demo` runs the co-installer's main job on the simulated machine;
 # `make test` installs what is missing, builds everything and runs every test.
-.PHONY: all deps host windows test demo clean
+# `make bench` measures (bench/run_bench.py): figures in build/bench/.
+.PHONY: all deps host windows test demo bench clean
 
 JOBS ?= $(shell nproc)
 
@@ -22,6 +23,10 @@ test: host windows
 
 demo: host
 	build/host/tools/tvx-sim/tvx-sim run
+
+bench: host windows
+	@scripts/ensure-deps.sh --bench
+	python3 bench/run_bench.py --out build/bench
 
 clean:
 	rm -rf build

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,8 @@ public:
     void FailCall(const std::string& call, DWORD status);
     void ClearFaults() { faults_.clear(); }
 
-    const std::vector<TraceRecord>& trace() const { return trace_; }
+    // In call order. (A deque: a long run's records are never moved as the trace grows.)
+    const std::deque<TraceRecord>& trace() const { return trace_; }
     void ClearTrace() { trace_.clear(); }
     uint64_t failable_calls() const { return failable_calls_; }
     uint64_t injected() const { return injected_; }
@@ -75,7 +77,7 @@ private:
     uint64_t failable_calls_ = 0;
     uint64_t injected_ = 0;
     std::vector<FaultRule> faults_;
-    std::vector<TraceRecord> trace_;
+    std::deque<TraceRecord> trace_;
     std::vector<std::string> not_modelled_;
 };
 
