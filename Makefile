@@ -1,8 +1,10 @@
 # The two commands: `make demo` runs the co-installer's main job on the simulated machine;
 # `make test` installs what is missing, builds everything and runs every test.
-.PHONY: all deps host windows test demo clean
+.PHONY: all deps host windows sanitize test fuzz demo clean
 
 JOBS ?= $(shell nproc)
+# Seconds each fuzz target runs under `make fuzz`.
+FUZZ_SECONDS ?= 180
 
 all: host
 
@@ -17,8 +19,17 @@ windows: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-test: host windows
+# The host tree built by clang with ASan and UBSan, and the fuzz targets (build/sanitize).
+sanitize: deps
+	cmake --preset sanitize >/dev/null
+	cmake --build --preset sanitize -j $(JOBS)
+
+test: host windows sanitize
 	ctest --preset host -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+fuzz: sanitize
+	fuzz/run.sh build/sanitize/fuzz $(FUZZ_SECONDS)
 
 demo: host
 	build/host/tools/tvx-sim/tvx-sim run
