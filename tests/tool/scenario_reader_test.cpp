@@ -204,6 +204,8 @@ struct BadInput {
 
 const BadInput kBadInputs[] = {
     {"TOML syntax", "name = \n", nullptr, "scenario.toml", 1, ""},
+    {"table header starting with a character no key starts with", "name = \"x\"\n[#x]\n", nullptr, "scenario.toml", 2,
+     "expected bare key starting character"},
     {"unknown top-level key", "[[steps]]\naction = \"load\"\n[machin]\n", nullptr, "scenario.toml", 3,
      "unknown key 'machin' in the scenario"},
     {"unknown key in a table", "[machine.os]\nmajor = 5\nminr = 1\n", nullptr, "scenario.toml", 3,
