@@ -22,6 +22,7 @@
 #include "tools/scenario/scenario.h"
 #include "tools/scenario/scenario_error.h"
 #include "tools/scenario/text_codec.h"
+#include "tools/scenario/toml_text_check.h"
 
 namespace tvx {
 namespace {
@@ -772,6 +773,10 @@ bool Expectations::empty() const {
 
 Scenario ParseScenario(std::string_view toml_text, const std::filesystem::path& file) {
     const std::string file_name = file.string();
+    if (std::optional<int> line = LineOfNonAsciiOutsideStrings(toml_text))
+        throw ScenarioError(file_name, *line,
+                            "a character outside the ASCII range outside a string or comment (keys and values "
+                            "that hold such characters are written in quotes)");
     toml::table root;
     try {
         root = toml::parse(toml_text, file_name);
