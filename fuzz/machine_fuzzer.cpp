@@ -120,6 +120,18 @@ std::vector<BYTE> ValueData(Decoder& in, DWORD type) {
     return data;
 }
 
+// A text value, NUL-ended, most often the usual text; now and then any type and bytes.
+void SetText(plat::sim::Machine& machine, Decoder& in, const std::string& key, const std::string& name,
+             const std::string& usual) {
+    if (in.Rarely(8)) {
+        static const DWORD kTypes[] = {REG_DWORD, REG_BINARY, REG_EXPAND_SZ, REG_MULTI_SZ};
+        const DWORD type = in.Pick(kTypes);
+        machine.registry().SetValue(Hive::LocalMachine, key, name, type, ValueData(in, type));
+        return;
+    }
+    machine.registry().SetString(Hive::LocalMachine, key, name, in.TextOr(usual, 300));
+}
+
 void SetValue(plat::sim::Machine& machine, Decoder& in, const std::string& key, const std::string& name) {
     static const DWORD kTypes[] = {REG_SZ, REG_DWORD, REG_EXPAND_SZ, REG_BINARY, REG_MULTI_SZ, REG_NONE, REG_QWORD};
     const DWORD type = in.Pick(kTypes);
@@ -215,7 +227,7 @@ void DecodeDevices(plat::sim::Machine& machine, Decoder& in) {
                 static const char* const kButtons[] = {"ScanButton", "CopyButton", "EmailButton"};
                 const std::string event = key + "\\Events\\" + KeyName(in, in.Pick(kButtons));
                 machine.registry().EnsureKey(Hive::LocalMachine, event);
-                if (!in.Rarely(5)) SetValue(machine, in, event, "GUID");
+                if (!in.Rarely(5)) SetText(machine, in, event, "GUID", in.Pick(kGuids));
                 if (in.Bool()) SetValue(machine, in, event, in.Bool() ? "" : "LaunchApplications");
             }
         }
@@ -227,6 +239,40 @@ void DecodeDevices(plat::sim::Machine& machine, Decoder& in) {
             std::ofstream(folder / ("tvpn_" + d.driver_instance + ".ds"), std::ios::binary) << "DS";
         }
     }
+}
+
+// The system's still-image events: the wizard's handler info below the scan button's event, and
+// events with their handlers, as Windows and imaging software install them; and whether the
+// system's own setup is running.
+void DecodeStillImage(plat::sim::Machine& machine, Decoder& in) {
+    static const char* const kHandlerValues[][2] = {{"Name", "Microsoft Scanner and Camera Wizard"},
+                                                    {"Desc", "Download pictures from a camera or scanner"},
+                                                    {"Icon", "sti.dll,0"},
+                                                    {"CmdLine", "rundll32.exe shimgvw.dll,ImageView_Fullscreen"}};
+    auto handler = [&](const std::string& key) {
+        machine.registry().EnsureKey(Hive::LocalMachine, key);
+        for (const auto& [name, usual] : kHandlerValues)
+            if (!in.Rarely(6)) SetText(machine, in, key, name, usual);
+        if (in.Bool()) {
+            const uint64_t t = in.Number64();
+            machine.registry().SetLastWriteTime(Hive::LocalMachine, key,
+                                                FILETIME{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)});
+        }
+    };
+    if (!in.Rarely(5)) {
+        machine.registry().SetString(Hive::LocalMachine, std::string(kStillImageEvents) + "\\ScanButton", "GUID",
+                                     kGuids[0]);
+        handler(std::string(kStillImageEvents) + "\\ScanButton\\" + kWizardClsid);
+    }
+    const size_t events = in.Pick(4);
+    for (size_t e = 0; e < events; ++e) {
+        static const char* const kEvents[] = {"CopyButton", "ScanButton", "EmailButton"};
+        const std::string event = std::string(kStillImageEvents) + "\\" + KeyName(in, in.Pick(kEvents));
+        machine.registry().EnsureKey(Hive::LocalMachine, event);
+        if (!in.Rarely(5)) SetText(machine, in, event, "GUID", in.Pick(kGuids));
+        for (size_t h = in.Pick(4); h > 0; --h) handler(event + "\\" + KeyName(in, in.Pick(kGuids)));
+    }
+    if (in.Rarely(4)) machine.registry().SetDword(Hive::LocalMachine, "SYSTEM\\Setup", "SystemSetupInProgress", 1);
 }
 
 // Keys and values where the co-installer looks, each with names the usual ones or the input's.
@@ -447,6 +493,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::filesystem::path discs = machine.c_drive_folder().string() + "-discs";
     const plat::text::ScratchFolder discsOwner(discs);
     DecodeDevices(machine, in);
+    DecodeStillImage(machine, in);
     DecodeRegistry(machine, in);
     DecodeDrives(machine, in, discs);
     DecodeSystem(machine, in);
