@@ -242,8 +242,7 @@ void DecodeDevices(plat::sim::Machine& machine, Decoder& in) {
 }
 
 // The system's still-image events: the wizard's handler info below the scan button's event, and
-// events with their handlers, as Windows and imaging software install them; and whether the
-// system's own setup is running.
+// events with their handlers, as Windows and imaging software install them.
 void DecodeStillImage(plat::sim::Machine& machine, Decoder& in) {
     static const char* const kHandlerValues[][2] = {{"Name", "Microsoft Scanner and Camera Wizard"},
                                                     {"Desc", "Download pictures from a camera or scanner"},
@@ -272,7 +271,6 @@ void DecodeStillImage(plat::sim::Machine& machine, Decoder& in) {
         if (!in.Rarely(5)) SetText(machine, in, event, "GUID", in.Pick(kGuids));
         for (size_t h = in.Pick(4); h > 0; --h) handler(event + "\\" + KeyName(in, in.Pick(kGuids)));
     }
-    if (in.Rarely(4)) machine.registry().SetDword(Hive::LocalMachine, "SYSTEM\\Setup", "SystemSetupInProgress", 1);
 }
 
 // Keys and values where the co-installer looks, each with names the usual ones or the input's.
@@ -490,6 +488,9 @@ void Run(plat::sim::Machine& machine, Decoder& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Decoder in(data, size);
     plat::sim::Machine machine(DecodeProfile(in));
+    // Decided early, from the input's last bytes, which even a short input has: whether the
+    // system's own setup runs, which turns the install to software first.
+    if (in.Rarely(4)) machine.registry().SetDword(Hive::LocalMachine, "SYSTEM\\Setup", "SystemSetupInProgress", 1);
     const std::filesystem::path discs = machine.c_drive_folder().string() + "-discs";
     const plat::text::ScratchFolder discsOwner(discs);
     DecodeDevices(machine, in);
