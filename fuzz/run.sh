@@ -4,9 +4,16 @@
 # its dictionary when it has one, and prints per target the inputs run, the coverage reached and
 # whether it found anything. A crash, a sanitizer report, a broken promise of the target, a hang
 # or a leak fails the run; the input is kept in <build>/artifacts/<target>/.
-# usage: run.sh BUILD_FUZZ_FOLDER SECONDS [TARGET...]   (no target: every target)
+# usage: run.sh [--test] BUILD_FUZZ_FOLDER SECONDS [TARGET...]   (no target: every target)
+# --test: a short run for the test suite, over the seed corpus only (what it finds is dropped
+# afterwards), so that its length does not grow with what longer runs found.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+test_run=false
+if [ "${1:-}" = "--test" ]; then
+    test_run=true
+    shift
+fi
 build=$(cd "$1" && pwd)
 seconds=$2
 shift 2
@@ -25,8 +32,13 @@ for t in "${targets[@]}"; do
     exe="$build/fuzz_$t"
     [ -x "$exe" ] || { echo "no fuzz target $exe (make sanitize)" >&2; exit 2; }
     found="$build/corpus/$t"
+    if $test_run; then
+        found="$build/test-corpus/$t"
+        rm -rf "$found"
+    fi
     artifacts="$build/artifacts/$t/"
     log="$build/$t.log"
+    $test_run && log="$build/$t.test.log"
     mkdir -p "$found" "$artifacts"
     args=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1
           -artifact_prefix="$artifacts")
