@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_finding.h"
+#include "platform/host/call_layer.h"
 #include "inf/fix_strings.h"
 #include "inf/read_inf.h"
 #include "platform/sim/machine.h"
@@ -130,8 +131,10 @@ void ExpectClean(plat::sim::Machine& machine, const char* after) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    tvx::fuzz::QuietLayer quiet;
     plat::sim::Machine machine;
     plat::sim::ActiveMachine active(machine);
+    plat::host::Layer().SetTracing(false);
     machine.files().WriteFile(kInfPath, std::string(tvx::fuzz::AsText(data, size)));
 
     QueryEverything();

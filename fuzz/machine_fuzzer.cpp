@@ -13,6 +13,7 @@
 #include "core/setup_extension_q920k.h"
 #include "fuzz/fuzz_finding.h"
 #include "fuzz/fuzzed_machine.h"
+#include "platform/host/call_layer.h"
 #include "platform/host/library.h"
 #include "platform/sim/machine.h"
 #include "platform/text/scratch_folder.h"
@@ -125,12 +126,14 @@ void Run(plat::sim::Machine& machine, Decoder& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    tvx::fuzz::QuietLayer quiet;
     Decoder in(data, size);
     plat::sim::Machine machine(tvx::fuzz::DecodeProfile(in));
     const std::filesystem::path discs = machine.c_drive_folder().string() + "-discs";
     const plat::text::ScratchFolder discsOwner(discs);
     tvx::fuzz::DecodeMachine(machine, in, discs);
     plat::sim::ActiveMachine active(machine);
+    plat::host::Layer().SetTracing(false);
     Run(machine, in);
     return 0;
 }
