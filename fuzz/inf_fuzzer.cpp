@@ -7,7 +7,7 @@
 // - the localized button-string repair, over an imaging device whose driver key holds an event key
 //   for every button the walks found, once with the buttons named by the INF and once by the
 //   installed software's key.
-// Every walk must end, and nothing may be left open.
+// Every walk must end, nothing may be left open, and the repair writes no text it did not read.
 #include <cstdint>
 #include <set>
 #include <string>
@@ -117,6 +117,28 @@ void SetUpRepair(plat::sim::Machine& machine, const std::set<std::string>& butto
     }
 }
 
+// A value's text without its terminating NUL.
+std::string TextOf(const plat::sim::RegValue& value) {
+    std::string text(value.data.begin(), value.data.end());
+    if (!text.empty() && text.back() == '\0') text.pop_back();
+    return text;
+}
+
+// Every text of the device's event keys is the driver's own or one of the software key's texts:
+// the repair writes nothing it did not read.
+void ExpectOnlyReadTexts(plat::sim::Machine& machine, const char* after) {
+    std::set<std::string> given = {"INF text", "INF name"};
+    if (const auto params = machine.registry().FindKey(Hive::LocalMachine, kParamsKeyStored))
+        for (const auto& value : params->values) given.insert(TextOf(value));
+    const std::string events = machine.setupapi().driver_key_path(0) + "\\Events";
+    machine.registry().Walk(Hive::LocalMachine, [&](const plat::sim::RegKey& key, const std::string& path) {
+        if (path.size() <= events.size() || path.compare(0, events.size(), events) != 0) return;
+        for (const auto& value : key.values)
+            if (!given.count(TextOf(value)))
+                Finding(std::string("after ") + after + ", " + path + " holds a text nobody gave it: " + TextOf(value));
+    });
+}
+
 void ExpectClean(plat::sim::Machine& machine, const char* after) {
     if (machine.handles().open_count() != 0) {
         std::string open;
@@ -146,6 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SetUpRepair(machine, buttons, tokens);
     { CFixStrings(kParamsKey).FixLocButRegStrings(); }
     ExpectClean(machine, "the repair with the INF's buttons");
+    ExpectOnlyReadTexts(machine, "the repair with the INF's buttons");
 
     // The same with the buttons named in the software's key, the first two the INF knows.
     int n = 1;
@@ -153,5 +176,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         machine.registry().SetString(Hive::LocalMachine, kParamsKeyStored, "ButNameInf" + std::to_string(n), *it);
     { CFixStrings(kParamsKey).FixLocButRegStrings(); }
     ExpectClean(machine, "the repair with the software key's buttons");
+    ExpectOnlyReadTexts(machine, "the repair with the software key's buttons");
     return 0;
 }

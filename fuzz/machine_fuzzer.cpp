@@ -2,9 +2,9 @@
 // one). On it the co-installer goes through a device's installation as Windows makes it
 // (DIF_INSTALLDEVICE before and after, DIF_NEWDEVICEWIZARD_FINISHINSTALL, one more DIF code), the
 // finish-install action in a process of its own, InstallPellionSoftware as the DLL runner calls
-// it, and the removal of every device (DIF_REMOVE). It must not crash, and every process must end
-// with no handle open but the PnP-finished event (kept on purpose), COM as it found it, and no
-// call the simulated machine does not model.
+// it, and the removal of every device (DIF_REMOVE). It must not crash, must answer what the device
+// installer expects, and every process must end with no handle open but the PnP-finished event
+// (kept on purpose), COM as it found it, and no call the simulated machine does not model.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -73,6 +73,12 @@ private:
     std::optional<CSetupExtensionQ920k> library_;
 };
 
+// A call's answer must be one the device installer expects of it.
+void ExpectAnswer(const char* call, DWORD answer, DWORD expected) {
+    if (answer != expected)
+        Finding(std::string(call) + " answered " + std::to_string(answer) + " instead of " + std::to_string(expected));
+}
+
 void Run(plat::sim::Machine& machine, Decoder& in) {
     const size_t device = 0;
     const DWORD installResult = in.Rarely(6) ? in.Number(0xFFFFFFFF) : NO_ERROR;
@@ -84,11 +90,15 @@ void Run(plat::sim::Machine& machine, Decoder& in) {
     {
         Process installer(machine);
         try {
-            installer.Dif(DIF_INSTALLDEVICE, device, false);
-            installer.Dif(DIF_INSTALLDEVICE, device, true, installResult);
-            installer.Dif(DIF_NEWDEVICEWIZARD_FINISHINSTALL, device, false);
+            ExpectAnswer("DIF_INSTALLDEVICE before the installation", installer.Dif(DIF_INSTALLDEVICE, device, false),
+                         ERROR_DI_POSTPROCESSING_REQUIRED);
+            // After a failed installation its result is handed back, untouched.
+            ExpectAnswer("DIF_INSTALLDEVICE after the installation",
+                         installer.Dif(DIF_INSTALLDEVICE, device, true, installResult), installResult);
+            ExpectAnswer("DIF_NEWDEVICEWIZARD_FINISHINSTALL", installer.Dif(DIF_NEWDEVICEWIZARD_FINISHINSTALL, device, false),
+                         NO_ERROR);
             installer.Dif(other, device, false);
-            installer.Dif(other, device, true);
+            ExpectAnswer("another DIF code after its installation", installer.Dif(other, device, true), NO_ERROR);
         } catch (const plat::sim::WaitsForever&) {
             installer.Abandon();
             return;
@@ -117,7 +127,8 @@ void Run(plat::sim::Machine& machine, Decoder& in) {
     }
     {
         Process remover(machine);
-        for (size_t d = 0; d < machine.setupapi().device_count(); ++d) remover.Dif(DIF_REMOVE, d, false);
+        for (size_t d = 0; d < machine.setupapi().device_count(); ++d)
+            ExpectAnswer("DIF_REMOVE", remover.Dif(DIF_REMOVE, d, false), NO_ERROR);
         remover.End("the removal's process");
     }
 }
