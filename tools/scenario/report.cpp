@@ -168,6 +168,11 @@ Report NormaliseReport(Report report) {
         log.path.clear();
         log.new_bytes = MaskLogHandles(MaskLogTimestamps(log.new_bytes));
     }
+    for (FileChange& file : report.files) {
+        const std::string& path = file.path;
+        if (path.size() >= 4 && plat::text::EqualNames(std::string_view(path).substr(path.size() - 4), ".log"))
+            file.size.reset();
+    }
     // Windows lists values in creation order and Wine by name; compare them by name.
     auto by_name = [](const auto& a, const auto& b) { return plat::text::CompareNames(a.name, b.name) < 0; };
     for (KeyChange& key : report.registry.keys) {

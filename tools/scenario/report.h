@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/scenario/file_snapshot.h"
 #include "tools/scenario/registry_snapshot.h"
 #include "tools/scenario/scenario.h"
 
@@ -121,6 +122,12 @@ struct InfSectionInstalled {
     std::string device;  // instance ID of the device given; empty: none
 };
 
+// A text the co-installer wrote to the debugger output (OutputDebugStringA).
+struct DebugOutput {
+    size_t step = 0;
+    std::string text;
+};
+
 struct LogFileReport {
     std::string name;  // file name in the temporary folder, "_coInst.log"
     std::string path;  // full Windows path on this machine
@@ -144,7 +151,9 @@ struct Report {
     std::vector<ServiceAtEnd> services_at_end;
     std::vector<WiaRegistrationMade> wia_registrations;
     std::vector<InfSectionInstalled> inf_installs;
+    std::vector<DebugOutput> debug_output;
     RegistryDiff registry;
+    std::vector<FileChange> files;  // in the watched folders, from the start of the run to its end
     std::vector<LogFileReport> logs;
     std::vector<std::string> open_handles;  // left open at the end (besides those kept on purpose)
     std::vector<std::string> notes;         // what this machine could not set up, and why
@@ -170,11 +179,15 @@ struct TextOptions {
     bool trace = false;  // show the platform calls of every step
 };
 std::string FormatReportText(const Report& report, const TextOptions& options = {});
+// The run's net change in one view: its registry difference as .reg text, then the files and
+// folders created, changed and deleted in the watched folders.
+std::string FormatNetChange(const Report& report);
 std::string FormatReportJson(const Report& report);
 
 // The form in which two machines' reports are compared: log timestamps ("HH:MM:SS<tab>MM/DD/YY")
 // masked, handle values in traces and in the log lines that print one ("CreateEvent returned 0x...")
-// masked, and what only one machine can know dropped (its kind, full log paths, the scenario's
+// masked, the sizes of changed log files dropped (their lines are compared), and what only one
+// machine can know dropped (its kind, full log paths, the scenario's
 // folder, calls not modelled, open handles, notes, the expectations' outcome, and the times of
 // waits and service changes: virtual on the simulated machine, real on Wine, whose program and
 // service stand-ins take shorter real times than the scenario's virtual ones).

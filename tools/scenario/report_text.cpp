@@ -198,6 +198,29 @@ void Registry(std::string& out, const Report& r) {
     }
 }
 
+void DebugOutputs(std::string& out, const Report& r) {
+    Section(out, "Debugger output (OutputDebugStringA)");
+    if (r.debug_output.empty()) out += "  none\n";
+    for (const DebugOutput& d : r.debug_output) {
+        std::string text = d.text;
+        std::string shown;
+        for (char c : text) shown += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
+        out += "  step " + std::to_string(d.step) + ": \"" + AnsiToUtf8(shown) + "\"\n";
+    }
+}
+
+void Files(std::string& out, const Report& r) {
+    std::string watched;
+    for (const std::string& folder : WatchedFolders()) watched += (watched.empty() ? "" : " and ") + folder;
+    Section(out, "Files and folders changed in " + watched);
+    if (r.files.empty()) out += "  none\n";
+    for (const FileChange& f : r.files) {
+        out += "  " + std::string(FileChangeKindName(f.kind)) + (f.folder ? " folder " : " file ") + AnsiToUtf8(f.path);
+        if (f.size) out += " (" + std::to_string(*f.size) + (*f.size == 1 ? " byte)" : " bytes)");
+        out += "\n";
+    }
+}
+
 void Logs(std::string& out, const Report& r) {
     Section(out, "Log files in the temporary folder: the lines the run added");
     if (r.logs.empty()) {
@@ -232,14 +255,25 @@ void Summary(std::string& out, const Report& r) {
            Count(r.events.size(), "named event", "named events") + ", posted " +
            Count(r.messages.size(), "window message", "window messages") + ", changed the state of services " +
            Count(r.service_changes.size(), "time", "times") + ", made " +
-           Count(r.wia_registrations.size(), "WIA event registration", "WIA event registrations") + " and changed " +
-           Count(r.registry.keys.size(), "registry key", "registry keys") + ".\n";
+           Count(r.wia_registrations.size(), "WIA event registration", "WIA event registrations") + ", wrote " +
+           Count(r.debug_output.size(), "text", "texts") + " to the debugger output, and changed " +
+           Count(r.registry.keys.size(), "registry key", "registry keys") + " and " +
+           Count(r.files.size(), "file or folder", "files and folders") + ".\n";
     for (const LogFileReport& log : r.logs)
         out += "  It wrote " + Count(SplitLogLines(log.new_bytes).size(), "line", "lines") + " to " +
                AnsiToUtf8(log.name) + ".\n";
 }
 
 }  // namespace
+
+std::string FormatNetChange(const Report& r) {
+    std::string out = "Net change of scenario \"" + AnsiToUtf8(r.scenario_name) + "\"";
+    if (!r.machine_kind.empty()) out += " on " + (r.machine_kind == "simulated machine" ? "the " + r.machine_kind : r.machine_kind);
+    out += ", from the start of the run to its end\n";
+    Registry(out, r);
+    Files(out, r);
+    return out;
+}
 
 std::string FormatReportText(const Report& r, const TextOptions& options) {
     std::string out = "Scenario \"" + AnsiToUtf8(r.scenario_name) + "\"";
@@ -274,7 +308,9 @@ std::string FormatReportText(const Report& r, const TextOptions& options) {
     Services(out, r);
     WiaRegistrations(out, r);
     InfInstalls(out, r);
+    DebugOutputs(out, r);
     Registry(out, r);
+    Files(out, r);
     Logs(out, r);
     Summary(out, r);
     if (r.expectations_checked) {

@@ -43,6 +43,7 @@ struct RunCommand {
     bool json = false;
     bool trace = false;
     bool normalised = false;
+    bool net_change = false;
     std::string export_reg;
 };
 
@@ -52,7 +53,8 @@ tvx::sim::RunResult RunAndCheck(const tvx::Scenario& scenario, const tvx::sim::R
     for (const tvx::Step& step : scenario.steps) has_expectations = has_expectations || step.expect_result;
     if (has_expectations) {
         run.report.expectations_checked = true;
-        run.report.unmet_expectations = tvx::CheckExpectations(scenario, run.report, tvx::LookupIn(run.final_registry));
+        run.report.unmet_expectations = tvx::CheckExpectations(scenario, run.report, tvx::LookupIn(run.final_registry),
+                                                                 run.final_files);
     }
     return run;
 }
@@ -75,7 +77,10 @@ int Run(const RunCommand& cmd, const std::string& module) {
 
     tvx::sim::RunResult run = RunAndCheck(scenario, {module, cmd.trace, {}});
     tvx::Report report = cmd.normalised ? tvx::NormaliseReport(run.report) : run.report;
-    std::cout << (cmd.json ? tvx::FormatReportJson(report) : tvx::FormatReportText(report, {cmd.trace}));
+    if (cmd.net_change)
+        std::cout << tvx::FormatNetChange(report);
+    else
+        std::cout << (cmd.json ? tvx::FormatReportJson(report) : tvx::FormatReportText(report, {cmd.trace}));
 
     if (!cmd.export_reg.empty()) {
         std::ofstream out(cmd.export_reg, std::ios::binary | std::ios::trunc);
@@ -154,6 +159,10 @@ int main(int argc, char** argv) {
     run->add_flag("--trace", run_cmd.trace, "show every platform call of every step with its result");
     run->add_flag("--normalised", run_cmd.normalised,
                   "print the form compared with the Wine run (timestamps and handles masked)");
+    run->add_flag("--net-change", run_cmd.net_change,
+                  "print only what the run changed from its start to its end: the registry difference as .reg "
+                  "text, and the files and folders created, changed and deleted")
+        ->excludes(run->get_option("--json"));
     run->add_option("--export-reg", run_cmd.export_reg, "write the final registry to FILE (.reg, version 5)")
         ->type_name("FILE");
 

@@ -77,6 +77,8 @@ public:
             made.result = static_cast<uint32_t>(w.result);
             report.wia_registrations.push_back(std::move(made));
         }
+        const std::vector<std::string>& debug = machine_.system().debug_output();
+        for (; debug_ < debug.size(); ++debug_) report.debug_output.push_back(DebugOutput{step, debug[debug_]});
         const std::vector<plat::sim::InfSectionInstall>& installs = machine_.setupapi().section_installs();
         for (; installs_ < installs.size(); ++installs_) {
             const plat::sim::InfSectionInstall& i = installs[installs_];
@@ -107,7 +109,7 @@ public:
 
 private:
     plat::sim::Machine& machine_;
-    size_t programs_ = 0, waits_ = 0, events_ = 0, messages_ = 0, services_ = 0, wia_ = 0, installs_ = 0;
+    size_t programs_ = 0, waits_ = 0, events_ = 0, messages_ = 0, services_ = 0, wia_ = 0, installs_ = 0, debug_ = 0;
     std::map<std::string, size_t> pending_step_;
 };
 
@@ -123,6 +125,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     report.traced = options.trace;
     RegistrySnapshot registry_before = SnapshotRegistry(machine.registry());
     auto logs_before = SnapshotLogs(machine.files());
+    const FileSnapshot files_before = SnapshotFiles(machine.files());
 
     plat::sim::ActiveMachine active(machine);
     plat::host::CallLayer& layer = plat::host::Layer();
@@ -212,6 +215,8 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
 
     run.final_registry = SnapshotRegistry(machine.registry());
     report.registry = DiffRegistry(registry_before, run.final_registry);
+    run.final_files = SnapshotFiles(machine.files());
+    report.files = DiffFiles(files_before, run.final_files);
     report.logs = LogChanges(logs_before, SnapshotLogs(machine.files()), machine.files().temp_path());
     report.open_handles = machine.handles().Describe();
     return run;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "tools/scenario/file_snapshot.h"
 #include "tools/scenario/registry_snapshot.h"
 #include "tools/scenario/report.h"
 #include "tools/scenario/scenario.h"
@@ -22,6 +23,7 @@ struct RunOptions {
 struct RunResult {
     Report report;
     RegistrySnapshot final_registry;
+    FileSnapshot final_files;  // the watched folders at the end
 };
 
 // A failure of the run itself (the library cannot be loaded), as opposed to anything the
