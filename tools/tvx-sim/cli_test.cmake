@@ -64,3 +64,15 @@ expect_in("${out}" "1 scenario: 0 passed, 1 failed")
 
 # Usage errors are bad input too.
 run_sim(2 run --no-such-option)
+
+# The net change of an install followed by the removal: the registry difference and the files, and
+# nothing of the calls.
+run_sim(0 run --net-change ${SCENARIOS}/install-then-remove/scenario.toml)
+expect_in("${out}" "Net change of scenario \"install then remove\" on the simulated machine, from the start of the run to its end")
+expect_in("${out}" "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Tarvix\\DigitalImaging\\Tarvix Q920k]")
+expect_in("${out}" "deleted folder %WINDIR%\\TWAIN_32\\tvpn_0000\n  deleted file %WINDIR%\\TWAIN_32\\tvpn_0000\\tvpn_0000.ds")
+string(FIND "${out}" "Calls made on the co-installer" calls)
+if(NOT calls EQUAL -1)
+    message(FATAL_ERROR "--net-change printed the calls:\n${out}")
+endif()
+run_sim(2 run --net-change --json)
