@@ -386,6 +386,12 @@ std::optional<std::string> SimFiles::OnDiskPath(const std::string& windows_path)
     return out;
 }
 
+std::vector<std::string> SimFiles::DescribeStreams() const {
+    std::vector<std::string> open;
+    for (const auto& [stream, host] : open_files_) open.push_back("C runtime stream on " + host.filename().string());
+    return open;
+}
+
 void SimFiles::CloseAllStreams() {
     while (!open_files_.empty()) fclose(open_files_.begin()->first);
 }

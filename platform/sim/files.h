@@ -55,6 +55,8 @@ public:
     std::optional<std::string> OnDiskPath(const std::string& windows_path) const;
     // Closes every stream still open (the process ends).
     void CloseAllStreams();
+    // The streams still open, one line each ("C runtime stream on <host file>").
+    std::vector<std::string> DescribeStreams() const;
 
     // The host file a Windows path names, following existing names without regard to case;
     // nothing when the path is not on a mapped drive or its drive has no medium.

@@ -1,6 +1,7 @@
 // tvx-sim: runs the co-installer's calls on a simulated Windows machine and reports what it did.
 //   tvx-sim run [SCENARIO]      one scenario (the built-in first plug-in without an argument)
 //   tvx-sim check SCENARIO...   scenarios with expectations, as a test runner
+//   tvx-sim sweep SCENARIO...   every failable call of every scenario failed in turn
 //   tvx-sim extract-default DIR the built-in scenario's files, to copy and change
 // Exit status: 0 done (check: every expectation met), 1 an expectation unmet, 2 bad command line or
 // bad scenario (nothing ran), 3 the run itself failed (the co-installer could not be loaded).
@@ -19,6 +20,7 @@
 #include "tools/scenario/scenario_error.h"
 #include "tools/tvx-sim/embedded_scenario.h"
 #include "tools/tvx-sim/sim_run.h"
+#include "tools/tvx-sim/sweep.h"
 
 namespace {
 
@@ -130,6 +132,30 @@ int Check(const std::vector<std::string>& files, const std::string& module) {
     return failed ? kExitUnmet : 0;
 }
 
+int Sweep(const std::vector<std::string>& files, uint64_t stride, const std::string& module) {
+    std::vector<tvx::Scenario> scenarios;
+    for (const std::string& file : files) {
+        try {
+            scenarios.push_back(tvx::ReadScenario(file));
+        } catch (const tvx::ScenarioError& e) {
+            std::cerr << "tvx-sim: " << e.what() << "\n";
+            return kExitBadInput;
+        }
+    }
+    tvx::sim::SweepOptions options;
+    options.module_path = module;
+    options.stride = stride;
+    options.progress = [](const std::string& line) { std::cout << "  " << line << std::endl; };
+    std::cout << "Fault sweep: each failable call of each scenario failed "
+              << (stride == 1 ? std::string("in turn") : "in turn, every " + std::to_string(stride) + "th")
+              << ", once and from then on\n";
+    const tvx::sim::SweepFigures figures = tvx::sim::SweepScenarios(scenarios, options);
+    for (const std::string& finding : figures.findings) std::cout << "FINDING " << finding << "\n";
+    std::cout << figures.scenarios << " scenarios, " << figures.calls << " failable calls, " << figures.swept
+              << " swept, " << figures.runs << " runs with a fault, " << figures.findings.size() << " findings\n";
+    return figures.findings.empty() ? 0 : kExitUnmet;
+}
+
 int ExtractDefault(const std::string& folder) {
     fs::path scenario = tvx::sim::WriteDefaultScenario(folder);
     std::cout << "The built-in scenario is in " << scenario.parent_path().string() << "; run it with\n"
@@ -171,6 +197,18 @@ int main(int argc, char** argv) {
                                                   "one is unmet");
     check->add_option("scenarios", check_files, "the scenarios' TOML files")->type_name("SCENARIO")->required();
 
+    std::vector<std::string> sweep_files;
+    uint64_t sweep_stride = 1;
+    CLI::App* sweep = app.add_subcommand(
+        "sweep", "run each scenario again with each of the co-installer's failable calls failed in turn, once and "
+                 "from then on, and report every run that leaves something open, answers what it may not, writes or "
+                 "removes what the fault-free run does not, or loses log bytes; exit status 1 on any finding");
+    sweep->add_option("scenarios", sweep_files, "the scenarios' TOML files")->type_name("SCENARIO")->required();
+    sweep->add_option("--stride", sweep_stride, "sweep only calls 1, 1+N, 1+2N, ... (a quick subset)")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+
     std::string extract_folder;
     CLI::App* extract = app.add_subcommand("extract-default", "write the built-in scenario's files to a folder");
     extract->add_option("folder", extract_folder, "where to write them")->type_name("DIR")->required();
@@ -185,6 +223,7 @@ int main(int argc, char** argv) {
     try {
         if (*run) return Run(run_cmd, module);
         if (*check) return Check(check_files, module);
+        if (*sweep) return Sweep(sweep_files, sweep_stride, module);
         if (*extract) return ExtractDefault(extract_folder);
     } catch (const tvx::sim::RunError& e) {
         std::cerr << "tvx-sim: " << e.what() << "\n";

@@ -113,6 +113,20 @@ private:
     std::map<std::string, size_t> pending_step_;
 };
 
+// What the co-installer holds until its process ends on purpose, so that it is no leak: the named
+// event that says the Plug and Play part has finished stays open, and set, for as long as the
+// device installer's process lives, so that the scanning software's setup that waits for it later
+// in that time still finds it set.
+const char* const kKeptOnPurpose[] = {"event tvx_PNPFinishedEvent_99"};
+
+bool KeptOnPurpose(const std::string& open) {
+    for (const char* kept : kKeptOnPurpose) {
+        const std::string tail = std::string(": ") + kept;
+        if (open.size() >= tail.size() && open.compare(open.size() - tail.size(), tail.size(), tail) == 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
@@ -133,6 +147,14 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     // unloaded (by this object's end) while its calls still reach the machine.
     plat::host::CoInstallerLibrary library;
     Records records(machine);
+    if (options.fail_nth) layer.FailNth(options.fail_nth, options.status, options.from_then_on);
+    // What a process still held when it ended: a handle, COM object or stream the co-installer
+    // opened and never closed.
+    auto end_process = [&](size_t step) {
+        for (const std::string& open : machine.EndProcess())
+            if (!KeptOnPurpose(open))
+                report.open_handles.push_back("when the process ended at step " + std::to_string(step) + ": " + open);
+    };
 
     auto logs_now = logs_before;
     size_t stuck = 0;  // the step (1-based) whose call waits forever
@@ -153,7 +175,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
                 case StepKind::Unload:
                     library.Unload();
                     // The library's host program exits with it, and every handle it held closes.
-                    machine.EndProcess();
+                    end_process(i + 1);
                     break;
                 case StepKind::InstallPellionSoftware: {
                     // The DLL runner hands the entry a writable copy of the command line.
@@ -199,8 +221,14 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     }
     if (!stuck) {
         library.Unload();
-        machine.EndProcess();
+        end_process(scenario.steps.size());
     }
+    run.failable_calls = layer.failable_calls();
+    run.injected = layer.injected();
+    for (const plat::host::TraceRecord& call : layer.trace())
+        if (call.injected && (call.call == "CloseHandle" || call.call == "FindClose"))
+            run.failed_closes.push_back(call.args);
+    layer.ClearFaults();
 
     // The services as they end up once the changes under way have run their course (a service
     // that never stops stays stop pending).
@@ -218,7 +246,6 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     run.final_files = SnapshotFiles(machine.files());
     report.files = DiffFiles(files_before, run.final_files);
     report.logs = LogChanges(logs_before, SnapshotLogs(machine.files()), machine.files().temp_path());
-    report.open_handles = machine.handles().Describe();
     return run;
 }
 
