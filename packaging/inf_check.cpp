@@ -132,7 +132,8 @@ bool FileInFolder(const std::filesystem::path& folder, const std::string& relati
     return std::filesystem::is_regular_file(at, ec);
 }
 
-struct SourceEntry {
+// One entry of a section.
+struct SectionEntry {
     const IniSection* section;
     const IniKey* key;
 };
@@ -225,8 +226,7 @@ private:
 
     // The device installer joins sections of the same name; the profile reader sees the first only.
     void CheckDuplicateSections() {
-        for (size_t i = 0; i < ini_.sections.size(); ++i) {
-            const IniSection& s = ini_.sections[i];
+        for (const IniSection& s : ini_.sections) {
             const IniSection* first = Find(s.name);
             if (first != &s)
                 Report(s.line, s.name,
@@ -400,8 +400,8 @@ private:
     }
 
     // The AddReg entries of a section's AddReg sections that write the named value.
-    std::vector<SourceEntry> AddRegEntries(const IniSection& section, std::string_view value_name) const {
-        std::vector<SourceEntry> entries;
+    std::vector<SectionEntry> AddRegEntries(const IniSection& section, std::string_view value_name) const {
+        std::vector<SectionEntry> entries;
         for (const IniSection* addreg : Named(section, "AddReg"))
             for (const IniKey& key : addreg->keys)
                 if (EqualNames(FieldAt(Fields(EntryText(key)), 2), value_name)) entries.push_back({addreg, &key});
@@ -409,7 +409,7 @@ private:
     }
 
     // Where an AddReg entry writes: HKR itself, the key the section's kind gives HKR.
-    bool WritesHkrItself(const SourceEntry& entry, std::string_view what) {
+    bool WritesHkrItself(const SectionEntry& entry, std::string_view what) {
         const std::vector<std::string> fields = Fields(EntryText(*entry.key));
         if (!EqualNames(fields[0], "HKR")) {
             Report(entry.key->line, entry.section->name,
@@ -426,7 +426,7 @@ private:
 
     void CheckModelValue(const IniSection& hw) {
         bool written = false;
-        for (const SourceEntry& entry : AddRegEntries(hw, kModelValue)) {
+        for (const SectionEntry& entry : AddRegEntries(hw, kModelValue)) {
             if (!WritesHkrItself(entry, kModelValue)) continue;
             const std::vector<std::string> fields = Fields(EntryText(*entry.key));
             const std::optional<unsigned long> flags = Number(FieldAt(fields, 3));
@@ -453,7 +453,7 @@ private:
     void CheckCoInstallerRegistration(const IniSection& coinstallers) {
         const std::string wanted = std::string(kCoInstallerDll) + "," + std::string(kCoInstallerEntry);
         bool registered = false;
-        for (const SourceEntry& entry : AddRegEntries(coinstallers, "CoInstallers32")) {
+        for (const SectionEntry& entry : AddRegEntries(coinstallers, "CoInstallers32")) {
             if (!WritesHkrItself(entry, "CoInstallers32")) continue;
             const std::vector<std::string> fields = Fields(EntryText(*entry.key));
             const std::optional<unsigned long> flags = Number(FieldAt(fields, 3));
@@ -521,7 +521,7 @@ private:
                 Report(files->line, files->name,
                        "is copied without a destination: [DestinationDirs] has no folder id for it and no "
                        "DefaultDestDir");
-        for (const SourceEntry& single : single_copies_)
+        for (const SectionEntry& single : single_copies_)
             if (!Destination(""))
                 Report(single.key->line, single.section->name,
                        "copies a single file without a destination: [DestinationDirs] has no DefaultDestDir");
@@ -538,8 +538,8 @@ private:
     }
 
     // A source table: the section decorated for the platform, then the plain one.
-    std::vector<SourceEntry> SourceTable(std::string_view name, bool& present) const {
-        std::vector<SourceEntry> entries;
+    std::vector<SectionEntry> SourceTable(std::string_view name, bool& present) const {
+        std::vector<SectionEntry> entries;
         present = false;
         for (const std::string& section_name : {std::string(name) + "." + std::string(kSourcePlatform), std::string(name)})
             if (const IniSection* section = Find(section_name)) {
@@ -549,25 +549,25 @@ private:
         return entries;
     }
 
-    static const SourceEntry* FindEntry(const std::vector<SourceEntry>& table, std::string_view name) {
-        for (const SourceEntry& entry : table)
+    static const SectionEntry* FindEntry(const std::vector<SectionEntry>& table, std::string_view name) {
+        for (const SectionEntry& entry : table)
             if (EqualNames(entry.key->name, name)) return &entry;
         return nullptr;
     }
 
     void CheckSourceFiles() {
         bool have_files = false, have_disks = false;
-        const std::vector<SourceEntry> files = SourceTable("SourceDisksFiles", have_files);
-        const std::vector<SourceEntry> disks = SourceTable("SourceDisksNames", have_disks);
+        const std::vector<SectionEntry> files = SourceTable("SourceDisksFiles", have_files);
+        const std::vector<SectionEntry> disks = SourceTable("SourceDisksNames", have_disks);
 
         // Every file copied: its source name is the second field, or the first when none.
-        std::vector<std::pair<SourceEntry, std::string>> copied;
+        std::vector<std::pair<SectionEntry, std::string>> copied;
         for (const IniSection* section : copy_sections_)
             for (const IniKey& key : section->keys) {
                 const std::vector<std::string> fields = Fields(EntryText(key));
                 copied.push_back({{section, &key}, FieldAt(fields, 1).empty() ? fields[0] : fields[1]});
             }
-        for (const SourceEntry& single : single_copies_)
+        for (const SectionEntry& single : single_copies_)
             for (const std::string& name : Fields(*single.key->value))
                 if (name.size() > 1 && name.front() == '@') copied.push_back({single, name.substr(1)});
         if (!copied.empty() && !have_files) {
@@ -580,9 +580,9 @@ private:
                        "copies file '" + name + "', which [SourceDisksFiles] does not list");
 
         if (have_files && !have_disks) Report(0, "", "has no [SourceDisksNames] section for its [SourceDisksFiles]");
-        for (const SourceEntry& file : files) {
+        for (const SectionEntry& file : files) {
             const std::vector<std::string> fields = Fields(file.key->value.value_or(""));
-            const SourceEntry* disk = fields[0].empty() ? nullptr : FindEntry(disks, fields[0]);
+            const SectionEntry* disk = fields[0].empty() ? nullptr : FindEntry(disks, fields[0]);
             if (!disk) {
                 if (have_disks)
                     Report(file.key->line, file.section->name,
@@ -696,7 +696,7 @@ private:
     std::vector<InfProblem> problems_;
     std::set<const IniSection*> checked_;
     std::vector<const IniSection*> copy_sections_;
-    std::vector<SourceEntry> single_copies_;  // CopyFiles=@file
+    std::vector<SectionEntry> single_copies_;  // CopyFiles=@file
     std::vector<EventSection> event_sections_;
 };
 
