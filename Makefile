@@ -1,6 +1,6 @@
 # The two commands: `make demo` runs the co-installer's main job on the simulated machine;
 # `make test` installs what is missing, builds everything and runs every test.
-.PHONY: all deps host windows test demo clean
+.PHONY: all deps host windows package test demo clean
 
 JOBS ?= $(shell nproc)
 
@@ -16,6 +16,10 @@ host: deps
 windows: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
+
+# The driver package folder (build/package/TarvixQ920k), laid out from both builds and checked.
+package: host windows
+	cmake --build --preset host --target tvx-package
 
 test: host windows
 	ctest --preset host -j $(JOBS)
