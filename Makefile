@@ -1,6 +1,6 @@
 # The two commands: `make demo` runs the co-installer's main job on the simulated machine;
 # `make test` installs what is missing, builds everything and runs every test.
-.PHONY: all deps host windows package test demo clean
+.PHONY: all deps host windows package test demo sweep clean
 
 JOBS ?= $(shell nproc)
 
@@ -23,6 +23,11 @@ package: host windows
 
 test: host windows
 	ctest --preset host -j $(JOBS)
+
+# Every failable call of every scenario failed in turn, once and from then on (make test runs every
+# third); prints its figures and fails on any finding.
+sweep: host
+	build/host/tools/tvx-sim/tvx-sim sweep scenarios/*/scenario.toml
 
 demo: host
 	build/host/tools/tvx-sim/tvx-sim run
