@@ -1,4 +1,5 @@
-# The two commands: `make demo` runs the co-installer's main job on the simulated machine;
+# The two commands: `make demo` runs the co-installer's main job on the simulated machine and writes
+# its report as a web page (build/demo/report.html);
 # `make test` installs what is missing, builds everything and runs every test.
 .PHONY: all deps host windows test demo clean
 
@@ -21,7 +22,7 @@ test: host windows
 	ctest --preset host -j $(JOBS)
 
 demo: host
-	build/host/tools/tvx-sim/tvx-sim run
+	build/host/tools/tvx-sim/tvx-sim run --html build/demo/report.html
 
 clean:
 	rm -rf build
