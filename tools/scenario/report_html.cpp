@@ -131,11 +131,11 @@ private:
         bool unloaded = false;
     };
 
-    static constexpr double kLabelWidth = 190;
+    static constexpr double kLabelWidth = 210;
     static constexpr double kLeft = kLabelWidth + 16;
     static constexpr double kGap = 6;
     static constexpr double kCharWidth = 6.1;  // 10 px monospace
-    static constexpr double kTimeWidth = 480;  // what all the time that passes gets
+    static constexpr double kTimeWidth = 420;  // what all the time that passes gets
     static constexpr double kForeverRoom = 150;
     static constexpr double kAxisHeight = 34;
     static constexpr double kLaneHeight = 40;
@@ -187,7 +187,7 @@ std::string Timeline::CallDetail(const ReportStep& s) {
 }
 
 double Timeline::MinWidth(const ReportStep& s) const {
-    if (!IsCall(s)) return 34;
+    if (!IsCall(s)) return 40;
     size_t chars = std::max(CallName(s).size() + 4, CallDetail(s).size());
     return std::max(64.0, static_cast<double>(chars) * kCharWidth + 14);
 }
@@ -300,7 +300,13 @@ double Timeline::Place(size_t step, std::optional<uint64_t> t) const {
 }
 
 void Timeline::LaneLabel(std::string& out, double y, const std::string& title, const std::string& sub) {
-    out += "<text class=\"lane\" x=\"8\" y=\"" + Num(y + (sub.empty() ? 18 : 13)) + "\">" + Esc(title) + "</text>\n";
+    // A title too long for the label column is squeezed into it rather than run into the picture.
+    const double room = kLabelWidth - 8;
+    std::string fit;
+    if (static_cast<double>(title.size()) * 7.2 > room)
+        fit = " textLength=\"" + Num(room) + "\" lengthAdjust=\"spacingAndGlyphs\"";
+    out += "<text class=\"lane\" x=\"8\" y=\"" + Num(y + (sub.empty() ? 18 : 13)) + "\"" + fit + ">" + Esc(title) +
+           "</text>\n";
     if (!sub.empty())
         out += "<text class=\"lane-sub\" x=\"8\" y=\"" + Num(y + 27) + "\">" + Esc(sub) + "</text>\n";
 }
@@ -385,7 +391,7 @@ void Timeline::ProcessLane(std::string& out, const Process& p, size_t number, do
 
 void Timeline::ProgramLane(std::string& out, size_t index, double y) const {
     const ProgramStarted& p = r_.programs[index];
-    LaneLabel(out, y, Cut(ProgramLabel(p.command_line), 30), "started in step " + std::to_string(p.step));
+    LaneLabel(out, y, Cut(ProgramLabel(p.command_line), 40), "started in step " + std::to_string(p.step));
     const double top = y + (kLaneHeight - kBarHeight) / 2;
     const double x0 = Place(p.step - 1, p.started_ms);
     double x1 = x0 + 8;
@@ -507,10 +513,12 @@ std::string Timeline::Svg() const {
         ServiceLane(body, service, y);
         y += kLaneHeight;
     }
-    body += "<line class=\"end\" x1=\"" + Num(run_end_x_) + "\" y1=\"" + Num(kAxisHeight - 4) + "\" x2=\"" +
-            Num(run_end_x_) + "\" y2=\"" + Num(y + 4) + "\"/>\n";
-    body += "<text class=\"lane-sub\" x=\"" + Num(run_end_x_ + 4) + "\" y=\"" + Num(y + 14) +
-            "\">the last call returns</text>\n";
+    if (!slots_.back().forever) {
+        body += "<line class=\"end\" x1=\"" + Num(run_end_x_) + "\" y1=\"" + Num(kAxisHeight - 4) + "\" x2=\"" +
+                Num(run_end_x_) + "\" y2=\"" + Num(y + 4) + "\"/>\n";
+        body += "<text class=\"note\" x=\"" + Num(run_end_x_ + 4) + "\" y=\"" + Num(y + 14) +
+                "\">the last call returns</text>\n";
+    }
 
     return "<svg class=\"timeline\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-labelledby=\"timeline-title\" "
            "width=\"" + Num(width) + "\" height=\"" + Num(height) + "\" viewBox=\"0 0 " + Num(width) + " " +
@@ -592,8 +600,8 @@ table.registry td.before { background: #fdf1f1; } table.registry td.after { back
 table.registry td.same { background: none; }
 .badge { font-size: 12px; padding: 0 6px; border-radius: 8px; background: #e1e6eb; }
 svg.timeline { display: block; font-family: "DejaVu Sans Mono", monospace; font-size: 10px; }
-svg.timeline text.lane { font: bold 12px "DejaVu Sans", sans-serif; fill: #1d232a; }
-svg.timeline text.lane-sub { font: 10px "DejaVu Sans", sans-serif; fill: #56616c; }
+svg.timeline text.lane { font: bold 11px "DejaVu Sans", sans-serif; fill: #1d232a; }
+svg.timeline text.lane-sub, svg.timeline text.note { font: 10px "DejaVu Sans", sans-serif; fill: #56616c; }
 svg.timeline text.time { text-anchor: middle; fill: #3b4550; }
 svg.timeline line.axis, svg.timeline line.tick { stroke: #56616c; }
 svg.timeline line.axis { stroke-width: 2; } svg.timeline line.still { stroke-width: 1; stroke-dasharray: 2 3; }

@@ -19,6 +19,10 @@
     let overlaps = 0;
     for (let i = 1; i < all.length; ++i) if (all[i].left < all[i - 1].right) ++overlaps;
     out.push("boxes overlapping: " + (overlaps ? overlaps : "none"));
+    const picture = Math.min(...all.map((b) => b.left));
+    const long = [...document.querySelectorAll("svg.timeline text.lane, svg.timeline text.lane-sub")]
+        .filter((t) => t.getBoundingClientRect().right > picture).map((t) => t.textContent);
+    out.push("labels running into the picture: " + (long.length ? long.join(", ") : "none"));
     const wait = document.querySelector("svg.timeline g.wait rect");
     out.push("firmware tool waited for: " + (wait && wait.getBoundingClientRect().width > 100 ? "drawn" : "missing"));
     const rows = [...document.querySelectorAll("table.registry tbody tr")];

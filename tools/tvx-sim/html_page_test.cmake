@@ -65,6 +65,7 @@ foreach(line
         "call boxes 3, drawn 3"
         "names not fitting their box: none"
         "boxes overlapping: none"
+        "labels running into the picture: none"
         "firmware tool waited for: drawn")
     expect_in("${found}" "${line}")
 endforeach()
