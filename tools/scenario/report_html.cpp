@@ -248,10 +248,7 @@ void Timeline::Layout() {
     for (size_t i = 0; i < slots_.size(); ++i) {
         StepKind kind = r_.steps[slots_[i].step].kind;
         bool open = !processes_.empty() && !processes_.back().unloaded;
-        if (!open || kind == StepKind::Load) {
-            if (open) processes_.back().last = i == 0 ? 0 : i - 1;
-            processes_.push_back(Process{i, i, false});
-        }
+        if (!open || kind == StepKind::Load) processes_.push_back(Process{i, i, false});
         processes_.back().last = i;
         if (kind == StepKind::Unload) processes_.back().unloaded = true;
     }
