@@ -1,4 +1,5 @@
-# The two commands: `make demo` runs the co-installer's main job on the simulated machine;
+# The two commands: `make demo` runs the co-installer's main job on the simulated machine and writes
+# its report as a web page (build/demo/report.html);
 # `make test` installs what is missing, builds everything and runs every test.
 .PHONY: all deps host windows package test demo sweep clean
 
@@ -30,7 +31,7 @@ sweep: host
 	build/host/tools/tvx-sim/tvx-sim sweep scenarios/*/scenario.toml
 
 demo: host
-	build/host/tools/tvx-sim/tvx-sim run
+	build/host/tools/tvx-sim/tvx-sim run --html build/demo/report.html
 
 clean:
 	rm -rf build

@@ -47,6 +47,10 @@ struct ReportStep {
     std::string waits_forever;
     // Why the step did not run (an earlier call of its process never returned); empty when it ran.
     std::string not_run;
+    // When the call began and returned on the machine's virtual clock (the simulated machine; Wine
+    // has none): ms since the machine started. A call that never returns has a beginning only.
+    std::optional<uint64_t> started_ms;
+    std::optional<uint64_t> ended_ms;
 };
 
 struct ProgramStarted {
@@ -58,6 +62,10 @@ struct ProgramStarted {
     std::optional<uint32_t> creation_flags;
     std::optional<uint32_t> startup_flags;
     std::optional<uint32_t> show_window;
+    // When it started and when it ends on the virtual clock (the simulated machine): a program that
+    // never ends has a start only.
+    std::optional<uint64_t> started_ms;
+    std::optional<uint64_t> ends_ms;
 };
 
 enum class WaitOutcome { Ended, TimedOut, Forever };
@@ -71,6 +79,7 @@ struct WaitReport {
     // none) and how long it lasted in virtual time. Wine sees only the program's start and end.
     std::optional<uint32_t> timeout_ms;
     std::optional<uint64_t> waited_ms;
+    std::optional<uint64_t> started_ms{};  // on the virtual clock
 };
 
 // A service of the scenario entering a state during the run.
@@ -183,14 +192,18 @@ std::string FormatReportText(const Report& report, const TextOptions& options = 
 // folders created, changed and deleted in the watched folders.
 std::string FormatNetChange(const Report& report);
 std::string FormatReportJson(const Report& report);
+// The report as one self-contained HTML page (UTF-8; no script, nothing fetched): at its top a
+// timeline picture of the run on the virtual clock (inline SVG), then what the text form shows,
+// with the registry changes as a before/after table grouped by key.
+std::string FormatReportHtml(const Report& report, const TextOptions& options = {});
 
 // The form in which two machines' reports are compared: log timestamps ("HH:MM:SS<tab>MM/DD/YY")
 // masked, handle values in traces and in the log lines that print one ("CreateEvent returned 0x...")
 // masked, the sizes of changed log files dropped (their lines are compared), and what only one
 // machine can know dropped (its kind, full log paths, the scenario's
 // folder, calls not modelled, open handles, notes, the expectations' outcome, and the times of
-// waits and service changes: virtual on the simulated machine, real on Wine, whose program and
-// service stand-ins take shorter real times than the scenario's virtual ones).
+// waits, service changes, calls and programs: virtual on the simulated machine, real on Wine, whose
+// program and service stand-ins take shorter real times than the scenario's virtual ones).
 Report NormaliseReport(Report report);
 std::string MaskLogTimestamps(const std::string& text);
 std::string MaskLogHandles(const std::string& text);

@@ -3,10 +3,12 @@
 //   tvx-sim check SCENARIO...   scenarios with expectations, as a test runner
 //   tvx-sim sweep SCENARIO...   every failable call of every scenario failed in turn
 //   tvx-sim extract-default DIR the built-in scenario's files, to copy and change
+// `run --html FILE` and `check --html DIR` also write each report as a web page.
 // Exit status: 0 done (check: every expectation met), 1 an expectation unmet, 2 bad command line or
 // bad scenario (nothing ran), 3 the run itself failed (the co-installer could not be loaded).
 // tvx-sim only.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -47,7 +49,34 @@ struct RunCommand {
     bool normalised = false;
     bool net_change = false;
     std::string export_reg;
+    std::string html;
 };
+
+// Writes a report page, making its folder when missing; false (and a message) when it cannot.
+bool WritePage(const fs::path& file, const std::string& page) {
+    std::error_code ec;
+    if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << page;
+    if (!out) {
+        std::cerr << "tvx-sim: cannot write the report page " << file.string() << "\n";
+        return false;
+    }
+    return true;
+}
+
+// The page of each scenario in `folder`: named after the scenario's folder (scenarios/X/scenario.toml
+// gives X.html) or its file, and never over another scenario's page.
+fs::path PagePath(const fs::path& folder, const tvx::Scenario& scenario, std::vector<std::string>& taken) {
+    std::string name = scenario.file.stem().string();
+    if (name == "scenario" && scenario.file.has_parent_path()) name = scenario.file.parent_path().filename().string();
+    if (name.empty()) name = "scenario";
+    std::string unique = name;
+    for (int n = 2; std::find(taken.begin(), taken.end(), unique) != taken.end(); ++n)
+        unique = name + "-" + std::to_string(n);
+    taken.push_back(unique);
+    return folder / (unique + ".html");
+}
 
 tvx::sim::RunResult RunAndCheck(const tvx::Scenario& scenario, const tvx::sim::RunOptions& options) {
     tvx::sim::RunResult run = tvx::sim::RunScenario(scenario, options);
@@ -93,10 +122,14 @@ int Run(const RunCommand& cmd, const std::string& module) {
         }
         std::cerr << "tvx-sim: the final registry is in " << cmd.export_reg << "\n";
     }
+    if (!cmd.html.empty()) {
+        if (!WritePage(cmd.html, tvx::FormatReportHtml(report, {cmd.trace}))) return kExitRunFailed;
+        std::cerr << "tvx-sim: the report as a web page is in " << cmd.html << "\n";
+    }
     return 0;
 }
 
-int Check(const std::vector<std::string>& files, const std::string& module) {
+int Check(const std::vector<std::string>& files, const std::string& html, const std::string& module) {
     // Every scenario is read before any runs: bad input stops everything.
     std::vector<tvx::Scenario> scenarios;
     bool bad = false;
@@ -111,8 +144,11 @@ int Check(const std::vector<std::string>& files, const std::string& module) {
     if (bad) return kExitBadInput;
 
     size_t failed = 0;
+    std::vector<std::string> pages;
     for (const tvx::Scenario& scenario : scenarios) {
         tvx::sim::RunResult run = RunAndCheck(scenario, {module, false, {}});
+        if (!html.empty() && !WritePage(PagePath(html, scenario, pages), tvx::FormatReportHtml(run.report)))
+            return kExitRunFailed;
         std::string label = scenario.name + " (" + scenario.file.string() + ")";
         if (!run.report.expectations_checked) {
             std::cout << "FAIL " << label << ": the scenario has no expectations, so nothing was checked\n";
@@ -129,6 +165,7 @@ int Check(const std::vector<std::string>& files, const std::string& module) {
     }
     std::cout << scenarios.size() << " scenario" << (scenarios.size() == 1 ? "" : "s") << ": "
               << scenarios.size() - failed << " passed, " << failed << " failed\n";
+    if (!html.empty()) std::cerr << "tvx-sim: the reports as web pages are in " << html << "\n";
     return failed ? kExitUnmet : 0;
 }
 
@@ -191,11 +228,17 @@ int main(int argc, char** argv) {
         ->excludes(run->get_option("--json"));
     run->add_option("--export-reg", run_cmd.export_reg, "write the final registry to FILE (.reg, version 5)")
         ->type_name("FILE");
+    run->add_option("--html", run_cmd.html,
+                    "also write the report as a web page to FILE (one self-contained page with a timeline)")
+        ->type_name("FILE");
 
     std::vector<std::string> check_files;
+    std::string check_html;
     CLI::App* check = app.add_subcommand("check", "run scenarios and check their expectations; exit status 1 when "
                                                   "one is unmet");
     check->add_option("scenarios", check_files, "the scenarios' TOML files")->type_name("SCENARIO")->required();
+    check->add_option("--html", check_html, "also write each scenario's report as a web page in DIR (NAME.html)")
+        ->type_name("DIR");
 
     std::vector<std::string> sweep_files;
     uint64_t sweep_stride = 1;
@@ -222,7 +265,7 @@ int main(int argc, char** argv) {
 
     try {
         if (*run) return Run(run_cmd, module);
-        if (*check) return Check(check_files, module);
+        if (*check) return Check(check_files, check_html, module);
         if (*sweep) return Sweep(sweep_files, sweep_stride, module);
         if (*extract) return ExtractDefault(extract_folder);
     } catch (const tvx::sim::RunError& e) {

@@ -41,6 +41,8 @@ public:
             started.creation_flags = p.creation_flags;
             started.startup_flags = p.startup_flags;
             started.show_window = p.show_window;
+            started.started_ms = p.started_ms;
+            if (!p.never_ends) started.ends_ms = p.ends_ms;
             report.programs.push_back(started);
         }
         for (; waits_ < process.waits().size(); ++waits_) {
@@ -53,6 +55,7 @@ public:
                                                       : WaitOutcome::Ended;
             wait.timeout_ms = w.timeout_ms;
             if (!w.forever) wait.waited_ms = w.waited_ms;
+            wait.started_ms = w.started_ms;
             report.waits.push_back(wait);
         }
         for (; events_ < machine_.sync().set_events().size(); ++events_)
@@ -165,6 +168,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
             out.not_run = "the co-installer still waits in step " + std::to_string(stuck);
             continue;
         }
+        out.started_ms = machine.clock().now_ms();
         size_t trace_from = layer.trace().size();
         size_t not_modelled_from = layer.not_modelled().size();
         try {
@@ -209,6 +213,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
             // A wait on no program (a sleep without end) says what it is in its own words.
             if (out.waits_forever.empty()) out.waits_forever = e.what();
         }
+        if (!stuck) out.ended_ms = machine.clock().now_ms();
         for (size_t t = trace_from; options.trace && t < layer.trace().size(); ++t)
             out.trace.push_back(plat::host::FormatTraceLine(layer.trace()[t]));
         for (size_t n = not_modelled_from; n < layer.not_modelled().size(); ++n)
