@@ -1,6 +1,9 @@
 // The log writer: its framing lines, Windows text-mode bytes, rotation and silent failure.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "core/logger.h"
@@ -11,6 +14,7 @@ namespace {
 using tvx::test::SimTest;
 
 constexpr const char* kLogPath = "C:\\Windows\\Temp\\_coInst.log";
+constexpr const char* kPartnerPath = "C:\\Windows\\Temp\\_coInst2.log";
 constexpr const char* kStamp = "09:30:00\t12/10/26\t\r\n";
 
 std::string StartLines() { return std::string(kStamp) + "Start Log\r\n"; }
@@ -127,30 +131,177 @@ TEST_F(LoggerTest, UnwritableTempFolderGivesASilentLogger) {
     EXPECT_EQ(rig.Log(), "<missing>");
 }
 
-// A failed rename must not lose the log: it stays as it was and the logger falls silent.
-TEST_F(LoggerTest, FailedRotationRenameKeepsTheOldLog) {
+// A rotation that cannot finish keeps the old log whole and leaves the logger silent; the partner
+// it made is deleted with it whenever it can be.
+TEST(LoggerRotationFailure, KeepsTheOldLogAndASilentLogger) {
     const std::string before = "X" + NumberedLines(51200);
-    rig.machine.files().WriteFile(kLogPath, before);
-    plat::host::Layer().FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
-    {
-        CLogger log("_coInst.log");
-        EXPECT_FALSE(log.IsOpen());
-        EXPECT_EQ(log.Print("lost"), 0);
+    struct Case {
+        const char* name;
+        std::function<void(tvx::test::SimRig&)> arrange;
+        const char* partner;  // the partner's bytes afterwards
+    } cases[] = {
+        // Another process's logger has the log open: the partner may not replace it.
+        {"the log is open elsewhere",
+         [](tvx::test::SimRig&) { plat::_fsopen(kLogPath, "a+b", _SH_DENYNO); },
+         "<missing>"},
+        // A stale partner another process holds open cannot be deleted, so no new one is made.
+        {"the old partner is open elsewhere",
+         [](tvx::test::SimRig& rig) {
+             rig.machine.files().WriteFile(kPartnerPath, "stale");
+             plat::_fsopen(kPartnerPath, "rb", _SH_DENYNO);
+         },
+         "stale"},
+        {"the partner cannot be written",
+         [](tvx::test::SimRig&) { plat::host::Layer().FailCall("fwrite", ERROR_ACCESS_DENIED); },
+         "<missing>"},
+        // Neither the rename nor the deletion of the partner works: the partner stays, the log too.
+        {"the partner can be neither renamed nor deleted",
+         [](tvx::test::SimRig&) { plat::host::Layer().FailCall("SetFileInformationByHandle", ERROR_ACCESS_DENIED); },
+         nullptr},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tvx::test::SimRig rig({}, "-" + std::to_string(row++));
+        rig.machine.files().WriteFile(kLogPath, before);
+        c.arrange(rig);
+        {
+            CLogger log("_coInst.log");
+            plat::host::Layer().ClearFaults();
+            EXPECT_FALSE(log.IsOpen());
+            EXPECT_EQ(log.Print("lost"), 0);
+        }
+        rig.machine.files().CloseAllStreams();  // the other process ends
+        EXPECT_TRUE(rig.Log() == before) << tvx::test::FirstDifference(rig.Log(), before);
+        if (c.partner) {
+            EXPECT_EQ(rig.Log("_coInst2.log"), c.partner);
+        }
+        rig.ExpectClean();
     }
-    EXPECT_TRUE(rig.Log() == before) << tvx::test::FirstDifference(rig.Log(), before);
-    EXPECT_EQ(rig.Log("_coInst2.log"), "<missing>") << "the unused partner is deleted";
 }
 
-TEST_F(LoggerTest, PartnerThatCannotBeCreatedLeavesTheLogAndASilentLogger) {
-    const std::string before = "X" + NumberedLines(51200);
-    rig.machine.files().WriteFile(kLogPath, before);
-    // The first open is the log itself; the second creates the partner.
-    plat::host::Layer().FailNth(2, ERROR_ACCESS_DENIED);
+// After a rotation the log is shared as before: another process may open it to append (which a
+// handle that kept the right to delete it would forbid), each line landing at the end.
+TEST_F(LoggerTest, ARotatedLogStaysOpenToOtherWriters) {
+    const std::string kept = NumberedLines(51200);
+    rig.machine.files().WriteFile(kLogPath, "X" + kept);
     {
         CLogger log("_coInst.log");
-        EXPECT_FALSE(log.IsOpen());
+        plat::ScopedStream other(plat::_fsopen(kLogPath, "a+b", _SH_DENYNO));
+        ASSERT_TRUE(other);
+        plat::fwrite("other\r\n", 1, 7, other.get());
+        plat::fflush(other.get());
+        log.WriteLine("mine");
     }
-    EXPECT_TRUE(rig.Log() == before) << tvx::test::FirstDifference(rig.Log(), before);
+    const std::string expected = kept + StartLines() + "other\r\nmine\r\n" + EndLines();
+    EXPECT_TRUE(rig.Log() == expected) << tvx::test::FirstDifference(rig.Log(), expected);
+}
+
+// Links another user may plant in the temporary folder under the logs' names, and what they lead
+// to: files and a folder outside the temporary folder, which the logger must never touch.
+enum class Planted { HardLink, FileLink, LinkToNothing, FolderLink, Folder };
+
+const char* PlantedName(Planted kind) {
+    switch (kind) {
+        case Planted::HardLink: return "a hard link to a file";
+        case Planted::FileLink: return "a symbolic link to a file";
+        case Planted::LinkToNothing: return "a symbolic link to a missing file";
+        case Planted::FolderLink: return "a symbolic link to a folder";
+        case Planted::Folder: return "a folder";
+    }
+    return "?";
+}
+
+constexpr Planted kPlantedKinds[] = {Planted::HardLink, Planted::FileLink, Planted::LinkToNothing,
+                                     Planted::FolderLink, Planted::Folder};
+constexpr const char* kVictim = "C:\\Windows\\victim.ini";
+constexpr const char* kVictimFolder = "C:\\Windows\\VictimFolder";
+constexpr const char* kNowhere = "C:\\Windows\\created-through-a-link.ini";
+
+// Every file below a host folder, by its path relative to the folder, with its bytes.
+std::map<std::string, std::string> FilesBelow(tvx::test::SimRig& rig, const std::string& windows_folder) {
+    std::map<std::string, std::string> files;
+    const auto host = rig.machine.files().HostPath(windows_folder);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(*host, ec)) {
+        const std::string relative = entry.path().lexically_relative(*host).string();
+        files[relative] = rig.File(windows_folder + "\\" + relative);
+    }
+    return files;
+}
+
+// A machine with the victims, and the kind planted under a name in the temporary folder.
+void Plant(tvx::test::SimRig& rig, Planted kind, const std::string& name) {
+    auto& files = rig.machine.files();
+    files.WriteFile(kVictim, "[victim]\r\nkept=1\r\n");
+    files.WriteFile(std::string(kVictimFolder) + "\\inside.ini", "inside");
+    const std::string link = "C:\\Windows\\Temp\\" + name;
+    switch (kind) {
+        case Planted::HardLink: ASSERT_TRUE(files.AddHardLink(link, kVictim)); break;
+        case Planted::FileLink: ASSERT_TRUE(files.AddSymbolicLink(link, kVictim)); break;
+        case Planted::LinkToNothing: ASSERT_TRUE(files.AddSymbolicLink(link, kNowhere)); break;
+        case Planted::FolderLink: ASSERT_TRUE(files.AddSymbolicLink(link, kVictimFolder)); break;
+        case Planted::Folder: files.WriteFile(link + "\\inside.ini", "inside"); break;
+    }
+}
+
+// Nothing a link leads to was read into the log, written, created or deleted.
+void ExpectVictimsUntouched(tvx::test::SimRig& rig) {
+    EXPECT_EQ(rig.File(kVictim), "[victim]\r\nkept=1\r\n");
+    EXPECT_EQ(FilesBelow(rig, kVictimFolder), (std::map<std::string, std::string>{{"inside.ini", "inside"}}));
+    EXPECT_EQ(rig.File(kNowhere), "<missing>");
+}
+
+// A log name that is a planted link (or a folder) gives a silent logger, and what the link leads
+// to stays as it was.
+TEST(LoggerPlantedLinks, ALogNameThatIsALinkGivesASilentLogger) {
+    int row = 0;
+    for (const char* name : {"_coInst.log", "_scan_buttons.log"}) {
+        for (Planted kind : kPlantedKinds) {
+            SCOPED_TRACE(std::string(name) + " is " + PlantedName(kind));
+            tvx::test::SimRig rig({}, "-" + std::to_string(row++));
+            Plant(rig, kind, name);
+            {
+                CLogger log(name);
+                EXPECT_FALSE(log.IsOpen());
+                EXPECT_EQ(log.Print("planted"), 0);
+            }
+            ExpectVictimsUntouched(rig);
+            EXPECT_EQ(rig.Log(RotationPartnerPath(name)), "<missing>");
+            rig.ExpectClean();
+        }
+    }
+}
+
+// A partner name that is a planted link: the rotation deletes a link to a file (never what it leads
+// to) and makes a partner of its own, so the log is cut back as usual; a folder or a link to one
+// cannot be deleted, so the rotation does not happen, the log stays whole and the logger is silent.
+TEST(LoggerPlantedLinks, APartnerNameThatIsALinkNeverReachesItsTarget) {
+    const std::string kept = NumberedLines(51200);
+    int row = 0;
+    for (const char* name : {"_coInst.log", "_scan_buttons.log"}) {
+        const std::string partner = RotationPartnerPath(name);
+        for (Planted kind : kPlantedKinds) {
+            SCOPED_TRACE(partner + " is " + PlantedName(kind));
+            tvx::test::SimRig rig({}, "-" + std::to_string(row++));
+            Plant(rig, kind, partner);
+            rig.machine.files().WriteFile(std::string("C:\\Windows\\Temp\\") + name, "X" + kept);
+            const bool folder = kind == Planted::FolderLink || kind == Planted::Folder;
+            {
+                CLogger log(name);
+                EXPECT_EQ(log.IsOpen(), !folder);
+            }
+            ExpectVictimsUntouched(rig);
+            const std::string expected = folder ? "X" + kept : kept + StartLines() + EndLines();
+            EXPECT_TRUE(rig.Log(name) == expected) << tvx::test::FirstDifference(rig.Log(name), expected);
+            if (folder) {
+                EXPECT_TRUE(rig.machine.files().IsFolder("C:\\Windows\\Temp\\" + partner));
+            } else {
+                EXPECT_EQ(rig.Log(partner), "<missing>");
+            }
+            rig.ExpectClean();
+        }
+    }
 }
 
 class LogLastErrorTest : public SimTest {};
