@@ -275,6 +275,7 @@ BOOL SimFiles::DeleteFileA(LPCSTR lpFileName) {
 
 // Removes an empty folder: a missing one gives 2 (3 when a folder on the way is missing), a file
 // 267, a folder that still holds entries 145 (it stays), a drive's root or a protected folder 5.
+// A symbolic link to a folder goes itself, whatever the folder holds.
 BOOL SimFiles::RemoveDirectoryA(LPCSTR lpPathName) {
     std::string name = lpPathName ? lpPathName : "";
     while (name.size() > 3 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
@@ -293,7 +294,7 @@ BOOL SimFiles::RemoveDirectoryA(LPCSTR lpPathName) {
         system_.SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (!fs::is_empty(*host)) {
+    if (!IsSymbolicLink(*host) && !fs::is_empty(*host)) {
         system_.SetLastError(ERROR_DIR_NOT_EMPTY);
         return FALSE;
     }
@@ -945,11 +946,17 @@ FILE* SimFiles::_fdopen(int fd, const char* mode) {
     }
     auto file = files_open_.at(it->second);
     // A symbolic link opened as itself has no bytes of its own to show: its stream is an empty
-    // scratch file.
+    // scratch file. The C runtime takes the mode as given whatever the handle may do (a write
+    // through a handle that may only read fails when it is made); the host stream is made with the
+    // mode the descriptor allows.
     FILE* f = nullptr;
     if (file->fd >= 0) {
+        std::string host_mode = HostMode(mode);
+        const int allowed = ::fcntl(file->fd, F_GETFL) & O_ACCMODE;
+        if (allowed == O_RDONLY) host_mode = "r";
+        if (allowed == O_WRONLY) host_mode = "a";
         const int copy = ::dup(file->fd);
-        f = copy >= 0 ? ::fdopen(copy, HostMode(mode).c_str()) : nullptr;
+        f = copy >= 0 ? ::fdopen(copy, host_mode.c_str()) : nullptr;
         if (!f && copy >= 0) ::close(copy);
     } else {
         f = std::tmpfile();
