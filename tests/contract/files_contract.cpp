@@ -16,46 +16,20 @@
 #include "platform/scoped.h"
 #include "platform/system.h"
 #include "tests/contract/check.h"
+#include "tests/contract/files_helpers.h"
 #include "tests/contract/scratch_folder.h"
 #include "tests/contract/world.h"
 
 namespace {
 
 using contract::Bytes;
+using contract::IsFolder;
+using contract::kSentinelError;
+using contract::MissingStatus;
+using contract::ReadWhole;
 using contract::ScratchFolder;
+using contract::WriteWhole;
 using plat::ScopedStream;
-
-constexpr DWORD kSentinelError = 0xDEADBEEF;
-
-// Writes a whole file through a fresh "wb" stream.
-bool WriteWhole(const std::string& path, const std::string& bytes) {
-    ScopedStream out(plat::_fsopen(path.c_str(), "wb", _SH_DENYNO));
-    if (!out) return false;
-    return plat::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
-}
-
-// The bytes of a file, read through a fresh "rb" stream (which other open streams allow).
-std::string ReadWhole(const std::string& path) {
-    ScopedStream in(plat::_fsopen(path.c_str(), "rb", _SH_DENYNO));
-    if (!in) return "<does not open>";
-    std::string bytes;
-    char buffer[256];
-    size_t n;
-    while ((n = plat::fread(buffer, 1, sizeof buffer, in.get())) > 0) bytes.append(buffer, n);
-    return bytes;
-}
-
-bool IsFolder(const std::string& path) {
-    const DWORD attributes = plat::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// The status a missing path gives: 2 for a missing file, 3 when a folder on the way is missing.
-DWORD MissingStatus(const std::string& path) {
-    plat::SetLastError(kSentinelError);
-    if (plat::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return ERROR_SUCCESS;
-    return plat::GetLastError();
-}
 
 }  // namespace
 

@@ -1,9 +1,7 @@
 // The log writer: its framing lines, Windows text-mode bytes, rotation and silent failure.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 
 #include "core/logger.h"
@@ -195,113 +193,6 @@ TEST_F(LoggerTest, ARotatedLogStaysOpenToOtherWriters) {
     }
     const std::string expected = kept + StartLines() + "other\r\nmine\r\n" + EndLines();
     EXPECT_TRUE(rig.Log() == expected) << tvx::test::FirstDifference(rig.Log(), expected);
-}
-
-// Links another user may plant in the temporary folder under the logs' names, and what they lead
-// to: files and a folder outside the temporary folder, which the logger must never touch.
-enum class Planted { HardLink, FileLink, LinkToNothing, FolderLink, Folder };
-
-const char* PlantedName(Planted kind) {
-    switch (kind) {
-        case Planted::HardLink: return "a hard link to a file";
-        case Planted::FileLink: return "a symbolic link to a file";
-        case Planted::LinkToNothing: return "a symbolic link to a missing file";
-        case Planted::FolderLink: return "a symbolic link to a folder";
-        case Planted::Folder: return "a folder";
-    }
-    return "?";
-}
-
-constexpr Planted kPlantedKinds[] = {Planted::HardLink, Planted::FileLink, Planted::LinkToNothing,
-                                     Planted::FolderLink, Planted::Folder};
-constexpr const char* kVictim = "C:\\Windows\\victim.ini";
-constexpr const char* kVictimFolder = "C:\\Windows\\VictimFolder";
-constexpr const char* kNowhere = "C:\\Windows\\created-through-a-link.ini";
-
-// Every file below a host folder, by its path relative to the folder, with its bytes.
-std::map<std::string, std::string> FilesBelow(tvx::test::SimRig& rig, const std::string& windows_folder) {
-    std::map<std::string, std::string> files;
-    const auto host = rig.machine.files().HostPath(windows_folder);
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(*host, ec)) {
-        const std::string relative = entry.path().lexically_relative(*host).string();
-        files[relative] = rig.File(windows_folder + "\\" + relative);
-    }
-    return files;
-}
-
-// A machine with the victims, and the kind planted under a name in the temporary folder.
-void Plant(tvx::test::SimRig& rig, Planted kind, const std::string& name) {
-    auto& files = rig.machine.files();
-    files.WriteFile(kVictim, "[victim]\r\nkept=1\r\n");
-    files.WriteFile(std::string(kVictimFolder) + "\\inside.ini", "inside");
-    const std::string link = "C:\\Windows\\Temp\\" + name;
-    switch (kind) {
-        case Planted::HardLink: ASSERT_TRUE(files.AddHardLink(link, kVictim)); break;
-        case Planted::FileLink: ASSERT_TRUE(files.AddSymbolicLink(link, kVictim)); break;
-        case Planted::LinkToNothing: ASSERT_TRUE(files.AddSymbolicLink(link, kNowhere)); break;
-        case Planted::FolderLink: ASSERT_TRUE(files.AddSymbolicLink(link, kVictimFolder)); break;
-        case Planted::Folder: files.WriteFile(link + "\\inside.ini", "inside"); break;
-    }
-}
-
-// Nothing a link leads to was read into the log, written, created or deleted.
-void ExpectVictimsUntouched(tvx::test::SimRig& rig) {
-    EXPECT_EQ(rig.File(kVictim), "[victim]\r\nkept=1\r\n");
-    EXPECT_EQ(FilesBelow(rig, kVictimFolder), (std::map<std::string, std::string>{{"inside.ini", "inside"}}));
-    EXPECT_EQ(rig.File(kNowhere), "<missing>");
-}
-
-// A log name that is a planted link (or a folder) gives a silent logger, and what the link leads
-// to stays as it was.
-TEST(LoggerPlantedLinks, ALogNameThatIsALinkGivesASilentLogger) {
-    int row = 0;
-    for (const char* name : {"_coInst.log", "_scan_buttons.log"}) {
-        for (Planted kind : kPlantedKinds) {
-            SCOPED_TRACE(std::string(name) + " is " + PlantedName(kind));
-            tvx::test::SimRig rig({}, "-" + std::to_string(row++));
-            Plant(rig, kind, name);
-            {
-                CLogger log(name);
-                EXPECT_FALSE(log.IsOpen());
-                EXPECT_EQ(log.Print("planted"), 0);
-            }
-            ExpectVictimsUntouched(rig);
-            EXPECT_EQ(rig.Log(RotationPartnerPath(name)), "<missing>");
-            rig.ExpectClean();
-        }
-    }
-}
-
-// A partner name that is a planted link: the rotation deletes a link to a file (never what it leads
-// to) and makes a partner of its own, so the log is cut back as usual; a folder or a link to one
-// cannot be deleted, so the rotation does not happen, the log stays whole and the logger is silent.
-TEST(LoggerPlantedLinks, APartnerNameThatIsALinkNeverReachesItsTarget) {
-    const std::string kept = NumberedLines(51200);
-    int row = 0;
-    for (const char* name : {"_coInst.log", "_scan_buttons.log"}) {
-        const std::string partner = RotationPartnerPath(name);
-        for (Planted kind : kPlantedKinds) {
-            SCOPED_TRACE(partner + " is " + PlantedName(kind));
-            tvx::test::SimRig rig({}, "-" + std::to_string(row++));
-            Plant(rig, kind, partner);
-            rig.machine.files().WriteFile(std::string("C:\\Windows\\Temp\\") + name, "X" + kept);
-            const bool folder = kind == Planted::FolderLink || kind == Planted::Folder;
-            {
-                CLogger log(name);
-                EXPECT_EQ(log.IsOpen(), !folder);
-            }
-            ExpectVictimsUntouched(rig);
-            const std::string expected = folder ? "X" + kept : kept + StartLines() + EndLines();
-            EXPECT_TRUE(rig.Log(name) == expected) << tvx::test::FirstDifference(rig.Log(name), expected);
-            if (folder) {
-                EXPECT_TRUE(rig.machine.files().IsFolder("C:\\Windows\\Temp\\" + partner));
-            } else {
-                EXPECT_EQ(rig.Log(partner), "<missing>");
-            }
-            rig.ExpectClean();
-        }
-    }
 }
 
 class LogLastErrorTest : public SimTest {};
