@@ -7,6 +7,7 @@ packages=(
     libtomlplusplus-dev libcli11-dev
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64
+    chromium fonts-dejavu-core
     clang libclang-rt-dev llvm
 )
 
