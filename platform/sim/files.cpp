@@ -517,18 +517,6 @@ std::optional<std::string> SimFiles::OnDiskPath(const std::string& windows_path)
     return out;
 }
 
-std::vector<std::string> SimFiles::DescribeStreams() const {
-    std::vector<std::string> open;
-    for (const auto& [value, file] : files_open_) {
-        char handle[32];
-        std::snprintf(handle, sizeof handle, "file 0x%llX: ", static_cast<unsigned long long>(value));
-        open.push_back(handle + file->name);
-    }
-    for (const auto& [stream, file] : streams_)
-        if (file.descriptor < 0) open.push_back("C runtime stream");
-    return open;
-}
-
 void SimFiles::CloseAllStreams() {
     while (!streams_.empty()) fclose(streams_.begin()->first);
     while (!descriptors_.empty()) CloseDescriptor(descriptors_.begin()->first);

@@ -70,9 +70,6 @@ public:
     std::optional<std::string> OnDiskPath(const std::string& windows_path) const;
     // Closes every stream, C runtime descriptor and file handle still open (the process ends).
     void CloseAllStreams();
-    // The file handles and the streams of their own still open, one line each ("file 0x1A4:
-    // C:\Windows\Temp\_coInst.log", "C runtime stream").
-    std::vector<std::string> DescribeStreams() const;
     // Closes a file handle (CloseHandle reaches it here), deleting its file when it was marked for
     // deletion and no other handle holds the file; false when the value is no open file handle.
     bool CloseFileHandle(uintptr_t value);

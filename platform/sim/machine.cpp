@@ -52,7 +52,6 @@ Machine::~Machine() = default;
 
 std::vector<std::string> Machine::EndProcess() {
     std::vector<std::string> open = handles_.Describe();
-    for (std::string& stream : files_.DescribeStreams()) open.push_back(std::move(stream));
     files_.CloseAllStreams();
     handles_.RemoveAll();
     return open;

@@ -52,8 +52,7 @@ public:
 
     // The simulated process ends (the library's host program exits): every handle it still holds
     // closes with it, whatever its kind, and objects that only it kept alive (a named event) go.
-    // Answers what was open, one line each (as HandleTable::Describe words it, then the C runtime
-    // streams).
+    // Answers what was open, one line each (as HandleTable::Describe words it).
     std::vector<std::string> EndProcess();
 
     plat::host::Backends backends();
