@@ -1,9 +1,12 @@
-# The two commands: `make demo` runs the co-installer's main job on the simulated machine;
+# The two commands: `make demo` runs the co-installer's main job on the simulated machine and writes
+# its report as a web page (build/demo/report.html);
 # `make test` installs what is missing, builds everything and runs every test.
 # `make bench` measures (bench/run_bench.py): figures in build/bench/.
-.PHONY: all deps host windows test demo bench clean
+.PHONY: all deps host windows sanitize package test fuzz demo sweep bench clean
 
 JOBS ?= $(shell nproc)
+# Seconds each fuzz target runs under `make fuzz`.
+FUZZ_SECONDS ?= 180
 
 all: host
 
@@ -18,11 +21,29 @@ windows: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
-test: host windows
+# The driver package folder (build/package/TarvixQ920k), laid out from both builds and checked.
+package: host windows
+	cmake --build --preset host --target tvx-package
+
+# The host tree built by clang with ASan and UBSan, and the fuzz targets (build/sanitize).
+sanitize: deps
+	cmake --preset sanitize >/dev/null
+	cmake --build --preset sanitize -j $(JOBS)
+
+test: host windows sanitize
 	ctest --preset host -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+fuzz: sanitize
+	fuzz/run.sh build/sanitize/fuzz $(FUZZ_SECONDS)
+
+# Every failable call of every scenario failed in turn, once and from then on (make test runs every
+# third); prints its figures and fails on any finding.
+sweep: host
+	build/host/tools/tvx-sim/tvx-sim sweep scenarios/*/scenario.toml
 
 demo: host
-	build/host/tools/tvx-sim/tvx-sim run
+	build/host/tools/tvx-sim/tvx-sim run --html build/demo/report.html
 
 bench: host windows
 	@scripts/ensure-deps.sh --bench

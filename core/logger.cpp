@@ -2,6 +2,8 @@
 #include "core/logger.h"
 
 #include <cstdarg>
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "platform/scoped.h"
@@ -39,6 +41,75 @@ std::string ReadRest(FILE* f) {
     return raw;
 }
 
+// Opens a log file as a stream that appends at the end, shared for reading and writing with the
+// other processes' loggers. The temporary folder may be one in which other users create files, so
+// any name there may be a planted link: a symbolic link or junction is opened as itself (never
+// followed), and a file that is a reparse point, a folder, or has a second name (a hard link) is
+// refused, so that nothing is ever read or written through a link. `phFile`, when given, receives
+// the handle the stream is made on; it closes with the stream. Answers no stream when the file does
+// not open or is refused.
+plat::ScopedStream OpenLogFile(const std::string& path, DWORD dwDisposition, DWORD dwAccess,
+                               HANDLE* phFile = nullptr) {
+    HANDLE hFile = plat::CreateFileA(path.c_str(), dwAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     dwDisposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return {};
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool bRefused = !plat::GetFileInformationByHandle(hFile, &info) || info.nNumberOfLinks > 1 ||
+                          (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0;
+    if (bRefused) {
+        plat::CloseHandle(hFile);
+        return {};
+    }
+    const int fd = plat::_open_osfhandle(reinterpret_cast<intptr_t>(hFile), _O_APPEND);
+    if (fd == -1) {
+        plat::CloseHandle(hFile);
+        return {};
+    }
+    plat::ScopedStream stream(plat::_fdopen(fd, "a+b"));
+    if (!stream) {
+        plat::_close(fd);
+        return {};
+    }
+    if (phFile) *phFile = hFile;
+    return stream;
+}
+
+// The full path in the native form that a new name given through a file handle takes: "\??\"
+// before a drive path, "\??\UNC\" in place of a network path's leading "\\"; empty for a
+// relative path, which has no such form.
+std::string NativePath(const std::string& path) {
+    if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return "\\??\\" + path;
+    if (path.compare(0, 4, "\\\\?\\") == 0) return "\\??\\" + path.substr(4);
+    if (path.compare(0, 2, "\\\\") == 0) return "\\??\\UNC\\" + path.substr(2);
+    return "";
+}
+
+// Gives an open file the name `path`, replacing the file that has it (a folder there stays). The
+// handle is what is renamed, so whatever another user may have done to the file's old name meanwhile,
+// only this file can land under the new one. The handle needs DELETE access.
+bool RenameOpenFile(HANDLE hFile, const std::string& path) {
+    const std::string native = NativePath(path);
+    if (native.empty()) return false;
+    const int length = static_cast<int>(native.size());
+    const int units = plat::MultiByteToWideChar(CP_ACP, 0, native.c_str(), length, nullptr, 0);
+    if (units <= 0) return false;
+    // The record and its name, with room for a closing NUL, in storage aligned for the record.
+    const size_t bytes = offsetof(FILE_RENAME_INFO, FileName) + (static_cast<size_t>(units) + 1) * sizeof(WCHAR);
+    std::vector<ULONG_PTR> storage((bytes + sizeof(ULONG_PTR) - 1) / sizeof(ULONG_PTR) + 1, 0);
+    auto* pInfo = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
+    pInfo->ReplaceIfExists = TRUE;
+    pInfo->RootDirectory = nullptr;
+    pInfo->FileNameLength = static_cast<DWORD>(units) * sizeof(WCHAR);
+    if (plat::MultiByteToWideChar(CP_ACP, 0, native.c_str(), length, pInfo->FileName, units) != units) return false;
+    return plat::SetFileInformationByHandle(hFile, FileRenameInfo, pInfo, static_cast<DWORD>(bytes)) != FALSE;
+}
+
+// Marks an open file for deletion when its handle closes. The handle needs DELETE access.
+void DeleteOpenFile(HANDLE hFile) {
+    FILE_DISPOSITION_INFO info = {TRUE};
+    plat::SetFileInformationByHandle(hFile, FileDispositionInfo, &info, sizeof info);
+}
+
 }  // namespace
 
 std::string RotationPartnerPath(const std::string& path) {
@@ -51,7 +122,7 @@ CLogger::CLogger(const char* fileName) {
     if (len == 0 || len > MAX_PATH) szTemp[0] = 0;
     m_Path = std::string(szTemp) + (fileName ? fileName : "");
 
-    m_File.reset(plat::_fsopen(m_Path.c_str(), "a+b", _SH_DENYNO));
+    m_File = OpenLogFile(m_Path, OPEN_ALWAYS, GENERIC_READ | GENERIC_WRITE);
     if (m_File) {
         plat::fseek(m_File.get(), 0, SEEK_END);
         long size = plat::ftell(m_File.get());
@@ -61,36 +132,44 @@ CLogger::CLogger(const char* fileName) {
     WriteLine("Start Log");
 }
 
-// Keeps the last 51200 bytes, line by line, through the partner file. The old log is replaced only
-// by a successful rename of the finished partner, so a failure never loses it; the logger is then
-// silent.
+// Keeps the last 51200 bytes, line by line, through the partner file. The partner is always a new
+// file of the logger's own: whatever has its name is deleted first (a link goes itself, never what
+// it leads to) and the partner is created only where no file is. It replaces the log through its
+// own handle, so no other file can take its place under the log's name, and only once it holds the
+// whole tail: any failure keeps the old log, deletes the partner and leaves the logger silent.
 void CLogger::Rotate() {
-    m_File.reset();
-
     const std::string partnerPath = RotationPartnerPath(m_Path);
-    plat::ScopedStream partner(plat::_fsopen(partnerPath.c_str(), "wb", _SH_DENYNO));
-    plat::ScopedStream log(plat::_fsopen(m_Path.c_str(), "r+b", _SH_DENYNO));
-    if (!partner || !log) return;
+    plat::DeleteFileA(partnerPath.c_str());
+    HANDLE hPartner = INVALID_HANDLE_VALUE;
+    plat::ScopedStream partner =
+        OpenLogFile(partnerPath, CREATE_NEW, GENERIC_READ | GENERIC_WRITE | DELETE, &hPartner);
+    if (!partner) {
+        m_File.reset();
+        return;
+    }
 
-    plat::fseek(log.get(), -kMaxLogSize, SEEK_END);
-    std::string text = FromTextMode(ReadRest(log.get()));
+    plat::fseek(m_File.get(), -kMaxLogSize, SEEK_END);
+    std::string text = FromTextMode(ReadRest(m_File.get()));
+    m_File.reset();
+    bool bWritten = true;
     size_t start = 0;
-    while (start < text.size()) {
+    while (bWritten && start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string line = ToTextMode(std::string_view(text).substr(start, end - start)) + "\r\n";
-        plat::fwrite(line.data(), 1, line.size(), partner.get());
-        plat::fflush(partner.get());
+        bWritten = plat::fwrite(line.data(), 1, line.size(), partner.get()) == line.size() &&
+                   plat::fflush(partner.get()) == 0;
         start = end + 1;
     }
-    partner.reset();
-    log.reset();
 
-    if (!plat::MoveFileExA(partnerPath.c_str(), m_Path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        plat::DeleteFileA(partnerPath.c_str());
+    if (!bWritten || !RenameOpenFile(hPartner, m_Path)) {
+        DeleteOpenFile(hPartner);
         return;
     }
-    m_File.reset(plat::_fsopen(m_Path.c_str(), "r+b", _SH_DENYNO));
+    // The log is opened anew without the right to delete it, which would keep the other processes'
+    // loggers from opening it.
+    partner.reset();
+    m_File = OpenLogFile(m_Path, OPEN_EXISTING, GENERIC_READ | GENERIC_WRITE);
     if (m_File) plat::fseek(m_File.get(), 0, SEEK_END);
 }
 

@@ -13,6 +13,12 @@
 // writes text mode ("\n" reaches the file as CR LF), every line is flushed when written, and a file
 // grown beyond 51200 bytes is cut back to its last 51200 bytes when a logger opens it. A logger
 // whose file did not open is silent: every call does nothing and answers 0 or false.
+//
+// Other users may create files in the temporary folder, so the logger never follows a link planted
+// under a log's name: a log or partner that is a symbolic link, a junction or a folder, or has a
+// second name (a hard link), is refused (the logger is then silent), and the rotation deletes a
+// partner name's link itself, creates the partner only as a new file and puts it in the log's
+// place through its own handle.
 class CLogger {
 public:
     static constexpr long kMaxLogSize = 51200;

@@ -4,10 +4,13 @@
 
 #include <new>
 
+#include "install/system_services.h"
 #include "platform/scoped.h"
 
 CSetupExtension::CSetupExtension()
-    : m_hInstance(nullptr), m_pLogger(new (std::nothrow) CLogger("_coInst.log")), m_LoggerOwner(m_pLogger) {}
+    : m_hInstance(nullptr), m_pLogger(new (std::nothrow) CLogger("_coInst.log")), m_LoggerOwner(m_pLogger) {
+    ForgetSystemSetupReading();
+}
 
 CSetupExtension::~CSetupExtension() = default;
 

@@ -63,3 +63,5 @@ bool IsSystemSetupInProgress() {
     }
     return g_SystemSetupState == 2;
 }
+
+void ForgetSystemSetupReading() { g_SystemSetupState = 0; }

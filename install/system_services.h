@@ -10,5 +10,11 @@
 int RestartStillImageService();
 
 // True while the operating system's setup runs ("SystemSetupInProgress" below "System\\Setup"
-// with a non-zero lowest byte). Read once per process; later calls answer from that reading.
+// with a non-zero lowest byte). Read once per load of the library; later calls answer from that
+// reading.
 bool IsSystemSetupInProgress();
+
+// Forgets the reading, so that the next call reads again. The library's global object calls it
+// when it is built: a load of the library starts without a reading, also where the same code
+// serves several loads in one host process.
+void ForgetSystemSetupReading();

@@ -17,6 +17,7 @@ typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint32_t ULONG;
 typedef int BOOL;
+typedef BYTE BOOLEAN;
 typedef unsigned int UINT;
 typedef char CHAR;
 typedef int64_t LONG_PTR;
@@ -233,6 +234,40 @@ struct WIN32_FIND_DATAA {
     CHAR cAlternateFileName[14];
 };
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
+
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
+
+// What SetFileInformationByHandle sets; the first values of Windows' list, in its order.
+enum FILE_INFO_BY_HANDLE_CLASS {
+    FileBasicInfo = 0,
+    FileStandardInfo = 1,
+    FileNameInfo = 2,
+    FileRenameInfo = 3,
+    FileDispositionInfo = 4,
+};
+
+struct FILE_RENAME_INFO {
+    BOOLEAN ReplaceIfExists;
+    HANDLE RootDirectory;
+    DWORD FileNameLength;  // in bytes, without a closing NUL
+    WCHAR FileName[1];
+};
+
+struct FILE_DISPOSITION_INFO {
+    BOOLEAN DeleteFile;
+};
 
 struct STARTUPINFOA {
     DWORD cb;
@@ -515,9 +550,23 @@ typedef SERVICE_STATUS* LPSERVICE_STATUS;
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_COPY_ALLOWED 0x00000002
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define _O_RDONLY 0x0000
+#define _O_APPEND 0x0008
+#define _O_TEXT 0x4000
 #define DRIVE_UNKNOWN 0
 #define DRIVE_NO_ROOT_DIR 1
 #define DRIVE_REMOVABLE 2
@@ -609,3 +658,7 @@ static_assert(sizeof(SERVICE_STATUS) == 28, "SERVICE_STATUS has its Windows layo
 static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4, "Windows integer sizes");
 static_assert(sizeof(WCHAR) == 2 && sizeof(OLECHAR) == 2, "wide characters are UTF-16 units");
 static_assert(sizeof(GUID) == 16, "GUID has its Windows layout");
+static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == 52, "BY_HANDLE_FILE_INFORMATION has its Windows layout");
+static_assert(sizeof(FILE_RENAME_INFO) == 24 && offsetof(FILE_RENAME_INFO, FileName) == 20,
+              "FILE_RENAME_INFO has its x64 layout");
+static_assert(FileRenameInfo == 3 && FileDispositionInfo == 4, "FILE_INFO_BY_HANDLE_CLASS has Windows' numbers");

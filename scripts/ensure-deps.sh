@@ -9,6 +9,8 @@ packages=(
     libtomlplusplus-dev libcli11-dev
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64
+    chromium fonts-dejavu-core
+    clang libclang-rt-dev llvm
 )
 if [ "${1:-}" = "--bench" ]; then
     packages+=(valgrind python3)

@@ -62,8 +62,8 @@ std::string WideQuoted(const char16_t* s) {
 }
 
 // One argument as the trace shows it: input texts quoted, GUIDs written out, handles by value,
-// integers as numbers, every other pointer (output buffers, records, COM objects and strings) only
-// as present or absent, so traces of two runs compare equal.
+// integers and enumerations as numbers, every other pointer (output buffers, records, COM objects
+// and strings) only as present or absent, so traces of two runs compare equal.
 template <class T>
 std::string Arg(T v) {
     if constexpr (std::is_same_v<T, HKEY>) {
@@ -81,6 +81,8 @@ std::string Arg(T v) {
         return v ? Hex(reinterpret_cast<uintptr_t>(v)) : "NULL";
     } else if constexpr (std::is_pointer_v<T>) {
         return v ? "&" : "NULL";
+    } else if constexpr (std::is_enum_v<T>) {
+        return Arg(static_cast<std::underlying_type_t<T>>(v));
     } else if constexpr (std::is_integral_v<T>) {
         if constexpr (std::is_signed_v<T>) {
             if (v < 0) return std::to_string(static_cast<int64_t>(v));

@@ -1,6 +1,10 @@
 // The simulated files and drives. Simulated machine only.
 #include "platform/sim/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -9,7 +13,9 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/host/call_layer.h"
 #include "platform/sim/wildcard.h"
+#include "platform/text/ansi.h"
 #include "platform/text/names.h"
 
 namespace plat::sim {
@@ -56,6 +62,81 @@ Volume VolumeOf(const Drive& drive) {
     return Volume{"NTFS", 255, 0x000700FF};
 }
 
+// What a name stands for on the host: with `follow`, what a symbolic link leads to; without, the
+// link itself. Nothing when the name does not exist (or, followed, leads nowhere).
+std::optional<HostFileId> IdOf(const fs::path& host, bool follow) {
+    struct stat st {};
+    if ((follow ? ::stat(host.c_str(), &st) : ::lstat(host.c_str(), &st)) != 0) return std::nullopt;
+    return HostFileId{st.st_dev, st.st_ino};
+}
+
+// Whether a name exists at all: a symbolic link that leads nowhere exists as itself.
+bool NameExists(const fs::path& host) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(host, ec));
+}
+
+bool IsSymbolicLink(const fs::path& host) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(host, ec));
+}
+
+// A folder, or a symbolic link to one (which Windows makes a folder that carries a reparse point).
+bool IsFolderOrFolderLink(const fs::path& host) {
+    std::error_code ec;
+    return fs::is_directory(host, ec);
+}
+
+// The attributes Windows reports of a name: a symbolic link carries the reparse-point mark beside
+// its kind.
+DWORD AttributesOf(const fs::path& host) {
+    DWORD attributes = IsFolderOrFolderLink(host) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (IsSymbolicLink(host)) attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return attributes;
+}
+
+// What an access right does to a file, in the bits of the sharing rules (FILE_SHARE_READ for
+// reading, _WRITE for writing or appending, _DELETE for deleting or renaming).
+DWORD SharingBits(DWORD access) {
+    constexpr DWORD kReadData = 0x0001, kWriteData = 0x0002, kAppendData = 0x0004, kExecute = 0x0020;
+    DWORD bits = 0;
+    if (access & (GENERIC_READ | GENERIC_ALL | kReadData | kExecute)) bits |= FILE_SHARE_READ;
+    if (access & (GENERIC_WRITE | GENERIC_ALL | kWriteData | kAppendData)) bits |= FILE_SHARE_WRITE;
+    if (access & (DELETE | GENERIC_ALL)) bits |= FILE_SHARE_DELETE;
+    return bits;
+}
+
+// A stream's access by its mode, and its sharing by its _SH_ value (the C runtime never shares
+// deletion).
+DWORD StreamAccess(const std::string& mode) {
+    if (mode.find('+') != std::string::npos) return FILE_SHARE_READ | FILE_SHARE_WRITE;
+    return mode.find_first_of("wa") != std::string::npos ? FILE_SHARE_WRITE : FILE_SHARE_READ;
+}
+
+DWORD StreamShare(int shflag) {
+    switch (shflag) {
+        case _SH_DENYRW: return 0;
+        case _SH_DENYWR: return FILE_SHARE_READ;
+        case _SH_DENYRD: return FILE_SHARE_WRITE;
+        default: return FILE_SHARE_READ | FILE_SHARE_WRITE;
+    }
+}
+
+FILETIME ToFileTime(const struct timespec& t) {
+    constexpr uint64_t kSecondsFrom1601To1970 = 11644473600ull;
+    const uint64_t ticks = (static_cast<uint64_t>(t.tv_sec) + kSecondsFrom1601To1970) * 10000000ull +
+                           static_cast<uint64_t>(t.tv_nsec) / 100;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+// A C runtime stream mode without the text-mode letter (the streams are binary on the host).
+std::string HostMode(const char* mode) {
+    std::string host_mode;
+    for (const char* m = mode ? mode : ""; *m; ++m)
+        if (*m != 't') host_mode += *m;
+    return host_mode;
+}
+
 DWORD CopyOut(const std::string& text, DWORD capacity, LPSTR buffer) {
     if (!buffer || capacity < text.size() + 1) return static_cast<DWORD>(text.size() + 1);
     std::memcpy(buffer, text.c_str(), text.size() + 1);
@@ -63,6 +144,26 @@ DWORD CopyOut(const std::string& text, DWORD capacity, LPSTR buffer) {
 }
 
 }  // namespace
+
+// A file handle: the file it holds, by the name it is known by now (a rename through the handle
+// changes it), and what it may do and lets others do.
+struct SimFiles::OpenFile {
+    std::string name;
+    fs::path host;
+    HostFileId id;
+    int fd = -1;        // the host descriptor; -1 for a symbolic link opened as itself
+    DWORD access = 0;   // in the bits of the sharing rules
+    DWORD share = 0;
+    bool link = false;  // a symbolic link opened as itself
+    bool delete_on_close = false;
+
+    OpenFile() = default;
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    ~OpenFile() {
+        if (fd >= 0) ::close(fd);
+    }
+};
 
 SimFiles::SimFiles(HandleTable& handles, SimSystem& system, fs::path c_drive_folder)
     : handles_(handles), system_(system) {
@@ -155,15 +256,16 @@ BOOL SimFiles::DeleteFileA(LPCSTR lpFileName) {
     std::string name = lpFileName ? lpFileName : "";
     auto host = ResolveExistingFolder(name);
     if (!host) return FALSE;
-    if (!fs::exists(*host)) {
+    if (!NameExists(*host)) {
         system_.SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    if (fs::is_directory(*host) || IsReadOnly(name)) {
+    // A symbolic link goes itself, never what it leads to; a link to a folder is a folder.
+    if (IsFolderOrFolderLink(*host) || IsReadOnly(name)) {
         system_.SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (OpenInStream(*host)) {
+    if (HeldAgainstDeletion(*IdOf(*host, false))) {
         system_.SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
@@ -173,6 +275,7 @@ BOOL SimFiles::DeleteFileA(LPCSTR lpFileName) {
 
 // Removes an empty folder: a missing one gives 2 (3 when a folder on the way is missing), a file
 // 267, a folder that still holds entries 145 (it stays), a drive's root or a protected folder 5.
+// A symbolic link to a folder goes itself, whatever the folder holds.
 BOOL SimFiles::RemoveDirectoryA(LPCSTR lpPathName) {
     std::string name = lpPathName ? lpPathName : "";
     while (name.size() > 3 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
@@ -191,7 +294,7 @@ BOOL SimFiles::RemoveDirectoryA(LPCSTR lpPathName) {
         system_.SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (!fs::is_empty(*host)) {
+    if (!IsSymbolicLink(*host) && !fs::is_empty(*host)) {
         system_.SetLastError(ERROR_DIR_NOT_EMPTY);
         return FALSE;
     }
@@ -206,11 +309,12 @@ BOOL SimFiles::MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWOR
     std::string to_name = lpNewFileName ? lpNewFileName : "";
     auto from = ResolveExistingFolder(from_name);
     if (!from) return FALSE;
-    if (!fs::exists(*from)) {
+    if (!NameExists(*from)) {
         system_.SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
-    if (OpenInStream(*from)) {
+    const HostFileId from_id = *IdOf(*from, false);
+    if (HeldAgainstDeletion(from_id)) {
         system_.SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
@@ -220,12 +324,14 @@ BOOL SimFiles::MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWOR
         system_.SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (fs::exists(*to) && !fs::equivalent(*from, *to)) {
+    const std::optional<HostFileId> to_id = IdOf(*to, false);
+    if (to_id && *to_id != from_id) {
         if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) {
             system_.SetLastError(ERROR_ALREADY_EXISTS);
             return FALSE;
         }
-        if (fs::is_directory(*to)) {
+        // A folder (or a link to one) is never replaced, nor a file that something holds open.
+        if (IsFolderOrFolderLink(*to) || !HoldersOf(*to_id).empty()) {
             system_.SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         }
@@ -242,19 +348,17 @@ BOOL SimFiles::MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWOR
 DWORD SimFiles::GetFileAttributesA(LPCSTR lpFileName) {
     if (NotReady(lpFileName ? lpFileName : "")) return INVALID_FILE_ATTRIBUTES;
     auto host = HostPath(lpFileName ? lpFileName : "");
-    if (!host || !fs::exists(*host)) {
+    if (!host || !NameExists(*host)) {
         system_.SetLastError(host && fs::is_directory(host->parent_path()) ? ERROR_FILE_NOT_FOUND
                                                                             : ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    return fs::is_directory(*host) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    return AttributesOf(*host);
 }
 
-FILE* SimFiles::_fsopen(const char* filename, const char* mode, int) {
+FILE* SimFiles::_fsopen(const char* filename, const char* mode, int shflag) {
     std::string name = filename ? filename : "";
-    std::string host_mode;
-    for (const char* m = mode ? mode : ""; *m; ++m)
-        if (*m != 't') host_mode += *m;
+    const std::string host_mode = HostMode(mode);
     auto host = ResolveExistingFolder(name);
     if (!host) {
         errno = ENOENT;
@@ -271,21 +375,44 @@ FILE* SimFiles::_fsopen(const char* filename, const char* mode, int) {
         errno = EACCES;
         return nullptr;
     }
+    const DWORD access = StreamAccess(host_mode);
+    const DWORD share = StreamShare(shflag);
+    if (std::optional<HostFileId> id = IdOf(*host, true); id && SharingConflict(*id, access, share)) {
+        system_.SetLastError(ERROR_SHARING_VIOLATION);
+        errno = EACCES;
+        return nullptr;
+    }
     FILE* f = std::fopen(host->c_str(), host_mode.c_str());
     if (!f) {
         system_.SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
         return nullptr;
     }
+    struct stat st {};
+    ::fstat(::fileno(f), &st);
     handles_.AddAt(reinterpret_cast<uintptr_t>(f), HandleKind::Stream, nullptr, name);
-    open_files_[f] = *host;
+    streams_[f] = StreamFile{HostFileId{st.st_dev, st.st_ino}, access, share, -1};
     return f;
 }
 
-bool SimFiles::OpenInStream(const fs::path& host) const {
-    for (const auto& [stream, path] : open_files_) {
-        std::error_code ec;
-        if (fs::equivalent(path, host, ec)) return true;
-    }
+std::vector<SimFiles::Holder> SimFiles::HoldersOf(const HostFileId& id) const {
+    std::vector<Holder> holders;
+    // A stream made on a descriptor holds its file through the descriptor's file handle.
+    for (const auto& [stream, file] : streams_)
+        if (file.descriptor < 0 && file.id == id) holders.push_back(Holder{file.access, file.share});
+    for (const auto& [value, file] : files_open_)
+        if (file->id == id) holders.push_back(Holder{file->access, file->share});
+    return holders;
+}
+
+bool SimFiles::SharingConflict(const HostFileId& id, DWORD access, DWORD share) const {
+    for (const Holder& holder : HoldersOf(id))
+        if ((access & ~holder.share) || (holder.access & ~share)) return true;
+    return false;
+}
+
+bool SimFiles::HeldAgainstDeletion(const HostFileId& id) const {
+    for (const Holder& holder : HoldersOf(id))
+        if (!(holder.share & FILE_SHARE_DELETE)) return true;
     return false;
 }
 
@@ -296,8 +423,12 @@ bool SimFiles::KnownStream(FILE* stream) const {
 int SimFiles::fclose(FILE* stream) {
     if (!KnownStream(stream)) return EOF;
     handles_.Remove(reinterpret_cast<uintptr_t>(stream), HandleKind::Stream);
-    open_files_.erase(stream);
-    return std::fclose(stream);
+    const int descriptor = streams_[stream].descriptor;
+    streams_.erase(stream);
+    const int result = std::fclose(stream);
+    // A stream made on a descriptor closes the descriptor, and with it the file handle.
+    if (descriptor >= 0) CloseDescriptor(descriptor);
+    return result;
 }
 
 size_t SimFiles::fread(void* buffer, size_t size, size_t count, FILE* stream) {
@@ -390,7 +521,9 @@ std::optional<std::string> SimFiles::OnDiskPath(const std::string& windows_path)
 }
 
 void SimFiles::CloseAllStreams() {
-    while (!open_files_.empty()) fclose(open_files_.begin()->first);
+    while (!streams_.empty()) fclose(streams_.begin()->first);
+    while (!descriptors_.empty()) CloseDescriptor(descriptors_.begin()->first);
+    while (!files_open_.empty()) CloseFileHandle(files_open_.begin()->first);
 }
 
 HANDLE SimFiles::FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
@@ -462,10 +595,10 @@ HANDLE SimFiles::FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFile
         const bool match = wildcard ? MatchesDosMask(name, wanted) : text::EqualNames(name, wanted);
         if (!match) continue;
         WIN32_FIND_DATAA data{};
-        const bool is_folder = fs::is_directory(path, ec);
-        data.dwFileAttributes = is_folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+        const bool is_folder = IsFolderOrFolderLink(path);
+        data.dwFileAttributes = AttributesOf(path);
         if (!is_folder && drive.type == DRIVE_CDROM) data.dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
-        if (!is_folder) {
+        if (!is_folder && !IsSymbolicLink(path)) {
             const uint64_t size = fs::file_size(path, ec);
             data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
             data.nFileSizeLow = static_cast<DWORD>(size);
@@ -558,6 +691,321 @@ BOOL SimFiles::GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBu
     if (lpMaximumComponentLength) *lpMaximumComponentLength = volume.max_component;
     if (lpFileSystemFlags) *lpFileSystemFlags = volume.flags;
     return TRUE;
+}
+
+// Opens a file as CreateFileA does, with Windows' sharing rules among the handles and streams open
+// on it. Without FILE_FLAG_OPEN_REPARSE_POINT a symbolic link is followed (and a link that leads
+// nowhere has its target made, by the dispositions that create); with it the link is opened as
+// itself. A folder, or a link to one, opens only with FILE_FLAG_BACKUP_SEMANTICS, which the
+// simulated machine does not model.
+HANDLE SimFiles::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
+                             DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
+    const std::string name = lpFileName ? lpFileName : "";
+    if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING) {
+        system_.SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto host = ResolveExistingFolder(name);
+    if (!host) return INVALID_HANDLE_VALUE;
+
+    const bool as_itself = (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
+    const bool name_exists = NameExists(*host);
+    const bool link = IsSymbolicLink(*host);
+    const bool opens_link = link && as_itself;
+    // What the open reaches: the name itself, or what a followed link leads to.
+    const bool target_exists = link && !as_itself ? IdOf(*host, true).has_value() : name_exists;
+
+    if (dwCreationDisposition == CREATE_NEW && name_exists) {
+        system_.SetLastError(ERROR_FILE_EXISTS);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (target_exists && IsFolderOrFolderLink(*host)) {
+        if (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) {
+            plat::host::Layer().NoteNotModelled("CreateFileA of a folder");
+            system_.SetLastError(plat::host::kNotModelled);
+        } else {
+            system_.SetLastError(ERROR_ACCESS_DENIED);
+        }
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!target_exists && (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING)) {
+        system_.SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+
+    const DWORD access = SharingBits(dwDesiredAccess);
+    const bool truncates = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
+    const bool changes = (access & (FILE_SHARE_WRITE | FILE_SHARE_DELETE)) || truncates || !target_exists;
+    if (changes && IsReadOnly(name)) {
+        system_.SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    const DWORD share = dwShareMode & (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    if (target_exists && SharingConflict(*IdOf(*host, !as_itself), access, share)) {
+        system_.SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+
+    auto file = std::make_shared<OpenFile>();
+    file->name = name;
+    file->host = *host;
+    file->access = access;
+    file->share = share;
+    if (opens_link) {
+        file->link = true;
+        file->id = *IdOf(*host, false);
+    } else {
+        int flags = O_CLOEXEC | (as_itself ? O_NOFOLLOW : 0);
+        const bool reads = (access & FILE_SHARE_READ) != 0;
+        const bool writes = (access & FILE_SHARE_WRITE) != 0 || truncates;
+        flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+        switch (dwCreationDisposition) {
+            case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+            case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+            case OPEN_ALWAYS: flags |= O_CREAT; break;
+            case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+            default: break;
+        }
+        file->fd = ::open(host->c_str(), flags, 0644);
+        if (file->fd < 0) {
+            system_.SetLastError(errno == EEXIST ? ERROR_FILE_EXISTS
+                                 : errno == ENOENT ? ERROR_PATH_NOT_FOUND
+                                                   : ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        struct stat st {};
+        ::fstat(file->fd, &st);
+        file->id = HostFileId{st.st_dev, st.st_ino};
+    }
+    const uintptr_t value = handles_.Add(HandleKind::File, file, name);
+    files_open_[value] = file;
+    // The two dispositions that may open or create tell which they did.
+    const bool opened_existing = target_exists && (dwCreationDisposition == OPEN_ALWAYS || dwCreationDisposition == CREATE_ALWAYS);
+    system_.SetLastError(opened_existing ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return reinterpret_cast<HANDLE>(value);
+}
+
+std::shared_ptr<SimFiles::OpenFile> SimFiles::FindFile(HANDLE handle) const {
+    auto it = files_open_.find(reinterpret_cast<uintptr_t>(handle));
+    return it == files_open_.end() ? nullptr : it->second;
+}
+
+BOOL SimFiles::GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+    auto file = FindFile(hFile);
+    if (!file) {
+        system_.SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!lpFileInformation) {
+        system_.SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    struct stat st {};
+    if ((file->link ? ::lstat(file->host.c_str(), &st) : ::fstat(file->fd, &st)) != 0) {
+        system_.SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    info.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE | (file->link ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
+    const Drive* drive = DriveOf(file->name);
+    if (drive && drive->type == DRIVE_CDROM) info.dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
+    info.ftCreationTime = ToFileTime(st.st_ctim);
+    info.ftLastAccessTime = ToFileTime(st.st_atim);
+    info.ftLastWriteTime = ToFileTime(st.st_mtim);
+    info.dwVolumeSerialNumber = drive ? drive->serial : 0;
+    const uint64_t size = file->link ? 0 : static_cast<uint64_t>(st.st_size);
+    info.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    info.nFileSizeLow = static_cast<DWORD>(size);
+    info.nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+    const uint64_t index = static_cast<uint64_t>(st.st_ino);
+    info.nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    info.nFileIndexLow = static_cast<DWORD>(index);
+    *lpFileInformation = info;
+    return TRUE;
+}
+
+// Renames an open file or marks it for deletion when its last handle closes; both need the handle
+// to have been opened with DELETE access. A new name is a full path in the native form the call
+// takes ("\??\C:\..."); other forms are not modelled.
+BOOL SimFiles::SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                          LPVOID lpFileInformation, DWORD dwBufferSize) {
+    auto file = FindFile(hFile);
+    if (!file) {
+        system_.SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (FileInformationClass != FileRenameInfo && FileInformationClass != FileDispositionInfo) {
+        plat::host::Layer().NoteNotModelled("SetFileInformationByHandle of another class");
+        system_.SetLastError(plat::host::kNotModelled);
+        return FALSE;
+    }
+    if (!lpFileInformation) {
+        system_.SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    if (!(file->access & FILE_SHARE_DELETE)) {
+        system_.SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (FileInformationClass == FileDispositionInfo) {
+        if (dwBufferSize < sizeof(FILE_DISPOSITION_INFO)) {
+            system_.SetLastError(ERROR_BAD_LENGTH);
+            return FALSE;
+        }
+        file->delete_on_close = static_cast<const FILE_DISPOSITION_INFO*>(lpFileInformation)->DeleteFile != 0;
+        return TRUE;
+    }
+    return RenameOpenFile(*file, *static_cast<const FILE_RENAME_INFO*>(lpFileInformation), dwBufferSize);
+}
+
+BOOL SimFiles::RenameOpenFile(OpenFile& file, const FILE_RENAME_INFO& info, DWORD size) {
+    if (size < offsetof(FILE_RENAME_INFO, FileName) || info.FileNameLength % 2 != 0 ||
+        size < offsetof(FILE_RENAME_INFO, FileName) + info.FileNameLength) {
+        system_.SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const std::string native =
+        text::Utf16ToAnsiLossy(std::u16string_view(info.FileName, info.FileNameLength / 2));
+    const std::string prefix = "\\??\\";
+    const std::string to_name = native.compare(0, prefix.size(), prefix) == 0 ? native.substr(prefix.size()) : "";
+    if (info.RootDirectory || !HasDrive(to_name) || to_name.size() < 3 || to_name[2] != '\\') {
+        plat::host::Layer().NoteNotModelled("SetFileInformationByHandle with a name other than \\??\\ and a full path");
+        system_.SetLastError(plat::host::kNotModelled);
+        return FALSE;
+    }
+    auto to = ResolveExistingFolder(to_name);
+    if (!to) return FALSE;
+    if (IsReadOnly(file.name) || IsReadOnly(to_name)) {
+        system_.SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    const std::optional<HostFileId> to_id = IdOf(*to, false);
+    if (to_id && *to_id != file.id) {
+        if (!info.ReplaceIfExists) {
+            system_.SetLastError(ERROR_ALREADY_EXISTS);
+            return FALSE;
+        }
+        // A folder (or a link to one) is never replaced, nor a file that something holds open.
+        if (IsFolderOrFolderLink(*to) || !HoldersOf(*to_id).empty()) {
+            system_.SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+    }
+    std::error_code ec;
+    fs::rename(file.host, *to, ec);
+    if (ec) {
+        system_.SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    file.host = *to;
+    file.name = to_name;
+    return TRUE;
+}
+
+bool SimFiles::CloseFileHandle(uintptr_t value) {
+    auto it = files_open_.find(value);
+    if (it == files_open_.end()) return false;
+    std::shared_ptr<OpenFile> file = it->second;
+    files_open_.erase(it);
+    handles_.Remove(value, HandleKind::File);
+    for (auto d = descriptors_.begin(); d != descriptors_.end();)
+        d = d->second == value ? descriptors_.erase(d) : std::next(d);
+    if (file->delete_on_close) {
+        // The file goes with its last handle; until then the mark passes to another one.
+        for (auto& [other_value, other] : files_open_) {
+            if (other->id == file->id) {
+                other->delete_on_close = true;
+                return true;
+            }
+        }
+        if (IdOf(file->host, false) == std::optional<HostFileId>(file->id)) {
+            std::error_code ec;
+            fs::remove(file->host, ec);
+        }
+    }
+    return true;
+}
+
+// A descriptor takes over a file handle: closing the descriptor (or a stream made on it) closes
+// the handle. _O_APPEND makes every write land at the end of the file.
+int SimFiles::_open_osfhandle(intptr_t osfhandle, int flags) {
+    auto file = FindFile(reinterpret_cast<HANDLE>(osfhandle));
+    if (!file) {
+        system_.SetLastError(ERROR_INVALID_HANDLE);
+        errno = EBADF;
+        return -1;
+    }
+    if ((flags & _O_APPEND) && file->fd >= 0) ::fcntl(file->fd, F_SETFL, ::fcntl(file->fd, F_GETFL) | O_APPEND);
+    const int fd = next_descriptor_++;
+    descriptors_[fd] = static_cast<uintptr_t>(osfhandle);
+    return fd;
+}
+
+FILE* SimFiles::_fdopen(int fd, const char* mode) {
+    auto it = descriptors_.find(fd);
+    if (it == descriptors_.end() || !mode) {
+        errno = EBADF;
+        return nullptr;
+    }
+    auto file = files_open_.at(it->second);
+    // A symbolic link opened as itself has no bytes of its own to show: its stream is an empty
+    // scratch file. The C runtime takes the mode as given whatever the handle may do (a write
+    // through a handle that may only read fails when it is made); the host stream is made with the
+    // mode the descriptor allows.
+    FILE* f = nullptr;
+    if (file->fd >= 0) {
+        std::string host_mode = HostMode(mode);
+        const int allowed = ::fcntl(file->fd, F_GETFL) & O_ACCMODE;
+        if (allowed == O_RDONLY) host_mode = "r";
+        if (allowed == O_WRONLY) host_mode = "a";
+        const int copy = ::dup(file->fd);
+        f = copy >= 0 ? ::fdopen(copy, host_mode.c_str()) : nullptr;
+        if (!f && copy >= 0) ::close(copy);
+    } else {
+        f = std::tmpfile();
+    }
+    if (!f) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    handles_.AddAt(reinterpret_cast<uintptr_t>(f), HandleKind::Stream, nullptr, file->name);
+    streams_[f] = StreamFile{file->id, 0, 0, fd};
+    return f;
+}
+
+int SimFiles::_close(int fd) {
+    if (!descriptors_.count(fd)) {
+        errno = EBADF;
+        return -1;
+    }
+    CloseDescriptor(fd);
+    return 0;
+}
+
+void SimFiles::CloseDescriptor(int fd) {
+    auto it = descriptors_.find(fd);
+    if (it == descriptors_.end()) return;
+    const uintptr_t handle = it->second;
+    descriptors_.erase(it);
+    CloseFileHandle(handle);
+}
+
+bool SimFiles::AddHardLink(const std::string& link_path, const std::string& existing_path) {
+    const auto link = HostPath(link_path);
+    const auto existing = HostPath(existing_path);
+    if (!link || !existing || NameExists(*link) || !fs::is_regular_file(*existing)) return false;
+    std::error_code ec;
+    fs::create_hard_link(*existing, *link, ec);
+    return !ec;
+}
+
+bool SimFiles::AddSymbolicLink(const std::string& link_path, const std::string& target_path) {
+    const auto link = HostPath(link_path);
+    const auto target = HostPath(target_path);
+    if (!link || !target || NameExists(*link) || !fs::is_directory(link->parent_path())) return false;
+    std::error_code ec;
+    fs::create_symlink(*target, *link, ec);
+    return !ec;
 }
 
 }  // namespace plat::sim

@@ -1,13 +1,19 @@
 // The simulated files and drives: drive letters mapped to host folders (C: to a scratch folder
 // holding Windows\, Windows\system32\, Windows\TWAIN_32\ and Windows\Temp\), names looked up
 // without regard to case as Windows does, folders that the account may not write, the process's
-// current directory, searches with Windows' wildcards, drive types and volumes, and the C runtime
-// streams opened on those files. Simulated machine only.
+// current directory, searches with Windows' wildcards, drive types and volumes, file handles with
+// Windows' sharing rules, and the C runtime streams opened on those files or made on a handle.
+// Hard links and symbolic links are the host's own: a second name of a file is a host hard link,
+// and a symbolic link (to a file or a folder) a host symbolic link, which a handle opened with
+// FILE_FLAG_OPEN_REPARSE_POINT opens as itself. Simulated machine only.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +30,14 @@ struct Drive {
     std::string label;
     DWORD serial = 0;
     std::filesystem::path folder;  // empty: a drive without a medium (an empty CD drive: not ready)
+};
+
+// What a name or a handle stands for on the host (a file, a folder or a link itself): two names of
+// one file (hard links) have the same identity.
+struct HostFileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const HostFileId&) const = default;
 };
 
 class SimFiles : public FilesBackend {
@@ -54,8 +68,17 @@ public:
     // An existing file's or folder's absolute path with every name as it is on disk ("D:\setup.exe"
     // for "d:\SETUP.EXE"); nothing when it does not exist.
     std::optional<std::string> OnDiskPath(const std::string& windows_path) const;
-    // Closes every stream still open (the process ends).
+    // Closes every stream, C runtime descriptor and file handle still open (the process ends).
     void CloseAllStreams();
+    // Closes a file handle (CloseHandle reaches it here), deleting its file when it was marked for
+    // deletion and no other handle holds the file; false when the value is no open file handle.
+    bool CloseFileHandle(uintptr_t value);
+
+    // Set-up: a second name of an existing file (a hard link), or a symbolic link to a file or a
+    // folder, which need not exist. False when the link cannot be made (its name is taken, its
+    // folder is missing, or the existing file is missing or a folder).
+    bool AddHardLink(const std::string& link_path, const std::string& existing_path);
+    bool AddSymbolicLink(const std::string& link_path, const std::string& target_path);
     // The bytes that fread has handed out from simulated files so far, for measuring what a
     // flow reads.
     uint64_t bytes_read() const { return bytes_read_; }
@@ -83,7 +106,16 @@ public:
                                LPDWORD lpVolumeSerialNumber, LPDWORD lpMaximumComponentLength,
                                LPDWORD lpFileSystemFlags, LPSTR lpFileSystemNameBuffer,
                                DWORD nFileSystemNameSize) override;
+    HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                       LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                       DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) override;
+    BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) override;
+    BOOL SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                    LPVOID lpFileInformation, DWORD dwBufferSize) override;
     FILE* _fsopen(const char* filename, const char* mode, int shflag) override;
+    int _open_osfhandle(intptr_t osfhandle, int flags) override;
+    FILE* _fdopen(int fd, const char* mode) override;
+    int _close(int fd) override;
     int fclose(FILE* stream) override;
     size_t fread(void* buffer, size_t size, size_t count, FILE* stream) override;
     size_t fwrite(const void* buffer, size_t size, size_t count, FILE* stream) override;
@@ -92,11 +124,32 @@ public:
     long ftell(FILE* stream) override;
 
 private:
+    struct OpenFile;
+    // A stream: the file it holds with its access and sharing (a stream from _fsopen), or the C
+    // runtime descriptor it was made on (whose file handle holds the file).
+    struct StreamFile {
+        HostFileId id;
+        DWORD access = 0;
+        DWORD share = 0;
+        int descriptor = -1;
+    };
+    // Who holds a file open, in the bits of Windows' sharing rules (FILE_SHARE_READ, _WRITE,
+    // _DELETE for both what a holder does and what it lets others do).
+    struct Holder {
+        DWORD access = 0;
+        DWORD share = 0;
+    };
+
     bool IsReadOnly(const std::string& windows_path) const;
     bool KnownStream(FILE* stream) const;
-    // Whether a stream holds the file open: the C runtime opens files sharing reading and writing
-    // but not deletion, so such a file can be neither deleted nor renamed meanwhile.
-    bool OpenInStream(const std::filesystem::path& host) const;
+    std::vector<Holder> HoldersOf(const HostFileId& id) const;
+    // Whether an open with this access and sharing conflicts with the file's holders.
+    bool SharingConflict(const HostFileId& id, DWORD access, DWORD share) const;
+    // Whether a holder keeps the file from being deleted or renamed (it does not share deletion).
+    bool HeldAgainstDeletion(const HostFileId& id) const;
+    std::shared_ptr<OpenFile> FindFile(HANDLE handle) const;
+    void CloseDescriptor(int fd);
+    BOOL RenameOpenFile(OpenFile& file, const FILE_RENAME_INFO& info, DWORD size);
     // Resolves a path for a call: sets the last error and answers nothing when the path is not
     // on a drive (3), its drive has no medium (21) or its folder does not exist (3).
     std::optional<std::filesystem::path> ResolveExistingFolder(const std::string& windows_path);
@@ -107,7 +160,10 @@ private:
     SimSystem& system_;
     std::map<char, Drive> drives_;
     std::vector<std::string> read_only_;
-    std::map<FILE*, std::filesystem::path> open_files_;
+    std::map<FILE*, StreamFile> streams_;
+    std::map<uintptr_t, std::shared_ptr<OpenFile>> files_open_;  // file handles by value
+    std::map<int, uintptr_t> descriptors_;                        // C runtime descriptors: their handle
+    int next_descriptor_ = 3;                                     // 0 to 2 are the standard streams
     uint64_t bytes_read_ = 0;
     std::string current_directory_ = "C:\\Windows\\system32";
 };

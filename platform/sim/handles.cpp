@@ -12,6 +12,7 @@ const char* HandleKindName(HandleKind kind) {
         case HandleKind::ServiceManager: return "service manager";
         case HandleKind::Service: return "service";
         case HandleKind::Stream: return "file stream";
+        case HandleKind::File: return "file";
         case HandleKind::LocalMemory: return "local memory";
         case HandleKind::Inf: return "INF file";
         case HandleKind::Find: return "find handle";

@@ -19,6 +19,7 @@ enum class HandleKind {
     ServiceManager,
     Service,
     Stream,
+    File,  // a file handle from CreateFileA
     LocalMemory,
     Inf,
     Find,

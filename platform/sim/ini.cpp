@@ -81,22 +81,25 @@ IniFileText ParseIniText(std::string_view text) {
     IniFileText ini;
     IniSection* current = nullptr;  // keys above the first header have no section
     size_t start = 0;
+    size_t line_number = 0;
     while (start < text.size()) {
         size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = Trim(text.substr(start, end - start));
-        start = end + 1;
+        start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+        ++line_number;
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
             size_t close = line.rfind(']');
             if (close != std::string_view::npos && close > 0) {
-                ini.sections.push_back(IniSection{std::string(Trim(line.substr(1, close - 1))), {}});
+                ini.sections.push_back(IniSection{std::string(Trim(line.substr(1, close - 1))), {}, line_number});
                 current = &ini.sections.back();
                 continue;
             }
         }
         if (!current) continue;
         IniKey key;
+        key.line = line_number;
         size_t equals = line.find('=');
         if (equals == std::string_view::npos) {
             key.name = std::string(line);

@@ -21,18 +21,20 @@ namespace plat::sim {
 struct IniKey {
     std::string name;
     std::optional<std::string> value;  // none: a line without '='
+    size_t line = 0;                   // where it stands in the file, from 1
 };
 
 struct IniSection {
     std::string name;
     std::vector<IniKey> keys;
+    size_t line = 0;  // the header's line, from 1
 };
 
 struct IniFileText {
     std::vector<IniSection> sections;  // in file order; duplicates kept, lookups use the first
 };
 
-// Reads INI text: lines end at CR, LF or CR LF; blanks (and Ctrl-Z) around lines, names and values
+// Reads INI text: lines end at CR, LF or CR LF (one line end, for the line numbers); blanks (and Ctrl-Z) around lines, names and values
 // are dropped; keys above the first header belong to no section and cannot be reached.
 IniFileText ParseIniText(std::string_view text);
 

@@ -28,7 +28,7 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
       ini_(files_, system_),
       process_(handles_, system_, files_, clock_),
       sync_(handles_, system_),
-      window_(handles_, system_),
+      window_(system_),
       com_wia_(handles_, system_, registry_) {
     // The keys every Windows installation has before anything is installed.
     const char* const kBaseKeys[] = {

@@ -231,6 +231,8 @@ BOOL SimProcess::CloseHandle(HANDLE hObject) {
     // The current-process pseudo handle closes without effect.
     if (hObject == INVALID_HANDLE_VALUE) return TRUE;
     const auto value = reinterpret_cast<uintptr_t>(hObject);
+    // A file handle's close may delete its file (delete on close): the files keep that rule.
+    if (files_.CloseFileHandle(value)) return TRUE;
     for (HandleKind kind : {HandleKind::Process, HandleKind::Thread, HandleKind::Event})
         if (handles_.Remove(value, kind)) return TRUE;
     system_.SetLastError(ERROR_INVALID_HANDLE);

@@ -14,7 +14,7 @@ constexpr uintptr_t kWindowStep = 0x10;
 
 }  // namespace
 
-SimWindow::SimWindow(HandleTable& handles, SimSystem& system) : handles_(handles), system_(system) {}
+SimWindow::SimWindow(SimSystem& system) : system_(system) {}
 
 void SimWindow::AddWindow(std::string window_class, std::string title) {
     const auto hwnd = reinterpret_cast<HWND>(kFirstWindow + kWindowStep * windows_.size());

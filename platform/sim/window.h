@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/handles.h"
 #include "platform/window.h"
 
 namespace plat::sim {
@@ -24,7 +23,7 @@ struct PostedMessage {
 
 class SimWindow : public WindowBackend {
 public:
-    SimWindow(HandleTable& handles, SimSystem& system);
+    explicit SimWindow(SimSystem& system);
 
     // Set-up: a top-level window of some other program. The newest window is on top, so it is
     // the one FindWindowA finds first.
@@ -45,11 +44,9 @@ private:
         bool open = true;
     };
 
-    HandleTable& handles_;
     SimSystem& system_;
     std::vector<PostedMessage> posted_;
     std::vector<Window> windows_;  // in creation order; a closed window keeps its place
-
 };
 
 }  // namespace plat::sim

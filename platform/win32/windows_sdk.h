@@ -30,5 +30,29 @@
 #include <setupapi.h>
 #include <wia.h>
 #include <share.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
+
+// The file information classes and records of SetFileInformationByHandle came with Windows Vista,
+// so the pinned version hides them; the co-installer uses them on every system (see
+// platform/win32/file_calls.h). Their layout is that of the native records they are passed as.
+typedef enum _FILE_INFO_BY_HANDLE_CLASS {
+    FileBasicInfo = 0,
+    FileStandardInfo = 1,
+    FileNameInfo = 2,
+    FileRenameInfo = 3,
+    FileDispositionInfo = 4,
+} FILE_INFO_BY_HANDLE_CLASS;
+
+typedef struct _FILE_RENAME_INFO {
+    BOOLEAN ReplaceIfExists;
+    HANDLE RootDirectory;
+    DWORD FileNameLength;  // in bytes, without a closing NUL
+    WCHAR FileName[1];
+} FILE_RENAME_INFO;
+
+typedef struct _FILE_DISPOSITION_INFO {
+    BOOLEAN DeleteFile;
+} FILE_DISPOSITION_INFO;

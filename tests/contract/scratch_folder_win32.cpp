@@ -15,7 +15,12 @@ void RemoveFolderTree(const std::string& windows_path) {
             const std::string name = entry.cFileName;
             if (name == "." || name == "..") continue;
             const std::string full = windows_path + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // A link goes itself, never what it leads to: a link to a folder is removed as a
+            // folder, without entering it.
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                ::RemoveDirectoryA(full.c_str());
+            } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveFolderTree(full);
             } else {
                 ::SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);

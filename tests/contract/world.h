@@ -26,6 +26,19 @@ bool RunAsPlacedProgram(int* exit_code);
 // installation has its root-enumerated system devices; on the simulated machine one is added.
 void EnsurePresentDevice();
 
+// Links, made by each backend's own means: the seam makes none.
+// Gives an existing file a second name (a hard link); ends the case when it cannot.
+void PlantHardLink(const std::string& link_path, const std::string& existing_path);
+// Makes a symbolic link to a file or, with `folder`, to a folder (the target need not exist);
+// false when the machine makes none: Wine 8's call answers success without making a link, and
+// Windows needs a privilege or developer mode for it.
+bool PlantSymbolicLink(const std::string& link_path, const std::string& target_path, bool folder);
+
+// SetFileInformationByHandle as the co-installer makes it on systems whose kernel32 lacks the call
+// (Windows XP x64 and Server 2003): its native form. On the simulated machine, the call itself.
+BOOL SetFileInformationAsOnOlderSystems(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                        LPVOID lpFileInformation, DWORD dwBufferSize);
+
 struct PostedMessage {
     UINT message = 0;
     WPARAM wparam = 0;

@@ -44,6 +44,24 @@ void PlaceProgram(const std::string& windows_path, DWORD exit_code, DWORD run_ms
 
 bool RunAsPlacedProgram(int*) { return false; }
 
+void PlantHardLink(const std::string& link_path, const std::string& existing_path) {
+    auto& files = Sim<plat::sim::SimFiles>(plat::host::CurrentBackends().files, "files");
+    if (!files.AddHardLink(link_path, existing_path)) {
+        ReportFailure(__FILE__, __LINE__, "cannot give " + existing_path + " the second name " + link_path);
+        throw CaseAborted{};
+    }
+}
+
+bool PlantSymbolicLink(const std::string& link_path, const std::string& target_path, bool) {
+    auto& files = Sim<plat::sim::SimFiles>(plat::host::CurrentBackends().files, "files");
+    return files.AddSymbolicLink(link_path, target_path);
+}
+
+BOOL SetFileInformationAsOnOlderSystems(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                        LPVOID lpFileInformation, DWORD dwBufferSize) {
+    return plat::SetFileInformationByHandle(hFile, FileInformationClass, lpFileInformation, dwBufferSize);
+}
+
 struct TopLevelWindow::State {
     plat::sim::SimWindow* windows = nullptr;
     std::string window_class;

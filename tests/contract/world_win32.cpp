@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/win32/file_calls.h"
 #include "platform/win32/windows_sdk.h"
 #include "tests/contract/check.h"
 #include "tests/contract/world.h"
@@ -44,6 +45,38 @@ void PlaceProgram(const std::string& windows_path, DWORD exit_code, DWORD run_ms
     std::string table = Environment(kProgramsVariable);
     table = table.empty() ? entry : table + ";" + entry;
     SetEnvironmentVariableA(kProgramsVariable, table.c_str());
+}
+
+void PlantHardLink(const std::string& link_path, const std::string& existing_path) {
+    if (!CreateHardLinkA(link_path.c_str(), existing_path.c_str(), nullptr)) {
+        ReportFailure(__FILE__, __LINE__,
+                      "cannot give " + existing_path + " the second name " + link_path + ": error " +
+                          std::to_string(GetLastError()));
+        throw CaseAborted{};
+    }
+}
+
+// CreateSymbolicLinkA came with Windows Vista: it is looked up, as the pinned SDK version hides it.
+// Unprivileged creation is asked for too (developer mode); a link is only taken as made when the
+// name carries a reparse point afterwards.
+bool PlantSymbolicLink(const std::string& link_path, const std::string& target_path, bool folder) {
+    using CreateSymbolicLink = BOOLEAN(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+    constexpr DWORD kFolder = 0x1, kUnprivileged = 0x2;
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    auto create = kernel32 ? reinterpret_cast<CreateSymbolicLink>(
+                                 reinterpret_cast<void*>(GetProcAddress(kernel32, "CreateSymbolicLinkA")))
+                           : nullptr;
+    if (!create) return false;
+    const DWORD flags = folder ? kFolder : 0;
+    if (!create(link_path.c_str(), target_path.c_str(), flags | kUnprivileged))
+        create(link_path.c_str(), target_path.c_str(), flags);
+    const DWORD attributes = GetFileAttributesA(link_path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+BOOL SetFileInformationAsOnOlderSystems(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                        LPVOID lpFileInformation, DWORD dwBufferSize) {
+    return plat::win32::SetFileInformationNative(hFile, FileInformationClass, lpFileInformation, dwBufferSize);
 }
 
 bool RunAsPlacedProgram(int* exit_code) {

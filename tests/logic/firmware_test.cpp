@@ -42,7 +42,8 @@ TEST_F(FirmwareTest, TheToolRunsInItsFolderAndIsWaitedForToTheEnd) {
     EXPECT_EQ(w.waited_ms, 95000u);
     EXPECT_EQ(w.result, DWORD(WAIT_OBJECT_0));
     EXPECT_EQ(rig.machine.clock().now_ms(), 95000u);
-    EXPECT_EQ(rig.machine.handles().open_count(), 1u) << "process and thread closed; the log's stream stays";
+    EXPECT_EQ(rig.machine.handles().open_count(), 2u)
+        << "process and thread closed; the log's stream and its file handle stay";
     EXPECT_EQ(LogLines(rig), head +
                                  "strLaunchAppFromCoinstallerExe = D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe -auto\r\n"
                                  "CreateProcess returned 1\r\n"
@@ -105,8 +106,9 @@ TEST_F(FirmwareTest, AToolThatNeverEndsIsWaitedForWithoutLimit) {
     ASSERT_EQ(rig.machine.process().waits().size(), 1u);
     EXPECT_EQ(rig.machine.process().waits()[0].timeout_ms, DWORD(INFINITE));
     EXPECT_EQ(LogLines(rig).find("Child process exited"), std::string::npos);
-    // Stopping the step still closed the process and thread handles it held.
-    EXPECT_EQ(rig.machine.handles().open_count(), 1u) << ::testing::PrintToString(rig.machine.handles().Describe());
+    // Stopping the step still closed the process and thread handles it held (the log's stream and
+    // its file handle stay).
+    EXPECT_EQ(rig.machine.handles().open_count(), 2u) << ::testing::PrintToString(rig.machine.handles().Describe());
 }
 
 TEST_F(FirmwareTest, FileSearchesMatchAnyEntryAndWildcards) {

@@ -257,6 +257,21 @@ TEST(SystemSetupTest, TheValueIsReadOncePerProcess) {
     m.rig.ExpectClean();
 }
 
+// The reading belongs to one load of the library: a global object built again (a new load, also
+// where one host process serves several) reads the value afresh.
+TEST(SystemSetupTest, EveryBuiltGlobalObjectReadsTheValueAfresh) {
+    InstallMachine m(Profile(6, 1));
+    char model[] = "tvxQ920k";
+    m.SetupInProgress(REG_DWORD, {1, 0, 0, 0});
+    { CSetupExtensionQ920k().InstallSoftware(nullptr, nullptr, model, 1); }
+    EXPECT_FALSE(m.MarkerWritten()) << "software first while the setup runs";
+    m.SetupInProgress(REG_DWORD, {0, 0, 0, 0});
+    { CSetupExtensionQ920k().InstallSoftware(nullptr, nullptr, model, 1); }
+    EXPECT_TRUE(m.MarkerWritten()) << "the second object answered from the first one's reading";
+    CloseKeptEventHandles(m.rig);
+    m.rig.ExpectClean();
+}
+
 TEST(HardwareFirst, ANonAdministratorCannotWriteTheMarkerButTheSetupStillStarts) {
     InstallMachine m(Profile(5, 1, VER_PLATFORM_WIN32_NT, "", /*admin=*/false));
     m.InstallPellionSoftware();

@@ -144,8 +144,9 @@ TEST_F(InstallMediaTest, SetupStartsFromTheDiscRootWithoutBeingWaitedFor) {
     EXPECT_EQ(p.startup_flags, DWORD(STARTF_FORCEONFEEDBACK));
     EXPECT_EQ(p.show_window, WORD(SW_SHOWNORMAL));
     EXPECT_TRUE(rig.machine.process().waits().empty());
-    // The process and thread handles are closed at once: only the log's stream stays open.
-    EXPECT_EQ(rig.machine.handles().open_count(), 1u) << ::testing::PrintToString(rig.machine.handles().Describe());
+    // The process and thread handles are closed at once: only the log's stream and the file handle
+    // it is made on stay open.
+    EXPECT_EQ(rig.machine.handles().open_count(), 2u) << ::testing::PrintToString(rig.machine.handles().Describe());
     EXPECT_EQ(LogLines(rig),
               "HH:MM:SS\tMM/DD/YY\t\r\nStart Log\r\n"
               "cCDROMDrive = D:\\\r\n"

@@ -84,23 +84,4 @@ inline size_t CloseKeptEventHandles(SimRig& rig) {
     return kept.size();
 }
 
-// A close call that was made to fail (a fault injected into FindClose or CloseHandle) leaves its
-// handle open in the machine's table, though the logic did close it as far as it can: such handles
-// are closed here, past the fault layer. Answers how many there were.
-inline size_t CloseHandlesWhoseCloseFailed(SimRig& rig) {
-    size_t closed = 0;
-    for (const auto& r : plat::host::Layer().trace()) {
-        if (!r.injected || (r.call != "FindClose" && r.call != "CloseHandle")) continue;
-        const uintptr_t value = std::stoull(r.args, nullptr, 16);
-        const auto kind = rig.machine.handles().KindOf(value);
-        if (!kind) continue;
-        if (*kind == plat::sim::HandleKind::Find)
-            rig.machine.files().FindClose(reinterpret_cast<HANDLE>(value));
-        else
-            rig.machine.process().CloseHandle(reinterpret_cast<HANDLE>(value));
-        ++closed;
-    }
-    return closed;
-}
-
 }  // namespace tvx::test

@@ -1,6 +1,7 @@
 // The log writer: its framing lines, Windows text-mode bytes, rotation and silent failure.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "core/logger.h"
@@ -11,6 +12,7 @@ namespace {
 using tvx::test::SimTest;
 
 constexpr const char* kLogPath = "C:\\Windows\\Temp\\_coInst.log";
+constexpr const char* kPartnerPath = "C:\\Windows\\Temp\\_coInst2.log";
 constexpr const char* kStamp = "09:30:00\t12/10/26\t\r\n";
 
 std::string StartLines() { return std::string(kStamp) + "Start Log\r\n"; }
@@ -127,30 +129,70 @@ TEST_F(LoggerTest, UnwritableTempFolderGivesASilentLogger) {
     EXPECT_EQ(rig.Log(), "<missing>");
 }
 
-// A failed rename must not lose the log: it stays as it was and the logger falls silent.
-TEST_F(LoggerTest, FailedRotationRenameKeepsTheOldLog) {
+// A rotation that cannot finish keeps the old log whole and leaves the logger silent; the partner
+// it made is deleted with it whenever it can be.
+TEST(LoggerRotationFailure, KeepsTheOldLogAndASilentLogger) {
     const std::string before = "X" + NumberedLines(51200);
-    rig.machine.files().WriteFile(kLogPath, before);
-    plat::host::Layer().FailCall("MoveFileExA", ERROR_ACCESS_DENIED);
-    {
-        CLogger log("_coInst.log");
-        EXPECT_FALSE(log.IsOpen());
-        EXPECT_EQ(log.Print("lost"), 0);
+    struct Case {
+        const char* name;
+        std::function<void(tvx::test::SimRig&)> arrange;
+        const char* partner;  // the partner's bytes afterwards
+    } cases[] = {
+        // Another process's logger has the log open: the partner may not replace it.
+        {"the log is open elsewhere",
+         [](tvx::test::SimRig&) { plat::_fsopen(kLogPath, "a+b", _SH_DENYNO); },
+         "<missing>"},
+        // A stale partner another process holds open cannot be deleted, so no new one is made.
+        {"the old partner is open elsewhere",
+         [](tvx::test::SimRig& rig) {
+             rig.machine.files().WriteFile(kPartnerPath, "stale");
+             plat::_fsopen(kPartnerPath, "rb", _SH_DENYNO);
+         },
+         "stale"},
+        {"the partner cannot be written",
+         [](tvx::test::SimRig&) { plat::host::Layer().FailCall("fwrite", ERROR_ACCESS_DENIED); },
+         "<missing>"},
+        // Neither the rename nor the deletion of the partner works: the partner stays, the log too.
+        {"the partner can be neither renamed nor deleted",
+         [](tvx::test::SimRig&) { plat::host::Layer().FailCall("SetFileInformationByHandle", ERROR_ACCESS_DENIED); },
+         nullptr},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tvx::test::SimRig rig({}, "-" + std::to_string(row++));
+        rig.machine.files().WriteFile(kLogPath, before);
+        c.arrange(rig);
+        {
+            CLogger log("_coInst.log");
+            plat::host::Layer().ClearFaults();
+            EXPECT_FALSE(log.IsOpen());
+            EXPECT_EQ(log.Print("lost"), 0);
+        }
+        rig.machine.files().CloseAllStreams();  // the other process ends
+        EXPECT_TRUE(rig.Log() == before) << tvx::test::FirstDifference(rig.Log(), before);
+        if (c.partner) {
+            EXPECT_EQ(rig.Log("_coInst2.log"), c.partner);
+        }
+        rig.ExpectClean();
     }
-    EXPECT_TRUE(rig.Log() == before) << tvx::test::FirstDifference(rig.Log(), before);
-    EXPECT_EQ(rig.Log("_coInst2.log"), "<missing>") << "the unused partner is deleted";
 }
 
-TEST_F(LoggerTest, PartnerThatCannotBeCreatedLeavesTheLogAndASilentLogger) {
-    const std::string before = "X" + NumberedLines(51200);
-    rig.machine.files().WriteFile(kLogPath, before);
-    // The first open is the log itself; the second creates the partner.
-    plat::host::Layer().FailNth(2, ERROR_ACCESS_DENIED);
+// After a rotation the log is shared as before: another process may open it to append (which a
+// handle that kept the right to delete it would forbid), each line landing at the end.
+TEST_F(LoggerTest, ARotatedLogStaysOpenToOtherWriters) {
+    const std::string kept = NumberedLines(51200);
+    rig.machine.files().WriteFile(kLogPath, "X" + kept);
     {
         CLogger log("_coInst.log");
-        EXPECT_FALSE(log.IsOpen());
+        plat::ScopedStream other(plat::_fsopen(kLogPath, "a+b", _SH_DENYNO));
+        ASSERT_TRUE(other);
+        plat::fwrite("other\r\n", 1, 7, other.get());
+        plat::fflush(other.get());
+        log.WriteLine("mine");
     }
-    EXPECT_TRUE(rig.Log() == before) << tvx::test::FirstDifference(rig.Log(), before);
+    const std::string expected = kept + StartLines() + "other\r\nmine\r\n" + EndLines();
+    EXPECT_TRUE(rig.Log() == expected) << tvx::test::FirstDifference(rig.Log(), expected);
 }
 
 class LogLastErrorTest : public SimTest {};

@@ -2,6 +2,7 @@
 // the take-back of the hardware-first marker, alone and through DIF_REMOVE.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -83,7 +84,7 @@ protected:
     const std::vector<std::string>& Debug() { return rig.machine.system().debug_output(); }
 
     SimRig rig{Profile(6, 1)};
-    std::vector<Scanner> scanners;
+    std::deque<Scanner> scanners;  // Add's answers stay valid as more are added
     std::optional<CSetupExtensionQ920k> ext;
 };
 

@@ -283,8 +283,9 @@ TEST_F(SimProcessTest, CloseHandleTakesKernelObjectsOnly) {
     EXPECT_EQ(rig.machine.process().waits().back().result, WAIT_FAILED);
 }
 
-// When the simulated process ends, every handle it held closes with it, streams included, and the
-// named event that only it kept alive is gone; programs it started run on.
+// When the simulated process ends, every handle it held closes with it, streams and file handles
+// included (a file marked for deletion goes with its handle), and the named event that only it
+// kept alive is gone; programs it started run on.
 TEST(SimProcessEnd, EndingTheProcessClosesEveryHandle) {
     SimRig rig;
     rig.machine.files().WriteFile("C:\\x.exe", "MZ");
@@ -296,12 +297,24 @@ TEST(SimProcessEnd, EndingTheProcessClosesEveryHandle) {
     ASSERT_NE(log, nullptr);
     HKEY key = nullptr;
     ASSERT_EQ(plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Setup", 0, KEY_READ, &key), ERROR_SUCCESS);
+    HANDLE held = plat::CreateFileA("C:\\Windows\\Temp\\held.log", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HANDLE marked = plat::CreateFileA("C:\\Windows\\Temp\\marked.log", GENERIC_WRITE | DELETE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(marked, INVALID_HANDLE_VALUE);
+    FILE_DISPOSITION_INFO remove = {TRUE};
+    ASSERT_EQ(plat::SetFileInformationByHandle(marked, FileDispositionInfo, &remove, sizeof remove), TRUE);
+    const int fd = plat::_open_osfhandle(reinterpret_cast<intptr_t>(marked), 0);
+    ASSERT_NE(plat::_fdopen(fd, "wb"), nullptr);
 
     const std::vector<std::string> open = rig.machine.EndProcess();
-    EXPECT_EQ(open.size(), 5u) << ::testing::PrintToString(open);
+    EXPECT_EQ(open.size(), 8u) << ::testing::PrintToString(open);
     EXPECT_EQ(rig.machine.handles().open_count(), 0u);
     EXPECT_FALSE(rig.machine.sync().EventExists("TvxEvent"));
     EXPECT_EQ(plat::DeleteFileA("C:\\Windows\\Temp\\x.log"), TRUE);  // no stream holds it any more
+    EXPECT_EQ(plat::DeleteFileA("C:\\Windows\\Temp\\held.log"), TRUE);  // nor a file handle
+    EXPECT_FALSE(rig.machine.files().IsFile("C:\\Windows\\Temp\\marked.log"));
     EXPECT_EQ(rig.machine.process().started().size(), 1u);
     rig.ExpectClean();
 }

@@ -60,6 +60,19 @@ TEST(ReportNormalise, ReportsOfTwoMachinesCompareEqualWhenOnlyMachineDetailsDiff
                                                                             : std::nullopt,
                            sim ? std::optional<uint64_t>(12000) : std::nullopt});
         r.service_changes.push_back({1, "stisvc", "stop pending", sim ? std::optional<uint64_t>(12000) : std::nullopt});
+        if (sim) {
+            r.steps[0].started_ms = 0;
+            r.steps[0].ended_ms = 12000;
+            r.waits[0].started_ms = 0;
+        }
+        tvx::ProgramStarted program;
+        program.step = 1;
+        program.command_line = "D:\\fw.exe -auto";
+        if (sim) {
+            program.started_ms = 0;
+            program.ends_ms = 12000;
+        }
+        r.programs.push_back(program);
         return r;
     };
     tvx::Report sim = report("simulated machine", "C:\\Windows\\Temp\\", "09:30:00");
@@ -67,6 +80,8 @@ TEST(ReportNormalise, ReportsOfTwoMachinesCompareEqualWhenOnlyMachineDetailsDiff
     EXPECT_NE(tvx::FormatReportText(sim), tvx::FormatReportText(wine));
     EXPECT_EQ(tvx::FormatReportText(tvx::NormaliseReport(sim)), tvx::FormatReportText(tvx::NormaliseReport(wine)));
     EXPECT_EQ(tvx::FormatReportJson(tvx::NormaliseReport(sim)), tvx::FormatReportJson(tvx::NormaliseReport(wine)));
+    // The web page also shows the virtual times of calls, programs and waits.
+    EXPECT_EQ(tvx::FormatReportHtml(tvx::NormaliseReport(sim)), tvx::FormatReportHtml(tvx::NormaliseReport(wine)));
 
     // A difference in what the co-installer did survives normalisation.
     tvx::Report other = wine;

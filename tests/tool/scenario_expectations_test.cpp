@@ -16,6 +16,7 @@ struct FinishedRun {
     tvx::Scenario scenario;
     tvx::Report report;
     tvx::RegistrySnapshot registry;
+    tvx::FileSnapshot files;
 
     explicit FinishedRun(const std::string& expectations) {
         std::filesystem::path folder = tvx::test::FreshScratchFolder();
@@ -51,8 +52,21 @@ struct FinishedRun {
         wizard.name = "Wizard";
         wizard.result = 0x80004005u;
         report.wia_registrations.push_back(wizard);
+        report.debug_output.push_back({2, "Could not obtain current HW instance info for device\n"});
+        // The run removed one instance's data source and its folder, and wrote the log.
+        files["%WINDIR%\\TWAIN_32\\tvpn_0000"] = {true, ""};
+        files["%WINDIR%\\TWAIN_32\\tvpn_0000\\readme.txt"] = {false, "kept"};
+        files["%TEMP%\\_coInst.log"] = {false, "Start Log\r\n"};
+        report.files.push_back({tvx::FileChange::Kind::Deleted, "%WINDIR%\\TWAIN_32\\tvpn_0000\\tvpn_0000.ds", false, {}});
+        report.files.push_back({tvx::FileChange::Kind::Created, "%TEMP%\\_coInst.log", false, 11});
+        tvx::KeyChange marker;
+        marker.kind = tvx::KeyChange::Kind::Changed;
+        marker.path = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix";
+        report.registry.keys.push_back(marker);
     }
-    std::vector<std::string> Unmet() const { return tvx::CheckExpectations(scenario, report, tvx::LookupIn(registry)); }
+    std::vector<std::string> Unmet() const {
+        return tvx::CheckExpectations(scenario, report, tvx::LookupIn(registry), files);
+    }
 };
 
 struct Row {
@@ -150,6 +164,36 @@ TEST(ScenarioExpectations, EachKindMetOrNamedWithItsLine) {
          "expected no WIA registration beyond the 0 listed, but step 2 made event {A6C5A715"},
         {"log not written", "[[expect.log]]\nfile = \"_scan_buttons.log\"\ncontains = \"Start\"\n",
          "but the run added nothing to _scan_buttons.log"},
+        {"debugger output as expected",
+         "[expect]\ndebug_output = [\"Could not obtain current HW instance info for device\\n\"]\n", nullptr},
+        {"debugger output without its line end",
+         "[expect]\ndebug_output = [\"Could not obtain current HW instance info for device\"]\n",
+         "expected the debugger output to be \"Could not obtain current HW instance info for device\", but it was "
+         "\"Could not obtain current HW instance info for device\\n\""},
+        {"no debugger output expected", "[expect]\ndebug_output = []\n",
+         "expected the debugger output to be none, but it was"},
+        {"file gone, folder kept with its text",
+         "[[expect.files]]\npath = '%WINDIR%\\TWAIN_32\\tvpn_0000\\tvpn_0000.ds'\npresent = false\n"
+         "[[expect.files]]\npath = '%windir%\\twain_32\\TVPN_0000'\n"
+         "[[expect.files]]\npath = '%WINDIR%\\TWAIN_32\\tvpn_0000\\readme.txt'\ntext = \"kept\"\n",
+         nullptr},
+        {"folder expected gone", "[[expect.files]]\npath = '%WINDIR%\\TWAIN_32\\tvpn_0000'\npresent = false\n",
+         "scenario.toml:6: expected %WINDIR%\\TWAIN_32\\tvpn_0000 to be absent, but it exists"},
+        {"file with other text", "[[expect.files]]\npath = '%TEMP%\\_coInst.log'\ntext = \"x\"\n",
+         "expected %TEMP%\\_coInst.log to hold \"x\", but it holds \"Start Log\\r\\n\""},
+        {"a folder is not a file's text", "[[expect.files]]\npath = '%WINDIR%\\TWAIN_32\\tvpn_0000'\ntext = \"\"\n",
+         "but it is a folder"},
+        {"net change within the listed keys and files",
+         "[expect.net_change]\nregistry = ['HKLM\\SOFTWARE\\tarvix']\n"
+         "files = ['%WINDIR%\\TWAIN_32\\tvpn_0000', '%TEMP%\\_coInst.log']\n",
+         nullptr},
+        {"net change: a key outside the list",
+         "[expect.net_change]\nregistry = ['HKLM\\SOFTWARE\\Tarvix\\tvx']\nfiles = ['%WINDIR%', '%TEMP%']\n",
+         "scenario.toml:7: expected the run to change no registry key outside the listed ones, but it changed values "
+         "of HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix"},
+        {"net change: a name that only begins like a listed one",
+         "[expect.net_change]\nregistry = ['HKLM\\SOFTWARE']\nfiles = ['%WINDIR%\\TWAIN_32\\tvpn_000', '%TEMP%']\n",
+         "but it deleted file %WINDIR%\\TWAIN_32\\tvpn_0000\\tvpn_0000.ds"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

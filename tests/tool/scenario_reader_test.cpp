@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 #include "tests/sim_fixture.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/scenario.h"
 #include "tools/scenario/scenario_error.h"
+#include "tools/scenario/toml_text_check.h"
 
 namespace {
 
@@ -204,6 +206,10 @@ struct BadInput {
 
 const BadInput kBadInputs[] = {
     {"TOML syntax", "name = \n", nullptr, "scenario.toml", 1, ""},
+    {"table header starting with a character no key starts with", "name = \"x\"\n[#x]\n", nullptr, "scenario.toml", 2,
+     "expected bare key starting character"},
+    {"letter outside the ASCII range outside a string", "[machine]\nbits = 64\nnam\xC3\xA9 = 1\n", nullptr,
+     "scenario.toml", 3, "outside the ASCII range outside a string or comment"},
     {"unknown top-level key", "[[steps]]\naction = \"load\"\n[machin]\n", nullptr, "scenario.toml", 3,
      "unknown key 'machin' in the scenario"},
     {"unknown key in a table", "[machine.os]\nmajor = 5\nminr = 1\n", nullptr, "scenario.toml", 3,
@@ -284,6 +290,26 @@ const BadInput kBadInputs[] = {
     {"message expectation without its number",
      "[[steps]]\naction = \"load\"\n[expect]\nmessages = [{ window_class = \"X\" }]\n", nullptr, "scenario.toml", 4,
      "needs its message number"},
+    {"file outside the placeholder folders", "[[machine.files]]\npath = 'C:\\Windows\\x.ds'\n", nullptr,
+     "scenario.toml", 2, "must start with %WINDIR%\\ or %TEMP%\\"},
+    {"file path leaving its folder", "[[machine.files]]\npath = '%WINDIR%\\..\\x'\n", nullptr, "scenario.toml", 2,
+     "may not hold \".\" or \"..\""},
+    {"file path with an empty name", "[[machine.files]]\npath = '%TEMP%\\a\\\\b'\n", nullptr, "scenario.toml", 2,
+     "an empty name"},
+    {"file name with a wildcard", "[[machine.files]]\npath = '%TEMP%\\a*'\n", nullptr, "scenario.toml", 2,
+     "holds a character Windows does not allow"},
+    {"placeholder alone", "[[machine.files]]\npath = '%TEMP%'\n", nullptr, "scenario.toml", 2, "needs a name after"},
+    {"folder with text", "[[machine.files]]\npath = '%TEMP%\\a'\nfolder = true\ntext = \"x\"\n", nullptr,
+     "scenario.toml", 4, "a folder has no text"},
+    {"file below a file",
+     "[[machine.files]]\npath = '%TEMP%\\a'\n[[machine.files]]\npath = '%TEMP%\\A\\b'\n", nullptr,
+     "scenario.toml", 3, "lies below %TEMP%\\a, which is a file"},
+    {"file expectation with text of an absent file",
+     "[[steps]]\naction = \"load\"\n[[expect.files]]\npath = '%TEMP%\\a'\npresent = false\ntext = \"x\"\n", nullptr,
+     "scenario.toml", 6, "text of a file expected to be absent"},
+    {"net change on an unknown hive",
+     "[[steps]]\naction = \"load\"\n[expect.net_change]\nregistry = ['HKXX\\A']\n", nullptr, "scenario.toml", 4,
+     "root key"},
     {"log expectation with line and contains", "[[steps]]\naction = \"load\"\n[[expect.log]]\nline = \"a\"\ncontains = \"b\"\n",
      nullptr, "scenario.toml", 3, "exactly one of line"},
 };
@@ -304,6 +330,38 @@ TEST(ScenarioReader, RefusesBadInputNamingFileLineAndCause) {
             EXPECT_NE(e.message().find(row.message), std::string::npos) << e.what();
             EXPECT_FALSE(e.message().empty());
         }
+    }
+}
+
+// Where TOML text may hold characters outside the ASCII range: in strings of every form and in
+// comments, which end where TOML ends them; anywhere else is the line's error.
+TEST(ScenarioReader, NonAsciiTextStandsOnlyInStringsAndComments) {
+    struct Case {
+        const char* what;
+        const char* toml;
+        std::optional<int> line;
+    };
+    const Case cases[] = {
+        {"basic string", "a = \"\xC3\xA9\"\n", std::nullopt},
+        {"literal string", "a = '\xC3\xA9'\n", std::nullopt},
+        {"comment", "a = 1 # \xC3\xA9\n", std::nullopt},
+        {"multi-line basic string", "a = \"\"\"\n\xC3\xA9\n\"\"\"\n", std::nullopt},
+        {"multi-line literal string", "a = '''\n\xC3\xA9'''\n", std::nullopt},
+        {"after an escaped quote", "a = \"\\\"\xC3\xA9\"\n", std::nullopt},
+        {"after an escaped quote in a multi-line string", "a = \"\"\"\\\"\"\"\xC3\xA9\"\"\"\n", std::nullopt},
+        {"quoted key", "\"\xC3\xA9\" = 1\n", std::nullopt},
+        {"bare key", "\n\nk\xC3\xA9y = 1\n", 3},
+        {"table header", "[\xC3\xA9]\n", 1},
+        {"bare value", "a = \xC3\xA9\n", 1},
+        {"after a value", "a = 1 \xC3\xA9\n", 1},
+        {"a literal string has no escapes", "a = 'x\\'\xC3\xA9\n", 1},
+        {"two quotes before the closing ones belong to the string", "a = \"\"\"x\"\"\"\"\" \xC3\xA9\n", 1},
+        {"a string that the line end cuts short", "a = \"x\nb = \xC3\xA9\n", 2},
+        {"lines of multi-line strings and comments counted", "# \xC3\xA9\na = '''\n\n'''\nb = \"\"\"\\\n\"\"\"\nc = \xC3\xA9\n", 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(tvx::LineOfNonAsciiOutsideStrings(c.toml), c.line);
     }
 }
 

@@ -80,6 +80,17 @@ TEST_F(TvxSimRun, HardwareFirstReportsHowEachProgramStartedAndTheWaitForTheFirmw
     EXPECT_EQ(r.waits[0].timeout_ms, 0xFFFFFFFFu) << "no time limit";
     EXPECT_EQ(r.waits[0].waited_ms, 3000u);
 
+    // On the virtual clock: the call lasts as long as the wait, which begins as the tool starts; the
+    // setup starts as the wait ends and, run without a behaviour of its own, ends at once.
+    ASSERT_EQ(r.steps.size(), 3u);
+    ASSERT_TRUE(r.steps[0].started_ms && r.steps[0].ended_ms && r.steps[1].started_ms && r.steps[1].ended_ms);
+    EXPECT_EQ(*r.steps[0].ended_ms, *r.steps[1].started_ms) << "the load takes no time";
+    EXPECT_EQ(*r.steps[1].ended_ms - *r.steps[1].started_ms, 3000u);
+    EXPECT_EQ(r.waits[0].started_ms, r.programs[0].started_ms);
+    EXPECT_EQ(r.programs[0].ends_ms, *r.programs[0].started_ms + 3000);
+    EXPECT_EQ(r.programs[1].started_ms, r.steps[1].ended_ms);
+    EXPECT_EQ(r.programs[1].ends_ms, r.programs[1].started_ms);
+
     EXPECT_TRUE(r.events.empty());
     EXPECT_TRUE(r.service_changes.empty());
     ASSERT_EQ(r.services_at_end.size(), 1u);
@@ -139,6 +150,11 @@ TEST_F(TvxSimRun, AWaitThatNeverEndsStopsTheRunThere) {
     ASSERT_EQ(r.waits.size(), 1u);
     EXPECT_EQ(r.waits[0].outcome, tvx::WaitOutcome::Forever);
     EXPECT_FALSE(r.waits[0].waited_ms.has_value());
+    EXPECT_TRUE(r.steps[1].started_ms.has_value());
+    EXPECT_FALSE(r.steps[1].ended_ms.has_value()) << "the call never returns";
+    EXPECT_FALSE(r.steps[2].started_ms.has_value()) << "nor does the unload begin";
+    ASSERT_TRUE(r.programs[0].started_ms.has_value());
+    EXPECT_FALSE(r.programs[0].ends_ms.has_value()) << "the tool never ends";
     EXPECT_TRUE(r.registry.empty()) << "no marker";
     ASSERT_EQ(r.logs.size(), 1u);
     EXPECT_EQ(r.logs[0].new_bytes.find("End Log"), std::string::npos) << "the library is never unloaded";

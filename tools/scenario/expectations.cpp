@@ -38,6 +38,13 @@ std::string List(const std::vector<std::string>& items) {
     return out;
 }
 
+// A text between quotes with its line ends shown as \n and \r.
+std::string Quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) out += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
+    return out + "\"";
+}
+
 std::string MessageText(const std::string& window_class, uint32_t message, uint64_t wparam, uint64_t lparam) {
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, "message 0x%X (wParam 0x%llX, lParam 0x%llX)", message,
@@ -99,7 +106,7 @@ RegistryLookup LookupIn(const RegistrySnapshot& snapshot) {
 }
 
 std::vector<std::string> CheckExpectations(const Scenario& scenario, const Report& report,
-                                           const RegistryLookup& registry) {
+                                           const RegistryLookup& registry, const FileSnapshot& files) {
     std::vector<std::string> unmet;
 
     // Results of DIF calls: the report has one step per scenario step.
@@ -261,6 +268,53 @@ std::vector<std::string> CheckExpectations(const Scenario& scenario, const Repor
                             "expected no WIA registration beyond the " + std::to_string(want.size()) +
                             " listed, but step " + std::to_string(report.wia_registrations[i].step) + " made " +
                             WiaText(report.wia_registrations[i]));
+    }
+
+    if (scenario.expect.debug_output) {
+        std::vector<std::string> got;
+        for (const DebugOutput& d : report.debug_output) got.push_back(Quoted(d.text));
+        std::vector<std::string> want;
+        for (const std::string& text : *scenario.expect.debug_output) want.push_back(Quoted(text));
+        if (got != want)
+            unmet.push_back(Where(scenario, scenario.expect.debug_output_line) + "expected the debugger output to be " +
+                            List(want) + ", but it was " + List(got));
+    }
+
+    for (const FileExpectation& e : scenario.expect.files) {
+        auto found = files.find(e.path);
+        const bool exists = found != files.end();
+        std::string where = Where(scenario, e.line);
+        if (exists != e.present) {
+            unmet.push_back(where + "expected " + e.path + (e.present ? " to exist" : " to be absent") + ", but it " +
+                            (exists ? "exists" : "does not exist"));
+            continue;
+        }
+        if (exists && e.bytes && (found->second.folder || found->second.bytes != *e.bytes))
+            unmet.push_back(where + "expected " + e.path + " to hold " + Quoted(*e.bytes) + ", but " +
+                            (found->second.folder ? std::string("it is a folder")
+                                                  : "it holds " + Quoted(found->second.bytes)));
+    }
+
+    if (const auto& net = scenario.expect.net_change) {
+        for (const KeyChange& key : report.registry.keys) {
+            bool allowed = false;
+            for (const std::string& base : net->registry) allowed = allowed || AtOrBelow(key.path, base);
+            if (!allowed)
+                unmet.push_back(Where(scenario, net->registry_line ? net->registry_line : net->line) +
+                                "expected the run to change no registry key outside the listed ones, but it " +
+                                (key.kind == KeyChange::Kind::Added     ? "added"
+                                 : key.kind == KeyChange::Kind::Removed ? "removed"
+                                                                        : "changed values of") +
+                                " " + key.path);
+        }
+        for (const FileChange& file : report.files) {
+            bool allowed = false;
+            for (const std::string& base : net->files) allowed = allowed || AtOrBelow(file.path, base);
+            if (!allowed)
+                unmet.push_back(Where(scenario, net->files_line ? net->files_line : net->line) +
+                                "expected the run to change no file or folder outside the listed ones, but it " +
+                                FileChangeKindName(file.kind) + (file.folder ? " folder " : " file ") + file.path);
+        }
     }
 
     for (const LogExpectation& e : scenario.expect.log) {

@@ -1,4 +1,5 @@
-// Checking a scenario's expectations against a run's report and the machine's final registry.
+// Checking a scenario's expectations against a run's report and the machine's final registry and
+// files.
 // Portable: tvx-sim checks with its simulated registry, the Wine harness with Wine's.
 #pragma once
 
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/scenario/file_snapshot.h"
 #include "tools/scenario/registry_snapshot.h"
 #include "tools/scenario/report.h"
 #include "tools/scenario/scenario.h"
@@ -21,7 +23,8 @@ struct RegistryLookup {
 RegistryLookup LookupIn(const RegistrySnapshot& snapshot);
 
 // One message per unmet expectation, "file:line: expected ..., but ..."; empty when all are met.
+// `files` holds the watched folders after the run (SnapshotFolder).
 std::vector<std::string> CheckExpectations(const Scenario& scenario, const Report& report,
-                                           const RegistryLookup& registry);
+                                           const RegistryLookup& registry, const FileSnapshot& files);
 
 }  // namespace tvx

@@ -163,10 +163,21 @@ Report NormaliseReport(Report report) {
         for (std::string& line : step.trace) line = MaskHandleValues(line);
         for (StepLogLine& line : step.log) line.text = MaskLogHandles(MaskLogTimestamps(line.text));
         step.not_modelled.clear();
+        step.started_ms.reset();
+        step.ended_ms.reset();
+    }
+    for (ProgramStarted& program : report.programs) {
+        program.started_ms.reset();
+        program.ends_ms.reset();
     }
     for (LogFileReport& log : report.logs) {
         log.path.clear();
         log.new_bytes = MaskLogHandles(MaskLogTimestamps(log.new_bytes));
+    }
+    for (FileChange& file : report.files) {
+        const std::string& path = file.path;
+        if (path.size() >= 4 && plat::text::EqualNames(std::string_view(path).substr(path.size() - 4), ".log"))
+            file.size.reset();
     }
     // Windows lists values in creation order and Wine by name; compare them by name.
     auto by_name = [](const auto& a, const auto& b) { return plat::text::CompareNames(a.name, b.name) < 0; };
@@ -178,6 +189,7 @@ Report NormaliseReport(Report report) {
     for (WaitReport& wait : report.waits) {
         wait.timeout_ms.reset();
         wait.waited_ms.reset();
+        wait.started_ms.reset();
     }
     for (ServiceChange& change : report.service_changes) change.at_ms.reset();
     // Wine's own SetupAPI carries out an INF section installation instead of recording it.

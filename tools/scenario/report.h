@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/scenario/file_snapshot.h"
 #include "tools/scenario/registry_snapshot.h"
 #include "tools/scenario/scenario.h"
 
@@ -46,6 +47,10 @@ struct ReportStep {
     std::string waits_forever;
     // Why the step did not run (an earlier call of its process never returned); empty when it ran.
     std::string not_run;
+    // When the call began and returned on the machine's virtual clock (the simulated machine; Wine
+    // has none): ms since the machine started. A call that never returns has a beginning only.
+    std::optional<uint64_t> started_ms;
+    std::optional<uint64_t> ended_ms;
 };
 
 struct ProgramStarted {
@@ -57,6 +62,10 @@ struct ProgramStarted {
     std::optional<uint32_t> creation_flags;
     std::optional<uint32_t> startup_flags;
     std::optional<uint32_t> show_window;
+    // When it started and when it ends on the virtual clock (the simulated machine): a program that
+    // never ends has a start only.
+    std::optional<uint64_t> started_ms;
+    std::optional<uint64_t> ends_ms;
 };
 
 enum class WaitOutcome { Ended, TimedOut, Forever };
@@ -70,6 +79,7 @@ struct WaitReport {
     // none) and how long it lasted in virtual time. Wine sees only the program's start and end.
     std::optional<uint32_t> timeout_ms;
     std::optional<uint64_t> waited_ms;
+    std::optional<uint64_t> started_ms{};  // on the virtual clock
 };
 
 // A service of the scenario entering a state during the run.
@@ -121,6 +131,12 @@ struct InfSectionInstalled {
     std::string device;  // instance ID of the device given; empty: none
 };
 
+// A text the co-installer wrote to the debugger output (OutputDebugStringA).
+struct DebugOutput {
+    size_t step = 0;
+    std::string text;
+};
+
 struct LogFileReport {
     std::string name;  // file name in the temporary folder, "_coInst.log"
     std::string path;  // full Windows path on this machine
@@ -144,7 +160,9 @@ struct Report {
     std::vector<ServiceAtEnd> services_at_end;
     std::vector<WiaRegistrationMade> wia_registrations;
     std::vector<InfSectionInstalled> inf_installs;
+    std::vector<DebugOutput> debug_output;
     RegistryDiff registry;
+    std::vector<FileChange> files;  // in the watched folders, from the start of the run to its end
     std::vector<LogFileReport> logs;
     std::vector<std::string> open_handles;  // left open at the end (besides those kept on purpose)
     std::vector<std::string> notes;         // what this machine could not set up, and why
@@ -170,14 +188,22 @@ struct TextOptions {
     bool trace = false;  // show the platform calls of every step
 };
 std::string FormatReportText(const Report& report, const TextOptions& options = {});
+// The run's net change in one view: its registry difference as .reg text, then the files and
+// folders created, changed and deleted in the watched folders.
+std::string FormatNetChange(const Report& report);
 std::string FormatReportJson(const Report& report);
+// The report as one self-contained HTML page (UTF-8; no script, nothing fetched): at its top a
+// timeline picture of the run on the virtual clock (inline SVG), then what the text form shows,
+// with the registry changes as a before/after table grouped by key.
+std::string FormatReportHtml(const Report& report, const TextOptions& options = {});
 
 // The form in which two machines' reports are compared: log timestamps ("HH:MM:SS<tab>MM/DD/YY")
 // masked, handle values in traces and in the log lines that print one ("CreateEvent returned 0x...")
-// masked, and what only one machine can know dropped (its kind, full log paths, the scenario's
+// masked, the sizes of changed log files dropped (their lines are compared), and what only one
+// machine can know dropped (its kind, full log paths, the scenario's
 // folder, calls not modelled, open handles, notes, the expectations' outcome, and the times of
-// waits and service changes: virtual on the simulated machine, real on Wine, whose program and
-// service stand-ins take shorter real times than the scenario's virtual ones).
+// waits, service changes, calls and programs: virtual on the simulated machine, real on Wine, whose
+// program and service stand-ins take shorter real times than the scenario's virtual ones).
 Report NormaliseReport(Report report);
 std::string MaskLogTimestamps(const std::string& text);
 std::string MaskLogHandles(const std::string& text);

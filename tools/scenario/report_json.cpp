@@ -258,6 +258,11 @@ std::string FormatReportJson(const Report& r) {
         j.Key("state").String(s.state);
     });
 
+    Objects(j, "debug_output", r.debug_output, [&](const DebugOutput& d) {
+        j.Key("step").Number(d.step);
+        j.Key("text").String(d.text);
+    });
+
     j.Key("registry").Begin('{');
     Objects(j, "changes", r.registry.keys, [&](const KeyChange& k) {
         j.Key("key").String(k.path);
@@ -291,6 +296,13 @@ std::string FormatReportJson(const Report& r) {
     });
     j.Key("reg").String(FormatRegistryDiff(r.registry));
     j.End('}');
+
+    Objects(j, "files", r.files, [&](const FileChange& f) {
+        j.Key("path").String(f.path);
+        j.Key("kind").String(FileChangeKindName(f.kind));
+        j.Key("folder").Bool(f.folder);
+        if (f.size) j.Key("size").Number(*f.size);
+    });
 
     Objects(j, "logs", r.logs, [&](const LogFileReport& log) {
         j.Key("name").String(log.name);

@@ -5,6 +5,7 @@
 #include "tools/scenario/names.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/scenario/report.h"
+#include "tools/scenario/report_words.h"
 #include "tools/scenario/text_codec.h"
 
 namespace tvx {
@@ -16,24 +17,23 @@ std::string Hex(uint64_t v) {
     return buf;
 }
 
-std::string ParamsChange(const InstallParams& before, const InstallParams& after) {
-    std::string out;
-    if (before.flags != after.flags)
-        out += "Flags " + DescribeInstallFlags(before.flags) + " -> " + DescribeInstallFlags(after.flags);
-    if (before.flags_ex != after.flags_ex) {
-        if (!out.empty()) out += "; ";
-        out += "FlagsEx " + DescribeInstallFlagsEx(before.flags_ex) + " -> " + DescribeInstallFlagsEx(after.flags_ex);
-        if (!(before.flags_ex & 0x8) && (after.flags_ex & 0x8))
-            out += " (from Windows Vista on, Windows sends DIF_FINISHINSTALL_ACTION later)";
+// A paragraph broken into lines of at most `width` characters after the indent.
+std::string Wrap(const std::string& text, const std::string& indent, size_t width) {
+    std::string out, line;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(start, end - start);
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += indent + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
     }
+    if (!line.empty()) out += indent + line + "\n";
     return out;
-}
-
-// A log line as the report shows it: a CR of its own as <CR>, the rest as UTF-8.
-std::string ShowLogLine(const std::string& line) {
-    std::string shown;
-    for (char c : line) shown += c == '\r' ? std::string("<CR>") : std::string(1, c);
-    return AnsiToUtf8(shown);
 }
 
 void Section(std::string& out, const std::string& title) { out += "\n" + title + "\n"; }
@@ -49,34 +49,17 @@ void Steps(std::string& out, const Report& r, const TextOptions& options) {
             out += indent + "not run: " + AnsiToUtf8(s.not_run) + "\n";
             continue;
         }
-        if (s.kind == StepKind::Dif) {
-            std::string why = ExplainDif(s.dif_code);
-            if (why.empty()) why = "a code this co-installer is not meant to act on";
-            if (s.post_processing)
-                why = "the post-processing call: the class installer and the other installers have run, and "
-                      "InstallResult carries their result";
-            out += indent + "(" + why + ")\n";
-        }
-        if (s.kind == StepKind::Load)
-            out += indent + "(the library's global object is built: it takes the Windows version and opens its log)\n";
-        if (s.kind == StepKind::Unload) out += indent + "(the global object is destroyed: the log gets its end lines)\n";
-        if (s.kind == StepKind::InstallPellionSoftware)
-            out += indent + "(as `rundll32 TarvixQ920kCO.dll,InstallPellionSoftware " + s.command_line +
-                   "` calls it: the software-install decision for that model)\n";
-        if (!s.waits_forever.empty())
-            out += indent + "=> no answer: the co-installer waits forever for \"" + AnsiToUtf8(s.waits_forever) +
-                   "\", which never ends; the call stops here\n";
-        if (s.result) {
-            std::string meaning = ExplainResult(*s.result);
-            out += indent + "=> " + DescribeResult(*s.result) + (meaning.empty() ? "" : ": " + meaning) + "\n";
-        }
-        if (s.params_before && s.params_after && !(*s.params_before == *s.params_after))
-            out += indent + "installation parameters changed: " + ParamsChange(*s.params_before, *s.params_after) + "\n";
+        std::string why = words::WhyStep(s);
+        if (!why.empty()) out += indent + "(" + why + ")\n";
+        if (!s.waits_forever.empty()) out += indent + "=> " + words::WaitsForever(s) + "\n";
+        if (s.result) out += indent + "=> " + words::Answer(*s.result) + "\n";
+        std::string params = words::ParamsChange(s);
+        if (!params.empty()) out += indent + "installation parameters changed: " + params + "\n";
         if (!s.log.empty()) {
             out += indent + "logged:\n";
             for (const StepLogLine& line : s.log)
                 out += indent + "  | " + (line.file == "_coInst.log" ? "" : "[" + AnsiToUtf8(line.file) + "] ") +
-                       ShowLogLine(line.text) + "\n";
+                       words::LogLine(line.text) + "\n";
         }
         if (!s.not_modelled.empty()) {
             out += indent + "calls this machine does not model yet, answered with a failure:";
@@ -97,11 +80,7 @@ void Programs(std::string& out, const Report& r) {
     for (const ProgramStarted& p : r.programs) {
         out += "  step " + std::to_string(p.step) + ": \"" + AnsiToUtf8(p.command_line) + "\"\n      in folder " +
                AnsiToUtf8(p.directory.empty() ? std::string("(the caller's)") : p.directory) + "\n";
-        std::string how;
-        if (p.creation_flags) how += "creation flags " + DescribeCreationFlags(*p.creation_flags);
-        if (p.startup_flags) how += std::string(how.empty() ? "" : ", ") + "start-up flags " +
-                                    DescribeStartupFlags(*p.startup_flags);
-        if (p.show_window) how += std::string(how.empty() ? "" : ", ") + "show state " + DescribeShowState(*p.show_window);
+        std::string how = words::ProgramStartedHow(p);
         if (!how.empty()) out += "      " + how + "\n";
     }
 }
@@ -110,24 +89,8 @@ void Waits(std::string& out, const Report& r) {
     Section(out, "Programs the co-installer waited for");
     if (r.waits.empty()) out += "  none\n";
     for (const WaitReport& w : r.waits) {
-        out += "  step " + std::to_string(w.step) + ": \"" + AnsiToUtf8(w.what) + "\"";
-        if (w.timeout_ms)
-            out += *w.timeout_ms == 0xFFFFFFFFu ? ", without a time limit"
-                                                : ", for at most " + std::to_string(*w.timeout_ms) + " ms";
-        switch (w.outcome) {
-            case WaitOutcome::Ended:
-                out += ": it ended";
-                if (w.waited_ms) out += " after " + std::to_string(*w.waited_ms) + " ms of virtual time";
-                out += ", then the co-installer went on";
-                break;
-            case WaitOutcome::TimedOut:
-                out += ": the time ran out first";
-                break;
-            case WaitOutcome::Forever:
-                out += ": it never ends, so the co-installer waits forever";
-                break;
-        }
-        out += "\n";
+        out += "  step " + std::to_string(w.step) + ": \"" + AnsiToUtf8(w.what) + "\"" + words::WaitLimit(w) + ": " +
+               words::WaitOutcomeText(w) + "\n";
     }
 }
 
@@ -162,9 +125,8 @@ void WiaRegistrations(std::string& out, const Report& r) {
     Section(out, "Still-image event registrations with the WIA device manager (RegisterEventCallbackCLSID)");
     if (r.wia_registrations.empty()) out += "  none\n";
     for (const WiaRegistrationMade& w : r.wia_registrations) {
-        out += "  step " + std::to_string(w.step) + ": event " + w.event + " of " +
-               (w.device_id ? "device " + AnsiToUtf8(*w.device_id) : std::string("every device (no device ID)")) +
-               ", answered " + Hex8(w.result) + (w.result == 0 ? " (S_OK)" : " (failed)") + "\n";
+        out += "  step " + std::to_string(w.step) + ": event " + w.event + " of " + words::WiaDevice(w) + ", answered " +
+               words::WiaAnswer(w) + "\n";
         out += "    handler CLSID " + w.clsid + ", flags " + Hex(w.flags) + "\n";
         out += "    name \"" + AnsiToUtf8(w.name) + "\", description \"" + AnsiToUtf8(w.description) + "\", icon \"" +
                AnsiToUtf8(w.icon) + "\"\n";
@@ -198,6 +160,23 @@ void Registry(std::string& out, const Report& r) {
     }
 }
 
+void DebugOutputs(std::string& out, const Report& r) {
+    Section(out, "Debugger output (OutputDebugStringA)");
+    if (r.debug_output.empty()) out += "  none\n";
+    for (const DebugOutput& d : r.debug_output)
+        out += "  step " + std::to_string(d.step) + ": \"" + words::DebugText(d.text) + "\"\n";
+}
+
+void Files(std::string& out, const Report& r) {
+    Section(out, "Files and folders changed in " + words::WatchedFoldersText());
+    if (r.files.empty()) out += "  none\n";
+    for (const FileChange& f : r.files) {
+        out += "  " + words::FileChangeWhat(f) + " " + AnsiToUtf8(f.path);
+        if (f.size) out += " (" + std::to_string(*f.size) + (*f.size == 1 ? " byte)" : " bytes)");
+        out += "\n";
+    }
+}
+
 void Logs(std::string& out, const Report& r) {
     Section(out, "Log files in the temporary folder: the lines the run added");
     if (r.logs.empty()) {
@@ -206,40 +185,30 @@ void Logs(std::string& out, const Report& r) {
     }
     out += "  (each line after \"| \"; the CR LF line ends are not shown, a CR of its own shows as <CR>)\n";
     for (const LogFileReport& log : r.logs) {
-        std::string what = log.created ? "a new file" : log.rewritten ? "rewritten (cut back to its end)" : "appended to";
-        out += "  " + AnsiToUtf8(log.name) + (log.path.empty() ? "" : " (" + AnsiToUtf8(log.path) + ")") + ", " + what +
-               ":\n";
+        out += "  " + AnsiToUtf8(log.name) + (log.path.empty() ? "" : " (" + AnsiToUtf8(log.path) + ")") + ", " +
+               words::LogFileWritten(log) + ":\n";
         bool complete = true;
-        for (const std::string& line : SplitLogLines(log.new_bytes, &complete)) out += "    | " + ShowLogLine(line) + "\n";
+        for (const std::string& line : SplitLogLines(log.new_bytes, &complete))
+            out += "    | " + words::LogLine(line) + "\n";
         if (!complete) out += "    (the file ends without a line end)\n";
     }
 }
 
-std::string Count(size_t n, const std::string& one, const std::string& many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 void Summary(std::string& out, const Report& r) {
-    size_t calls = 0, answered = 0;
-    for (const ReportStep& s : r.steps) {
-        if (s.kind == StepKind::Dif || s.kind == StepKind::InstallPellionSoftware) ++calls;
-        if (s.result) ++answered;
-    }
     Section(out, "In short");
-    out += "  " + Count(calls, "call", "calls") + " on the co-installer; it started " +
-           Count(r.programs.size(), "program", "programs") + " (waiting for " + std::to_string(r.waits.size()) +
-           "), set " +
-           Count(r.events.size(), "named event", "named events") + ", posted " +
-           Count(r.messages.size(), "window message", "window messages") + ", changed the state of services " +
-           Count(r.service_changes.size(), "time", "times") + ", made " +
-           Count(r.wia_registrations.size(), "WIA event registration", "WIA event registrations") + " and changed " +
-           Count(r.registry.keys.size(), "registry key", "registry keys") + ".\n";
-    for (const LogFileReport& log : r.logs)
-        out += "  It wrote " + Count(SplitLogLines(log.new_bytes).size(), "line", "lines") + " to " +
-               AnsiToUtf8(log.name) + ".\n";
+    for (const std::string& sentence : words::Summary(r)) out += "  " + sentence + "\n";
 }
 
 }  // namespace
+
+std::string FormatNetChange(const Report& r) {
+    std::string out = "Net change of scenario \"" + AnsiToUtf8(r.scenario_name) + "\"";
+    if (!r.machine_kind.empty()) out += " on " + (r.machine_kind == "simulated machine" ? "the " + r.machine_kind : r.machine_kind);
+    out += ", from the start of the run to its end\n";
+    Registry(out, r);
+    Files(out, r);
+    return out;
+}
 
 std::string FormatReportText(const Report& r, const TextOptions& options) {
     std::string out = "Scenario \"" + AnsiToUtf8(r.scenario_name) + "\"";
@@ -256,10 +225,7 @@ std::string FormatReportText(const Report& r, const TextOptions& options) {
             start = end + 1;
         }
     }
-    out += "\n  (TarvixQ920kCO.dll is the scanner's device co-installer: Windows' device installer calls its entry\n"
-           "  TarvixScannerCoInstaller once for each step of installing or removing the scanner, named by a DIF\n"
-           "  code, and goes on according to the answer. Below: the machine, each call with its answer and the\n"
-           "  log lines it wrote, then everything the run changed on the machine.)\n";
+    out += "\n" + Wrap("(" + words::Introduction() + ")", "  ", 98);
     Section(out, "The machine before the run");
     for (const std::string& line : r.machine) out += "  " + AnsiToUtf8(line) + "\n";
     if (!r.notes.empty()) {
@@ -274,7 +240,9 @@ std::string FormatReportText(const Report& r, const TextOptions& options) {
     Services(out, r);
     WiaRegistrations(out, r);
     InfInstalls(out, r);
+    DebugOutputs(out, r);
     Registry(out, r);
+    Files(out, r);
     Logs(out, r);
     Summary(out, r);
     if (r.expectations_checked) {

@@ -115,6 +115,16 @@ struct ProgramSetup {
     int line = 0;
 };
 
+// A file or folder that is on the machine before the run. Its path starts with %WINDIR% (the
+// Windows directory) or %TEMP% (the temporary folder), the folders both machines stand for in
+// their own places; the folders above it are made as needed.
+struct FileSetup {
+    std::string path;   // %WINDIR%\TWAIN_32\tvpn_0000\tvpn_0000.ds
+    bool folder = false;
+    std::string bytes;  // a file's content
+    int line = 0;
+};
+
 struct MachineSetup {
     OsVersionSetup os;
     bool is_64bit = true;
@@ -127,6 +137,7 @@ struct MachineSetup {
     std::vector<ProgramSetup> programs;
     WiaSetup wia;
     std::vector<KeyTimeSetup> key_times;  // applied in order, after the registry and the devices
+    std::vector<FileSetup> files;         // made in order, before the run
     // GetTickCount at the start of the run; nothing: the machine's own (0 on the simulated machine).
     std::optional<uint32_t> tick_count_start;
 };
@@ -203,6 +214,24 @@ struct WiaRegistrationExpectation {
     int line = 0;
 };
 
+// A file or folder after the run (path as in FileSetup).
+struct FileExpectation {
+    std::string path;
+    bool present = true;
+    std::optional<std::string> bytes;  // a file's whole content, when given
+    int line = 0;
+};
+
+// The run's net change: everything the run changed in the registry and in the watched folders
+// must lie at or below one of these keys and paths; anything else it changed is unmet.
+struct NetChangeExpectation {
+    std::vector<std::string> registry;  // canonical key paths
+    std::vector<std::string> files;     // %TEMP%\_coInst.log, %WINDIR%\TWAIN_32\tvpn_0000 ...
+    int registry_line = 0;
+    int files_line = 0;
+    int line = 0;
+};
+
 struct Expectations {
     std::vector<RegistryExpectation> registry;
     // When given, the programs started, in order, and no others.
@@ -223,6 +252,11 @@ struct Expectations {
     // When given, the WIA registrations made, in order, and no others.
     std::optional<std::vector<WiaRegistrationExpectation>> wia_registrations;
     int wia_registrations_line = 0;
+    // When given, the texts the co-installer wrote to the debugger output, in order, and no others.
+    std::optional<std::vector<std::string>> debug_output;
+    int debug_output_line = 0;
+    std::vector<FileExpectation> files;
+    std::optional<NetChangeExpectation> net_change;
 
     bool empty() const;
 };

@@ -8,15 +8,22 @@
 #include <set>
 
 #define TOML_EXCEPTIONS 1
+// toml++ checks its own assumptions with assert() unless NDEBUG is given. One of them is wrong in
+// toml++ 3.3: a table header whose key starts with a character no key can start with ("[#x]")
+// fails it, though the parser goes on to report that as a parse error with its line. The checks
+// are left out, as in toml++'s release builds, so that such a file is refused, not a crash.
+#define TOML_ASSERT(expr) static_cast<void>(0)
 #include <toml++/toml.h>
 
 #include "platform/text/encoding.h"
 #include "platform/text/guid.h"
 #include "platform/text/names.h"
+#include "tools/scenario/file_snapshot.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/scenario.h"
 #include "tools/scenario/scenario_error.h"
 #include "tools/scenario/text_codec.h"
+#include "tools/scenario/toml_text_check.h"
 
 namespace tvx {
 namespace {
@@ -477,11 +484,36 @@ ProgramSetup ReadProgram(const Reader& r, const toml::node& node) {
     return p;
 }
 
+// A scenario's file path: %WINDIR%\... or %TEMP%\...
+std::string PlaceholderPathText(const Reader& r, const toml::node& n, const std::string& what,
+                                bool bare_allowed = false) {
+    std::string path = r.Text(n, what);
+    std::string wrong = CheckPlaceholderPath(path, bare_allowed);
+    if (!wrong.empty()) r.Fail(n, what + ": " + wrong);
+    return path;
+}
+
+FileSetup ReadFileSetup(const Reader& r, const toml::node& node) {
+    const toml::table& t = r.Table(node, "each [[machine.files]]");
+    r.CheckKeys(t, {"path", "folder", "text"}, "[[machine.files]]");
+    FileSetup f;
+    f.line = Reader::Line(node);
+    f.path = PlaceholderPathText(
+        r, r.Required(t, node, "path", "a file needs its path, such as '%WINDIR%\\TWAIN_32\\tvpn_0000\\tvpn_0000.ds'"),
+        "path");
+    if (auto* n = t.get("folder")) f.folder = r.Bool(*n, "folder");
+    if (auto* n = t.get("text")) {
+        if (f.folder) r.Fail(*n, "a folder has no text");
+        f.bytes = r.Text(*n, "text");
+    }
+    return f;
+}
+
 MachineSetup ReadMachine(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "[machine]");
     r.CheckKeys(t,
                 {"os", "bits", "administrator", "tick_count_start", "registry", "drives", "devices", "services",
-                 "windows", "programs", "wia", "key_times"},
+                 "windows", "programs", "wia", "key_times", "files"},
                 "[machine]");
     MachineSetup m;
     if (auto* n = t.get("os")) m.os = ReadOs(r, r.Table(*n, "[machine.os]"));
@@ -540,6 +572,17 @@ MachineSetup ReadMachine(const Reader& r, const toml::node& node) {
     if (auto* n = t.get("wia")) m.wia = ReadWia(r, *n);
     if (auto* n = t.get("key_times"))
         for (const toml::node& item : r.Array(*n, "key_times")) m.key_times.push_back(ReadKeyTime(r, item));
+    if (auto* n = t.get("files")) {
+        for (const toml::node& item : r.Array(*n, "files")) {
+            FileSetup f = ReadFileSetup(r, item);
+            for (const FileSetup& other : m.files) {
+                if (plat::text::EqualNames(other.path, f.path)) r.Fail(item, f.path + " is given twice");
+                if (!other.folder && AtOrBelow(f.path, other.path))
+                    r.Fail(item, f.path + " lies below " + other.path + ", which is a file");
+            }
+            m.files.push_back(std::move(f));
+        }
+    }
     return m;
 }
 
@@ -626,7 +669,9 @@ std::vector<Step> ReadSteps(const Reader& r, const toml::node& node, const Machi
 
 Expectations ReadExpectations(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "[expect]");
-    r.CheckKeys(t, {"registry", "programs", "events", "log", "services", "messages", "waits_forever", "wia_registrations"},
+    r.CheckKeys(t,
+                {"registry", "programs", "events", "log", "services", "messages", "waits_forever", "wia_registrations",
+                 "debug_output", "files", "net_change"},
                 "[expect]");
     Expectations e;
     if (auto* n = t.get("registry")) {
@@ -732,6 +777,45 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             e.wia_registrations->push_back(std::move(x));
         }
     }
+    if (auto* n = t.get("debug_output")) {
+        e.debug_output_line = Reader::Line(*n);
+        e.debug_output = r.TextList(*n, "expect.debug_output");
+    }
+    if (auto* n = t.get("files")) {
+        for (const toml::node& item : r.Array(*n, "expect.files")) {
+            const toml::table& ft = r.Table(item, "each [[expect.files]]");
+            r.CheckKeys(ft, {"path", "present", "text"}, "[[expect.files]]");
+            FileExpectation x;
+            x.line = Reader::Line(item);
+            x.path = PlaceholderPathText(r, r.Required(ft, item, "path", "a file expectation needs its path"), "path");
+            if (auto* p = ft.get("present")) x.present = r.Bool(*p, "present");
+            if (auto* v = ft.get("text")) {
+                if (!x.present) r.Fail(*v, "text of a file expected to be absent");
+                x.bytes = r.Text(*v, "text");
+            }
+            e.files.push_back(std::move(x));
+        }
+    }
+    if (auto* n = t.get("net_change")) {
+        const toml::table& nt = r.Table(*n, "[expect.net_change]");
+        r.CheckKeys(nt, {"registry", "files"}, "[expect.net_change]");
+        NetChangeExpectation x;
+        x.line = Reader::Line(*n);
+        if (auto* keys = nt.get("registry")) {
+            x.registry_line = Reader::Line(*keys);
+            for (const toml::node& item : r.Array(*keys, "expect.net_change.registry")) {
+                std::optional<std::string> path = CanonicalRegistryPath(r.Text(item, "each registry key"));
+                if (!path) r.Fail(item, "a key must start with a root key such as HKEY_LOCAL_MACHINE or HKLM");
+                x.registry.push_back(*path);
+            }
+        }
+        if (auto* files = nt.get("files")) {
+            x.files_line = Reader::Line(*files);
+            for (const toml::node& item : r.Array(*files, "expect.net_change.files"))
+                x.files.push_back(PlaceholderPathText(r, item, "each file path", true));
+        }
+        e.net_change = std::move(x);
+    }
     if (auto* n = t.get("log")) {
         for (const toml::node& item : r.Array(*n, "expect.log")) {
             const toml::table& lt = r.Table(item, "each [[expect.log]]");
@@ -760,13 +844,17 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
 
 bool Expectations::empty() const {
     if (!registry.empty() || programs || events || !log.empty() || !services.empty() || messages || waits_forever ||
-        wia_registrations)
+        wia_registrations || debug_output || !files.empty() || net_change)
         return false;
     return true;
 }
 
 Scenario ParseScenario(std::string_view toml_text, const std::filesystem::path& file) {
     const std::string file_name = file.string();
+    if (std::optional<int> line = LineOfNonAsciiOutsideStrings(toml_text))
+        throw ScenarioError(file_name, *line,
+                            "a character outside the ASCII range outside a string or comment (keys and values "
+                            "that hold such characters are written in quotes)");
     toml::table root;
     try {
         root = toml::parse(toml_text, file_name);

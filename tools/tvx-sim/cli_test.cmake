@@ -64,3 +64,34 @@ expect_in("${out}" "1 scenario: 0 passed, 1 failed")
 
 # Usage errors are bad input too.
 run_sim(2 run --no-such-option)
+
+# The net change of an install followed by the removal: the registry difference and the files, and
+# nothing of the calls.
+run_sim(0 run --net-change ${SCENARIOS}/install-then-remove/scenario.toml)
+expect_in("${out}" "Net change of scenario \"install then remove\" on the simulated machine, from the start of the run to its end")
+expect_in("${out}" "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Tarvix\\DigitalImaging\\Tarvix Q920k]")
+expect_in("${out}" "deleted folder %WINDIR%\\TWAIN_32\\tvpn_0000\n  deleted file %WINDIR%\\TWAIN_32\\tvpn_0000\\tvpn_0000.ds")
+string(FIND "${out}" "Calls made on the co-installer" calls)
+if(NOT calls EQUAL -1)
+    message(FATAL_ERROR "--net-change printed the calls:\n${out}")
+endif()
+run_sim(2 run --net-change --json)
+
+# The report as a web page: `run --html` makes the page's folder; `check --html` writes one page per
+# scenario, named after its folder, and never one over another.
+run_sim(0 run --html ${WORK}/pages/run/first.html)
+expect_in("${err}" "the report as a web page is in ${WORK}/pages/run/first.html")
+file(READ ${WORK}/pages/run/first.html page)
+expect_in("${page}" "<svg class=\"timeline\"")
+run_sim(0 check --html ${WORK}/pages/check ${SCENARIOS}/default/scenario.toml ${SCENARIOS}/sti-service-restart/scenario.toml
+        ${SCENARIOS}/default/scenario.toml)
+foreach(name default sti-service-restart default-2)
+    if(NOT EXISTS ${WORK}/pages/check/${name}.html)
+        message(FATAL_ERROR "check --html wrote no ${name}.html")
+    endif()
+endforeach()
+file(READ ${WORK}/pages/check/sti-service-restart.html page)
+expect_in("${page}" "<g class=\"service pending\">")
+file(WRITE ${WORK}/pages/not-a-folder "")
+run_sim(3 run --html ${WORK}/pages/not-a-folder/page.html)
+expect_in("${err}" "cannot write the report page")

@@ -148,6 +148,16 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         machine.com_wia().SetRegistrationResult(plat::text::GuidFromText<GUID>(e.event),
                                                 static_cast<HRESULT>(e.result));
 
+    for (const FileSetup& f : m.files) {
+        const std::string path = MachinePath(machine.files(), f.path);
+        std::optional<fs::path> host = machine.files().HostPath(path);
+        if (!host) throw ScenarioError(scenario.file.string(), f.line, "cannot make " + f.path + " on the machine");
+        if (f.folder)
+            fs::create_directories(*host);
+        else
+            machine.files().WriteFile(path, f.bytes);
+    }
+
     // Last, so that no later set-up write moves the time again.
     for (const KeyTimeSetup& k : m.key_times) {
         auto [hive, rest] = SimPath(k.key);
@@ -173,6 +183,22 @@ RegistrySnapshot SnapshotRegistry(const plat::sim::SimRegistry& registry) {
                 state.values.push_back(RegistryValue{v.name, v.type, std::vector<uint8_t>(v.data.begin(), v.data.end())});
         });
     }
+    return snapshot;
+}
+
+std::string MachinePath(const plat::sim::SimFiles& files, const std::string& placeholder_path) {
+    std::optional<PlaceholderPath> split = SplitPlaceholderPath(placeholder_path);
+    if (!split) return placeholder_path;
+    std::string folder = split->placeholder == kWindowsFolderName ? files.windows_dir() : files.temp_path();
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return split->rest.empty() ? folder : folder + "\\" + split->rest;
+}
+
+FileSnapshot SnapshotFiles(const plat::sim::SimFiles& files) {
+    FileSnapshot snapshot;
+    for (const std::string& watched : WatchedFolders())
+        if (std::optional<fs::path> host = files.HostPath(MachinePath(files, watched)))
+            SnapshotFolder(*host, watched, snapshot);
     return snapshot;
 }
 

@@ -1,5 +1,6 @@
 // Building a simulated machine from a scenario, and reading its state back as plain data for the
-// report: the registry as a snapshot, the log files of the temporary folder. tvx-sim only.
+// report: the registry as a snapshot, the watched folders' files, the log files of the temporary
+// folder. tvx-sim only.
 #pragma once
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/sim/machine.h"
+#include "tools/scenario/file_snapshot.h"
 #include "tools/scenario/registry_snapshot.h"
 #include "tools/scenario/scenario.h"
 
@@ -27,6 +29,13 @@ std::filesystem::path DriveFolder(const std::filesystem::path& run_folder, char 
 
 // Every key and value of every hive.
 RegistrySnapshot SnapshotRegistry(const plat::sim::SimRegistry& registry);
+
+// The simulated machine's own path for a scenario's file path ("%WINDIR%\\TWAIN_32" gives
+// "C:\\Windows\\TWAIN_32").
+std::string MachinePath(const plat::sim::SimFiles& files, const std::string& placeholder_path);
+
+// The watched folders' files and folders.
+FileSnapshot SnapshotFiles(const plat::sim::SimFiles& files);
 
 // The .log files of the temporary folder by file name, with their bytes.
 std::map<std::string, std::string> SnapshotLogs(const plat::sim::SimFiles& files);

@@ -41,6 +41,8 @@ public:
             started.creation_flags = p.creation_flags;
             started.startup_flags = p.startup_flags;
             started.show_window = p.show_window;
+            started.started_ms = p.started_ms;
+            if (!p.never_ends) started.ends_ms = p.ends_ms;
             report.programs.push_back(started);
         }
         for (; waits_ < process.waits().size(); ++waits_) {
@@ -53,6 +55,7 @@ public:
                                                       : WaitOutcome::Ended;
             wait.timeout_ms = w.timeout_ms;
             if (!w.forever) wait.waited_ms = w.waited_ms;
+            wait.started_ms = w.started_ms;
             report.waits.push_back(wait);
         }
         for (; events_ < machine_.sync().set_events().size(); ++events_)
@@ -77,6 +80,8 @@ public:
             made.result = static_cast<uint32_t>(w.result);
             report.wia_registrations.push_back(std::move(made));
         }
+        const std::vector<std::string>& debug = machine_.system().debug_output();
+        for (; debug_ < debug.size(); ++debug_) report.debug_output.push_back(DebugOutput{step, debug[debug_]});
         const std::vector<plat::sim::InfSectionInstall>& installs = machine_.setupapi().section_installs();
         for (; installs_ < installs.size(); ++installs_) {
             const plat::sim::InfSectionInstall& i = installs[installs_];
@@ -107,9 +112,23 @@ public:
 
 private:
     plat::sim::Machine& machine_;
-    size_t programs_ = 0, waits_ = 0, events_ = 0, messages_ = 0, services_ = 0, wia_ = 0, installs_ = 0;
+    size_t programs_ = 0, waits_ = 0, events_ = 0, messages_ = 0, services_ = 0, wia_ = 0, installs_ = 0, debug_ = 0;
     std::map<std::string, size_t> pending_step_;
 };
+
+// What the co-installer holds until its process ends on purpose, so that it is no leak: the named
+// event that says the Plug and Play part has finished stays open, and set, for as long as the
+// device installer's process lives, so that the scanning software's setup that waits for it later
+// in that time still finds it set.
+const char* const kKeptOnPurpose[] = {"event tvx_PNPFinishedEvent_99"};
+
+bool KeptOnPurpose(const std::string& open) {
+    for (const char* kept : kKeptOnPurpose) {
+        const std::string tail = std::string(": ") + kept;
+        if (open.size() >= tail.size() && open.compare(open.size() - tail.size(), tail.size(), tail) == 0) return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -123,21 +142,31 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     report.traced = options.trace;
     RegistrySnapshot registry_before = SnapshotRegistry(machine.registry());
     auto logs_before = SnapshotLogs(machine.files());
+    const FileSnapshot files_before = SnapshotFiles(machine.files());
 
     plat::sim::ActiveMachine active(machine);
     plat::host::CallLayer& layer = plat::host::Layer();
     // Only a traced report shows the calls: untraced, they are not recorded at all (calls the
-    // machine does not model still are). The layer traces again afterwards, as it did before.
+    // machine does not model still are), unless a fault is injected, whose failed closes the trace
+    // tells. The layer traces again afterwards, as it did before.
     struct TracingFor {
         plat::host::CallLayer& layer;
         bool before;
         TracingFor(plat::host::CallLayer& l, bool on) : layer(l), before(l.tracing()) { layer.SetTracing(on); }
         ~TracingFor() { layer.SetTracing(before); }
-    } tracing(layer, options.trace);
+    } tracing(layer, options.trace || options.fail_nth != 0);
     // Declared after the machine is made active, so that a library a stuck call leaves loaded is
     // unloaded (by this object's end) while its calls still reach the machine.
     plat::host::CoInstallerLibrary library;
     Records records(machine);
+    if (options.fail_nth) layer.FailNth(options.fail_nth, options.status, options.from_then_on);
+    // What a process still held when it ended: a handle, COM object or stream the co-installer
+    // opened and never closed.
+    auto end_process = [&](size_t step) {
+        for (const std::string& open : machine.EndProcess())
+            if (!KeptOnPurpose(open))
+                report.open_handles.push_back("when the process ended at step " + std::to_string(step) + ": " + open);
+    };
 
     auto logs_now = logs_before;
     size_t stuck = 0;  // the step (1-based) whose call waits forever
@@ -148,6 +177,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
             out.not_run = "the co-installer still waits in step " + std::to_string(stuck);
             continue;
         }
+        out.started_ms = machine.clock().now_ms();
         size_t trace_from = layer.trace().size();
         size_t not_modelled_from = layer.not_modelled().size();
         try {
@@ -158,7 +188,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
                 case StepKind::Unload:
                     library.Unload();
                     // The library's host program exits with it, and every handle it held closes.
-                    machine.EndProcess();
+                    end_process(i + 1);
                     break;
                 case StepKind::InstallPellionSoftware: {
                     // The DLL runner hands the entry a writable copy of the command line.
@@ -192,6 +222,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
             // A wait on no program (a sleep without end) says what it is in its own words.
             if (out.waits_forever.empty()) out.waits_forever = e.what();
         }
+        if (!stuck) out.ended_ms = machine.clock().now_ms();
         for (size_t t = trace_from; options.trace && t < layer.trace().size(); ++t)
             out.trace.push_back(plat::host::FormatTraceLine(layer.trace()[t]));
         for (size_t n = not_modelled_from; n < layer.not_modelled().size(); ++n)
@@ -204,8 +235,14 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     }
     if (!stuck) {
         library.Unload();
-        machine.EndProcess();
+        end_process(scenario.steps.size());
     }
+    run.failable_calls = layer.failable_calls();
+    run.injected = layer.injected();
+    for (const plat::host::TraceRecord& call : layer.trace())
+        if (call.injected && (call.call == "CloseHandle" || call.call == "FindClose"))
+            run.failed_closes.push_back(call.args);
+    layer.ClearFaults();
 
     // The services as they end up once the changes under way have run their course (a service
     // that never stops stays stop pending).
@@ -220,8 +257,9 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
 
     run.final_registry = SnapshotRegistry(machine.registry());
     report.registry = DiffRegistry(registry_before, run.final_registry);
+    run.final_files = SnapshotFiles(machine.files());
+    report.files = DiffFiles(files_before, run.final_files);
     report.logs = LogChanges(logs_before, SnapshotLogs(machine.files()), machine.files().temp_path());
-    report.open_handles = machine.handles().Describe();
     return run;
 }
 

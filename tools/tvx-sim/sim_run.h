@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "tools/scenario/file_snapshot.h"
 #include "tools/scenario/registry_snapshot.h"
 #include "tools/scenario/report.h"
 #include "tools/scenario/scenario.h"
@@ -17,11 +18,22 @@ struct RunOptions {
     bool trace = false;       // keep every platform call of every step in the report
     // Where the run's drive folders are made (and removed again); empty: the temporary folder.
     std::filesystem::path scratch;
+    // A fault injected into the co-installer's calls: the nth failable call (1-based) fails with
+    // `status`, in that call's own form, and with `from_then_on` every later one as well. 0: none.
+    uint64_t fail_nth = 0;
+    bool from_then_on = false;
+    uint32_t status = 5;  // ERROR_ACCESS_DENIED
 };
 
 struct RunResult {
     Report report;
     RegistrySnapshot final_registry;
+    FileSnapshot final_files;  // the watched folders at the end
+    uint64_t failable_calls = 0;  // the co-installer's calls that could have been failed
+    uint64_t injected = 0;        // those that were
+    // The failed closing calls' handles ("0x158"): a handle whose close was made to fail stays open
+    // on the machine, which is the fault's doing, not the co-installer's.
+    std::vector<std::string> failed_closes;
 };
 
 // A failure of the run itself (the library cannot be loaded), as opposed to anything the

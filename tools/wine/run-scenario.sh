@@ -47,24 +47,7 @@ mkdir -p "$work"
 work="$(cd "$work" && pwd)"
 prefix="$work/prefix"
 
-# The Windows system's own files are shared with the template through hard links (Wine never
-# rewrites them); everything else (registry, configuration, user folders) is the run's own copy.
-# Another test may be running Wine in the template, whose server saves the registry through a
-# temporary file: a clone that meets one vanishing is tried again.
-clone_prefix() {
-    rm -rf "$prefix"
-    cp -al "$template" "$prefix" 2>/dev/null || return 1
-    find "$prefix" -type f ! -path "$prefix/drive_c/windows/system32/*" ! -path "$prefix/drive_c/windows/winsxs/*" \
-        -print0 | while IFS= read -r -d '' file; do
-        cp -p "$file" "$file.tvx-copy" && mv -f "$file.tvx-copy" "$file" || exit 1
-    done
-}
-cloned=0
-for attempt in 1 2 3; do
-    if clone_prefix; then cloned=1; break; fi
-    sleep 2
-done
-[ $cloned -eq 1 ] || die "cannot copy the Wine prefix $template to $prefix"
+"$here/clone-prefix.sh" "$template" "$prefix" || die "cannot copy the Wine prefix $template to $prefix"
 # The co-installer lives where Windows' device installer finds co-installers: the system folder.
 cp "$dll" "$prefix/drive_c/windows/system32/TarvixQ920kCO.dll"
 

@@ -13,6 +13,7 @@
 #include "tools/scenario/expectations.h"
 #include "tools/wine/wine_account.h"
 #include "tools/wine/wine_registry.h"
+#include "tools/wine/wine_setup.h"
 #include "tools/wine/wine_standins.h"
 
 namespace tvx::wine {
@@ -60,6 +61,55 @@ std::map<std::string, std::string> SnapshotLogs(const std::string& folder) {
 }
 
 bool SameText(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+// The debugger output of the harness's process. OutputDebugStringA raises a debug-print exception
+// (DBG_PRINTEXCEPTION_C, its length and text as the arguments) that a debugger would take; a
+// vectored handler sees it first and lets it go on, so the call behaves as without the harness.
+// The DLL runner's own process is not watched.
+class DebugOutputRecorder {
+public:
+    DebugOutputRecorder() {
+        InitializeCriticalSection(&lock_);
+        recorder_ = this;
+        handler_ = AddVectoredExceptionHandler(1, &DebugOutputRecorder::Handler);
+    }
+    ~DebugOutputRecorder() {
+        if (handler_) RemoveVectoredExceptionHandler(handler_);
+        recorder_ = nullptr;
+        DeleteCriticalSection(&lock_);
+    }
+    DebugOutputRecorder(const DebugOutputRecorder&) = delete;
+    DebugOutputRecorder& operator=(const DebugOutputRecorder&) = delete;
+
+    // The texts written since the last call.
+    std::vector<std::string> Take() {
+        EnterCriticalSection(&lock_);
+        std::vector<std::string> texts = std::move(texts_);
+        texts_.clear();
+        LeaveCriticalSection(&lock_);
+        return texts;
+    }
+
+private:
+    static constexpr DWORD kDebugPrint = 0x40010006;  // DBG_PRINTEXCEPTION_C
+
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* info) {
+        const EXCEPTION_RECORD* record = info->ExceptionRecord;
+        DebugOutputRecorder* self = recorder_;
+        if (self && record->ExceptionCode == kDebugPrint && record->NumberParameters >= 2) {
+            const char* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+            EnterCriticalSection(&self->lock_);
+            self->texts_.emplace_back(text ? text : "");
+            LeaveCriticalSection(&self->lock_);
+        }
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+
+    static inline DebugOutputRecorder* recorder_ = nullptr;
+    CRITICAL_SECTION lock_;
+    PVOID handler_ = nullptr;
+    std::vector<std::string> texts_;
+};
 
 // A call on the co-installer made on a thread of its own, so that the harness can watch it.
 class CallThread {
@@ -154,6 +204,7 @@ private:
     std::vector<InstallParams> params_;
     std::map<std::string, HANDLE> events_;
     std::map<std::string, std::string> logs_now_;
+    DebugOutputRecorder debug_output_;
     std::vector<uint64_t> begin_, end_;  // each step's time span (NowTicks)
     size_t ran_ = 0;                     // steps that ran
     uint64_t steps_begin_ = 0;
@@ -296,6 +347,7 @@ void Run::Collect(size_t index, std::vector<StepLogLine>* log) {
     }
     for (const StandinWindows::Message& m : windows_.Flush())
         report_.messages.push_back(MessagePosted{index + 1, m.window_class, m.message, m.wparam, m.lparam});
+    for (std::string& text : debug_output_.Take()) report_.debug_output.push_back(DebugOutput{index + 1, std::move(text)});
     CollectWiaRegistrations(index);
 }
 
@@ -525,7 +577,9 @@ Report Run::Go(const std::vector<std::string>& notes) {
 
     const RegistrySnapshot registry_before = SnapshotRegistry();
     const auto logs_before = SnapshotLogs(temp_);
+    const FileSnapshot files_before = SnapshotWineFiles();
     logs_now_ = logs_before;
+    debug_output_.Take();
     windows_.Flush();
 
     const std::vector<Step>& steps = scenario_.steps;
@@ -585,12 +639,14 @@ Report Run::Go(const std::vector<std::string>& notes) {
 
     report_.registry = DiffRegistry(registry_before, SnapshotRegistry());
     report_.logs = LogChanges(logs_before, SnapshotLogs(temp_), temp_);
+    const FileSnapshot files_after = SnapshotWineFiles();
+    report_.files = DiffFiles(files_before, files_after);
 
     bool has_expectations = !scenario_.expect.empty();
     for (const Step& step : steps) has_expectations = has_expectations || step.expect_result;
     if (has_expectations) {
         report_.expectations_checked = true;
-        report_.unmet_expectations = CheckExpectations(scenario_, report_, LiveRegistryLookup());
+        report_.unmet_expectations = CheckExpectations(scenario_, report_, LiveRegistryLookup(), files_after);
     }
     return report_;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 
 #include "platform/text/encoding.h"
@@ -333,7 +334,39 @@ void SetUpDrives(const Scenario& scenario, const SetupPaths& paths, std::vector<
     WriteTextFile(paths.run_folder / "drives.txt", plan);
 }
 
+void SetUpFiles(const Scenario& scenario) {
+    for (const FileSetup& f : scenario.machine.files) {
+        const fs::path path = WinePath(f.path);
+        std::error_code ec;
+        if (f.folder) {
+            fs::create_directories(path, ec);
+            if (ec) throw std::runtime_error("cannot make the folder " + path.string() + ": " + ec.message());
+            continue;
+        }
+        fs::create_directories(path.parent_path(), ec);
+        if (ec) throw std::runtime_error("cannot make the folder " + path.parent_path().string() + ": " + ec.message());
+        WriteTextFile(path, f.bytes);
+    }
+}
+
 }  // namespace
+
+std::string WinePath(const std::string& placeholder_path) {
+    std::optional<PlaceholderPath> split = SplitPlaceholderPath(placeholder_path);
+    if (!split) return placeholder_path;
+    char buffer[MAX_PATH + 1] = {0};
+    DWORD n = split->placeholder == kWindowsFolderName ? GetWindowsDirectoryA(buffer, sizeof buffer)
+                                                       : GetTempPathA(sizeof buffer, buffer);
+    std::string folder = (n > 0 && n < sizeof buffer) ? std::string(buffer, n) : std::string();
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return split->rest.empty() ? folder : folder + "\\" + split->rest;
+}
+
+FileSnapshot SnapshotWineFiles() {
+    FileSnapshot snapshot;
+    for (const std::string& watched : WatchedFolders()) SnapshotFolder(WinePath(watched), watched, snapshot);
+    return snapshot;
+}
 
 fs::path DriveFolder(const fs::path& run_folder, char letter) {
     return run_folder / "drives" / std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
@@ -374,6 +407,7 @@ void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<st
     for (const DeviceSetup& device : m.devices) FillDevice(device);
     SetVersion(scenario, notes);
     SetUpDrives(scenario, paths, notes);
+    SetUpFiles(scenario);
 
     if (!m.is_64bit)
         notes->push_back("the scenario's machine is 32-bit; Wine runs it as a 64-bit machine (one more registry view)");

@@ -1,6 +1,7 @@
 // Setting Wine up as a scenario's machine, from inside Wine: the scenario's devices through
 // SetupAPI's own device creation, its .reg content, the reported Windows version per program, and
-// its drives as folders of their own with the stand-in programs in place of the disc's programs.
+// its drives as folders of their own with the stand-in programs in place of the disc's programs,
+// and its files in the Windows directory and the temporary folder.
 // What the host has to finish (linking the drive folders into the prefix) is listed in a plan file.
 // Win32 only.
 #pragma once
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/scenario/file_snapshot.h"
 #include "tools/scenario/scenario.h"
 
 namespace tvx::wine {
@@ -28,6 +30,13 @@ void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<st
 
 // The drive folder of a letter below the run folder.
 std::filesystem::path DriveFolder(const std::filesystem::path& run_folder, char letter);
+
+// Wine's own path for a scenario's file path: %WINDIR% is Wine's Windows directory, %TEMP% the
+// temporary folder of the harness's user.
+std::string WinePath(const std::string& placeholder_path);
+
+// The watched folders' files and folders on Wine.
+FileSnapshot SnapshotWineFiles();
 
 // The Wine version name ("winxp64", "win7") that reports a scenario's Windows version, or empty.
 std::string WineVersionName(const OsVersionSetup& os);

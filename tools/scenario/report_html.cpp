@@ -1,0 +1,1051 @@
+// The report as one self-contained web page: a timeline picture of the run (inline SVG) at its top,
+// then the machine, the calls and everything the run changed, in the words of the text form.
+// Nothing in the page runs or is fetched: it reads the same in any browser and when printed.
+// Portable.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string_view>
+
+#include "tools/scenario/names.h"
+#include "tools/scenario/reg_file.h"
+#include "tools/scenario/report.h"
+#include "tools/scenario/report_words.h"
+#include "tools/scenario/text_codec.h"
+
+namespace tvx {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Text into HTML
+
+// UTF-8 text as HTML text or attribute content. Control characters other than tab and line feed
+// show as their Unicode control pictures (CR as U+240D), so nothing the machine wrote can turn
+// into markup or vanish.
+std::string Esc(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size() + 16);
+    for (char c : utf8) {
+        auto u = static_cast<unsigned char>(c);
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default:
+                if ((u < 0x20 && c != '\n' && c != '\t') || u == 0x7F) {
+                    out += "\xE2\x90";
+                    out += static_cast<char>(u == 0x7F ? 0xA1 : 0x80 + u);
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out;
+}
+
+// Text the machine wrote (its ANSI code page) as HTML.
+std::string Ansi(const std::string& ansi) { return Esc(AnsiToUtf8(ansi)); }
+
+std::string Num(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f", v);
+    return buf;
+}
+
+std::string Hex(uint64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+std::string Ms(uint64_t ms) { return std::to_string(ms) + " ms"; }
+
+// A text cut to `max` characters (counted in bytes of ANSI text) with an ellipsis.
+std::string Cut(const std::string& ansi, size_t max) {
+    if (ansi.size() <= max) return AnsiToUtf8(ansi);
+    return AnsiToUtf8(ansi.substr(0, max - 1)) + "\xE2\x80\xA6";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The timeline
+
+// How a call was answered, as a class of the page's style.
+const char* AnswerClass(const ReportStep& s) {
+    if (!s.waits_forever.empty()) return "forever";
+    if (!s.result) return "none";
+    if (*s.result == 0) return "ok";
+    if (*s.result == kResultPostProcessingRequired) return "post";
+    if (*s.result == 0xE000020Eu) return "default";  // ERROR_DI_DO_DEFAULT
+    return "error";
+}
+
+bool IsCall(const ReportStep& s) { return s.kind == StepKind::Dif || s.kind == StepKind::InstallPellionSoftware; }
+
+// A program's name as a lane shows it: the program file without its folder, and its arguments.
+std::string ProgramLabel(const std::string& command_line) {
+    size_t end;
+    if (!command_line.empty() && command_line[0] == '"') {
+        end = command_line.find('"', 1);
+        if (end == std::string::npos) end = command_line.size();
+    } else {
+        std::string lower = command_line;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+            return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        });
+        end = lower.find(".exe");
+        end = end == std::string::npos ? command_line.find(' ') : end + 4;
+        if (end == std::string::npos) end = command_line.size();
+    }
+    size_t slash = command_line.rfind('\\', end);
+    std::string label = command_line.substr(slash == std::string::npos ? 0 : slash + 1);
+    label.erase(std::remove(label.begin(), label.end(), '"'), label.end());
+    while (!label.empty() && label.back() == ' ') label.pop_back();
+    return label;
+}
+
+// The picture of a run on the virtual clock. Each call that ran gets a box of its own, wide
+// enough for its name, so that calls taking no virtual time stay apart; only a box's width beyond
+// that shows time passing, and so do the gaps and the stretch after the last call, all at one
+// scale. Programs, waits and service states are placed on the same clock.
+class Timeline {
+public:
+    explicit Timeline(const Report& r) : r_(r) {
+        Layout();
+    }
+
+    std::string Svg() const;
+    std::string Caption() const;
+
+private:
+    struct Slot {
+        size_t step = 0;  // 0-based
+        uint64_t t0 = 0, t1 = 0;
+        double x0 = 0, x1 = 0;
+        bool forever = false;
+    };
+    struct Process {
+        size_t first = 0, last = 0;  // slot indexes
+        bool unloaded = false;
+    };
+
+    static constexpr double kLabelWidth = 210;
+    static constexpr double kLeft = kLabelWidth + 16;
+    static constexpr double kGap = 6;
+    static constexpr double kCharWidth = 6.1;  // 10 px monospace
+    static constexpr double kTimeWidth = 420;  // what all the time that passes gets
+    static constexpr double kForeverRoom = 150;
+    static constexpr double kAxisHeight = 34;
+    static constexpr double kLaneHeight = 40;
+    static constexpr double kBarHeight = 28;
+
+    void Layout();
+    static std::string CallName(const ReportStep& s);
+    static std::string CallDetail(const ReportStep& s);
+    double MinWidth(const ReportStep& s) const;
+    // Where a time falls: at the first call still running or returned by then, else after the
+    // last call.
+    double At(uint64_t t) const;
+    // Where a time falls within the call of step `step` (0-based), when it lies in that call.
+    double AtIn(size_t step, uint64_t t) const;
+    // Where something that happened in step `step` at an optional time goes.
+    double Place(size_t step, std::optional<uint64_t> t) const;
+    const Slot* SlotOf(size_t step) const;
+    bool BeyondPicture(uint64_t t) const { return t > run_end_ + tail_shown_; }
+
+    void Axis(std::string& out) const;
+    void ProcessLane(std::string& out, const Process& p, size_t number, double y) const;
+    void ProgramLane(std::string& out, size_t index, double y) const;
+    void WaitOverlay(std::string& out, const WaitReport& w, double y) const;
+    void ServiceLane(std::string& out, const std::string& service, double y) const;
+    static void LaneLabel(std::string& out, double y, const std::string& title, const std::string& sub);
+
+    const Report& r_;
+    bool clock_ = false;
+    std::vector<Slot> slots_;
+    std::vector<Process> processes_;
+    std::vector<std::string> services_;                  // those that changed state, in order
+    std::vector<std::optional<size_t>> wait_program_;    // the program each wait is for
+    uint64_t run_start_ = 0, run_end_ = 0, tail_shown_ = 0;
+    bool tail_cut_ = false;
+    double scale_ = 0;  // px per ms
+    double run_end_x_ = kLeft, tail_end_x_ = kLeft, edge_x_ = kLeft;
+};
+
+std::string Timeline::CallName(const ReportStep& s) {
+    if (s.kind == StepKind::InstallPellionSoftware) return "InstallPellionSoftware";
+    std::string name = DifName(s.dif_code);
+    return name.empty() ? "DIF code " + Hex(s.dif_code) : name;
+}
+
+std::string Timeline::CallDetail(const ReportStep& s) {
+    if (!s.waits_forever.empty()) return "never returns";
+    if (s.kind == StepKind::InstallPellionSoftware) return "\"" + Cut(s.command_line, 24) + "\"";
+    return s.post_processing ? "post-processing" : "pre-processing";
+}
+
+double Timeline::MinWidth(const ReportStep& s) const {
+    if (!IsCall(s)) return 40;
+    size_t chars = std::max(CallName(s).size() + 4, CallDetail(s).size());
+    return std::max(64.0, static_cast<double>(chars) * kCharWidth + 14);
+}
+
+void Timeline::Layout() {
+    for (const ReportStep& s : r_.steps) clock_ = clock_ || s.started_ms.has_value();
+    uint64_t prev = 0;
+    bool first = true;
+    for (size_t i = 0; i < r_.steps.size(); ++i) {
+        const ReportStep& s = r_.steps[i];
+        if (!s.not_run.empty()) continue;
+        Slot slot;
+        slot.step = i;
+        slot.t0 = std::max(s.started_ms.value_or(prev), first ? 0 : prev);
+        slot.forever = !s.waits_forever.empty();
+        slot.t1 = slot.forever ? slot.t0 : std::max(s.ended_ms.value_or(slot.t0), slot.t0);
+        if (first) run_start_ = slot.t0;
+        first = false;
+        prev = slot.t1;
+        slots_.push_back(slot);
+    }
+    if (slots_.empty()) return;
+    run_end_ = slots_.back().t1;
+
+    // What happens after the last call: programs running on, services finishing their changes.
+    uint64_t later = run_end_;
+    for (const ProgramStarted& p : r_.programs)
+        if (p.ends_ms) later = std::max(later, *p.ends_ms);
+    for (const ServiceChange& c : r_.service_changes)
+        if (c.at_ms) later = std::max(later, *c.at_ms);
+    for (const WaitReport& w : r_.waits)
+        if (w.started_ms && w.waited_ms) later = std::max(later, *w.started_ms + *w.waited_ms);
+    // A program that runs on for long is cut at the edge, so that the calls keep their room.
+    const uint64_t run_length = run_end_ - run_start_;
+    tail_shown_ = std::min(later - run_end_, std::max<uint64_t>(run_length, 10000));
+    tail_cut_ = tail_shown_ < later - run_end_;
+    const uint64_t shown = run_length + tail_shown_;
+    scale_ = shown ? kTimeWidth / static_cast<double>(shown) : 0;
+
+    double x = kLeft;
+    prev = run_start_;
+    for (Slot& slot : slots_) {
+        x += static_cast<double>(slot.t0 - prev) * scale_;
+        slot.x0 = x;
+        slot.x1 = x + MinWidth(r_.steps[slot.step]) + static_cast<double>(slot.t1 - slot.t0) * scale_;
+        x = slot.x1 + kGap;
+        prev = slot.t1;
+    }
+    run_end_x_ = slots_.back().x1;
+    tail_end_x_ = run_end_x_ + (tail_shown_ ? std::max(30.0, static_cast<double>(tail_shown_) * scale_) : 0);
+    edge_x_ = tail_end_x_ + 10;
+    bool forever = slots_.back().forever;
+    for (const ProgramStarted& p : r_.programs)
+        forever = forever || (p.started_ms && !p.ends_ms) || (p.ends_ms && BeyondPicture(*p.ends_ms));
+    if (forever) edge_x_ = std::max(edge_x_, run_end_x_ + kForeverRoom);
+
+    // Processes: from a load to its unload.
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        StepKind kind = r_.steps[slots_[i].step].kind;
+        bool open = !processes_.empty() && !processes_.back().unloaded;
+        if (!open || kind == StepKind::Load) processes_.push_back(Process{i, i, false});
+        processes_.back().last = i;
+        if (kind == StepKind::Unload) processes_.back().unloaded = true;
+    }
+
+    for (const ServiceChange& c : r_.service_changes)
+        if (std::find(services_.begin(), services_.end(), c.service) == services_.end()) services_.push_back(c.service);
+
+    for (const WaitReport& w : r_.waits) {
+        std::optional<size_t> found;
+        for (size_t p = 0; p < r_.programs.size(); ++p)
+            if (r_.programs[p].command_line == w.what && r_.programs[p].step <= w.step) found = p;
+        wait_program_.push_back(found);
+    }
+}
+
+const Timeline::Slot* Timeline::SlotOf(size_t step) const {
+    for (const Slot& s : slots_)
+        if (s.step == step) return &s;
+    return nullptr;
+}
+
+double Timeline::At(uint64_t t) const {
+    if (slots_.empty()) return kLeft;
+    for (const Slot& s : slots_) {
+        if (t > s.t1) continue;
+        if (t < s.t0) return std::max(kLeft, s.x0 - static_cast<double>(s.t0 - t) * scale_);
+        if (s.t1 == s.t0) return s.x0;
+        return s.x0 + static_cast<double>(t - s.t0) * (s.x1 - s.x0) / static_cast<double>(s.t1 - s.t0);
+    }
+    if (!tail_shown_) return run_end_x_;
+    uint64_t into = std::min(t - run_end_, tail_shown_);
+    return run_end_x_ + static_cast<double>(into) * (tail_end_x_ - run_end_x_) / static_cast<double>(tail_shown_);
+}
+
+double Timeline::AtIn(size_t step, uint64_t t) const {
+    const Slot* s = SlotOf(step);
+    if (!s || t < s->t0 || t > s->t1) return At(t);
+    if (s->t1 == s->t0) return (s->x0 + s->x1) / 2;
+    return s->x0 + static_cast<double>(t - s->t0) * (s->x1 - s->x0) / static_cast<double>(s->t1 - s->t0);
+}
+
+double Timeline::Place(size_t step, std::optional<uint64_t> t) const {
+    if (t) return AtIn(step, *t);
+    const Slot* s = SlotOf(step);
+    return s ? (s->x0 + s->x1) / 2 : run_end_x_;
+}
+
+void Timeline::LaneLabel(std::string& out, double y, const std::string& title, const std::string& sub) {
+    // A title too long for the label column is squeezed into it rather than run into the picture.
+    const double room = kLabelWidth - 8;
+    std::string fit;
+    if (static_cast<double>(title.size()) * 7.2 > room)
+        fit = " textLength=\"" + Num(room) + "\" lengthAdjust=\"spacingAndGlyphs\"";
+    out += "<text class=\"lane\" x=\"8\" y=\"" + Num(y + (sub.empty() ? 18 : 13)) + "\"" + fit + ">" + Esc(title) +
+           "</text>\n";
+    if (!sub.empty())
+        out += "<text class=\"lane-sub\" x=\"8\" y=\"" + Num(y + 27) + "\">" + Esc(sub) + "</text>\n";
+}
+
+void Timeline::Axis(std::string& out) const {
+    const double y = kAxisHeight - 8;
+    out += "<text class=\"lane-sub\" x=\"8\" y=\"" + Num(y - 4) + "\">virtual time</text>\n";
+    // Solid where time passes, dotted where it stands still: the room of a call that takes no time,
+    // and beyond the last moment drawn.
+    auto stretch = [&](double from, double to, bool passes) {
+        if (to - from < 0.5) return;
+        out += "<line class=\"" + std::string(passes ? "axis" : "axis still") + "\" x1=\"" + Num(from) + "\" y1=\"" +
+               Num(y) + "\" x2=\"" + Num(to) + "\" y2=\"" + Num(y) + "\"/>\n";
+    };
+    std::vector<std::pair<double, uint64_t>> ticks;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        const Slot& s = slots_[i];
+        if (i > 0) stretch(slots_[i - 1].x1, s.x0, s.t0 > slots_[i - 1].t1);
+        stretch(s.x0, s.x1, s.t1 > s.t0);
+        if (ticks.empty() || ticks.back().second != s.t0) ticks.emplace_back(s.x0, s.t0);
+    }
+    if (ticks.back().second != run_end_) ticks.emplace_back(run_end_x_, run_end_);
+    stretch(run_end_x_, tail_end_x_, true);
+    stretch(tail_end_x_, edge_x_, false);
+    if (tail_shown_) ticks.emplace_back(tail_end_x_, run_end_ + tail_shown_);
+    double last_label = -1000;
+    for (const auto& [x, t] : ticks) {
+        out += "<line class=\"tick\" x1=\"" + Num(x) + "\" y1=\"" + Num(y - 4) + "\" x2=\"" + Num(x) + "\" y2=\"" +
+               Num(y + 4) + "\"/>\n";
+        if (x - last_label < 64) continue;
+        out += "<text class=\"time\" x=\"" + Num(x) + "\" y=\"" + Num(y - 8) + "\">" + Ms(t) + "</text>\n";
+        last_label = x;
+    }
+}
+
+void Timeline::ProcessLane(std::string& out, const Process& p, size_t number, double y) const {
+    std::string sub = "steps " + std::to_string(slots_[p.first].step + 1) + " to " +
+                      std::to_string(slots_[p.last].step + 1);
+    if (!p.unloaded) sub += ", never unloaded";
+    LaneLabel(out, y, "Process " + std::to_string(number), sub);
+    const double top = y + (kLaneHeight - kBarHeight) / 2;
+    const double right = p.unloaded ? slots_[p.last].x1 : edge_x_;
+    out += "<rect class=\"process\" x=\"" + Num(slots_[p.first].x0 - 2) + "\" y=\"" + Num(top - 3) + "\" width=\"" +
+           Num(right - slots_[p.first].x0 + 4) + "\" height=\"" + Num(kBarHeight + 6) + "\" rx=\"4\"/>\n";
+    for (size_t i = p.first; i <= p.last; ++i) {
+        const Slot& slot = slots_[i];
+        const ReportStep& s = r_.steps[slot.step];
+        const std::string number_text = std::to_string(slot.step + 1);
+        const double width = slot.x1 - slot.x0;
+        if (!IsCall(s)) {
+            const char* word = s.kind == StepKind::Load ? "load" : "unload";
+            out += "<g class=\"library\"><title>Step " + number_text + ": " + Ansi(s.description) + "</title>";
+            out += "<rect x=\"" + Num(slot.x0) + "\" y=\"" + Num(top) + "\" width=\"" + Num(width) + "\" height=\"" +
+                   Num(kBarHeight) + "\" rx=\"3\"/>";
+            out += "<text x=\"" + Num(slot.x0 + width / 2) + "\" y=\"" + Num(top + 18) + "\">" + word + "</text></g>\n";
+            continue;
+        }
+        std::string tip = "Step " + number_text + ": " + Ansi(s.description);
+        if (s.result) tip += "\nanswered " + Esc(words::Answer(*s.result));
+        if (!s.waits_forever.empty()) tip += "\n" + Esc(words::WaitsForever(s));
+        if (s.started_ms) {
+            tip += "\nfrom " + Ms(*s.started_ms);
+            if (s.ended_ms) tip += " to " + Ms(*s.ended_ms) + " (" + Ms(*s.ended_ms - *s.started_ms) + ")";
+        }
+        out += "<g class=\"call " + std::string(AnswerClass(s)) + "\" data-step=\"" + number_text + "\"><title>" + tip +
+               "</title>";
+        out += "<rect x=\"" + Num(slot.x0) + "\" y=\"" + Num(top) + "\" width=\"" + Num(width) + "\" height=\"" +
+               Num(kBarHeight) + "\" rx=\"3\"/>";
+        out += "<text x=\"" + Num(slot.x0 + 6) + "\" y=\"" + Num(top + 12) + "\"><tspan class=\"n\">" + number_text +
+               "</tspan> " + Esc(CallName(s)) + "</text>";
+        out += "<text class=\"detail\" x=\"" + Num(slot.x0 + 6) + "\" y=\"" + Num(top + 24) + "\">" +
+               Esc(CallDetail(s)) + "</text></g>\n";
+        if (slot.forever) {
+            const double mid = top + kBarHeight / 2;
+            out += "<g class=\"forever-wait\"><line x1=\"" + Num(slot.x1) + "\" y1=\"" + Num(mid) + "\" x2=\"" +
+                   Num(edge_x_ - 8) + "\" y2=\"" + Num(mid) + "\"/><path d=\"M" + Num(edge_x_ - 8) + " " +
+                   Num(mid - 5) + " L" + Num(edge_x_) + " " + Num(mid) + " L" + Num(edge_x_ - 8) + " " + Num(mid + 5) +
+                   " Z\"/></g>\n";
+        }
+    }
+}
+
+void Timeline::ProgramLane(std::string& out, size_t index, double y) const {
+    const ProgramStarted& p = r_.programs[index];
+    LaneLabel(out, y, Cut(ProgramLabel(p.command_line), 40), "started in step " + std::to_string(p.step));
+    const double top = y + (kLaneHeight - kBarHeight) / 2;
+    const double x0 = Place(p.step - 1, p.started_ms);
+    double x1 = x0 + 8;
+    std::string text;
+    std::string tip = "\"" + Ansi(p.command_line) + "\", started in step " + std::to_string(p.step);
+    if (p.started_ms) tip += " at " + Ms(*p.started_ms);
+    if (p.started_ms && !p.ends_ms) {
+        x1 = edge_x_;
+        text = "never ends";
+        tip += "; it never ends";
+    } else if (p.started_ms && p.ends_ms) {
+        const uint64_t runs = *p.ends_ms - *p.started_ms;
+        tip += "; it ends at " + Ms(*p.ends_ms);
+        if (BeyondPicture(*p.ends_ms)) {
+            x1 = edge_x_;
+            text = "ends at " + Ms(*p.ends_ms);
+        } else {
+            x1 = std::max(At(*p.ends_ms), x0 + 4);
+            text = runs ? "runs " + Ms(runs) : "ends at once";
+        }
+    }
+    out += "<g class=\"program\"><title>" + tip + "</title><rect x=\"" + Num(x0) + "\" y=\"" + Num(top + 4) +
+           "\" width=\"" + Num(x1 - x0) + "\" height=\"" + Num(kBarHeight - 8) + "\" rx=\"3\"/>";
+    // The text goes inside the bar when it fits, else after it.
+    if (!text.empty()) {
+        const double width = static_cast<double>(text.size()) * kCharWidth;
+        const bool inside = x1 - x0 >= width + 12;
+        const double tx = inside ? x1 - width - 6 : x1 + 4;
+        if (inside || tx + width < edge_x_ + kForeverRoom)
+            out += "<text x=\"" + Num(tx) + "\" y=\"" + Num(top + 18) + "\">" + Esc(text) + "</text>";
+    }
+    out += "</g>\n";
+    for (size_t w = 0; w < r_.waits.size(); ++w)
+        if (wait_program_[w] == index) WaitOverlay(out, r_.waits[w], y);
+}
+
+void Timeline::WaitOverlay(std::string& out, const WaitReport& w, double y) const {
+    if (!w.started_ms) return;  // the machine did not see the wait itself
+    const double top = y + (kLaneHeight - kBarHeight) / 2;
+    const double x0 = AtIn(w.step - 1, *w.started_ms);
+    double x1 = w.outcome == WaitOutcome::Forever || !w.waited_ms ? edge_x_
+                                                                   : AtIn(w.step - 1, *w.started_ms + *w.waited_ms);
+    x1 = std::max(x1, x0 + 3);
+    std::string text = w.outcome == WaitOutcome::Forever ? "waited for, forever"
+                       : w.outcome == WaitOutcome::TimedOut ? "waited " + Ms(w.waited_ms.value_or(0)) + ", gave up"
+                                                            : "waited for " + Ms(w.waited_ms.value_or(0));
+    std::string tip = "the co-installer waits for \"" + Ansi(w.what) + "\" in step " + std::to_string(w.step) +
+                      Esc(words::WaitLimit(w)) + ": " + Esc(words::WaitOutcomeText(w));
+    out += "<g class=\"wait\"><title>" + tip + "</title><rect x=\"" + Num(x0) + "\" y=\"" + Num(top) + "\" width=\"" +
+           Num(x1 - x0) + "\" height=\"" + Num(kBarHeight) + "\" rx=\"3\"/>";
+    const double width = static_cast<double>(text.size()) * kCharWidth;
+    if (x1 - x0 >= width + 12)
+        out += "<text x=\"" + Num(x0 + 6) + "\" y=\"" + Num(top + 18) + "\">" + Esc(text) + "</text>";
+    out += "</g>\n";
+}
+
+// A service's states as bands, each change at its virtual time.
+void Timeline::ServiceLane(std::string& out, const std::string& service, double y) const {
+    LaneLabel(out, y, "service " + Cut(service, 22), "its state");
+    std::vector<const ServiceChange*> changes;
+    for (const ServiceChange& c : r_.service_changes)
+        if (c.service == service) changes.push_back(&c);
+    // The state before the first change follows from it.
+    std::string state = changes.front()->state == "stop pending" || changes.front()->state == "stopped" ? "running"
+                                                                                                         : "stopped";
+    const double top = y + (kLaneHeight - kBarHeight) / 2 + 4;
+    const double height = kBarHeight - 8;
+    double x = slots_.front().x0;
+    auto band = [&](double from, double to, const std::string& what) {
+        if (to - from < 0.5) return;
+        std::string cls = what == "running" ? "running" : what == "stopped" ? "stopped" : "pending";
+        out += "<g class=\"service " + cls + "\"><title>" + Ansi(service) + ": " + Esc(what) + "</title><rect x=\"" +
+               Num(from) + "\" y=\"" + Num(top) + "\" width=\"" + Num(to - from) + "\" height=\"" + Num(height) + "\"/>";
+        const double width = static_cast<double>(what.size()) * kCharWidth;
+        if (to - from >= width + 8)
+            out += "<text x=\"" + Num(from + 4) + "\" y=\"" + Num(top + 14) + "\">" + Esc(what) + "</text>";
+        out += "</g>\n";
+    };
+    for (const ServiceChange* c : changes) {
+        const double at = std::max(x, Place(c->step - 1, c->at_ms));
+        band(x, at, state);
+        out += "<line class=\"change\" x1=\"" + Num(at) + "\" y1=\"" + Num(top - 3) + "\" x2=\"" + Num(at) + "\" y2=\"" +
+               Num(top + height + 3) + "\"/>\n";
+        x = at;
+        state = c->state;
+    }
+    band(x, edge_x_, state);
+}
+
+std::string Timeline::Svg() const {
+    if (slots_.empty()) return "<p>No call ran, so there is no timeline.</p>\n";
+    std::vector<size_t> programs;  // programs with a lane: every one
+    for (size_t i = 0; i < r_.programs.size(); ++i) programs.push_back(i);
+    size_t unmatched = 0;
+    for (const auto& w : wait_program_) unmatched += w ? 0 : 1;
+    const size_t lanes = processes_.size() + programs.size() + services_.size() + unmatched;
+    const double height = kAxisHeight + static_cast<double>(lanes) * kLaneHeight + 24;
+    const double width = edge_x_ + 40;  // room for the last time label
+
+    std::string body;
+    Axis(body);
+    double y = kAxisHeight;
+    // The stretch after the last call, and the moment it returned.
+    if (tail_shown_)
+        body += "<rect class=\"after\" x=\"" + Num(run_end_x_) + "\" y=\"" + Num(y) + "\" width=\"" +
+                Num(edge_x_ - run_end_x_) + "\" height=\"" + Num(height - y - 20) + "\"/>\n";
+    for (size_t p = 0; p < processes_.size(); ++p, y += kLaneHeight) ProcessLane(body, processes_[p], p + 1, y);
+    for (size_t p : programs) {
+        ProgramLane(body, p, y);
+        y += kLaneHeight;
+    }
+    for (size_t w = 0; w < r_.waits.size(); ++w) {
+        if (wait_program_[w]) continue;
+        LaneLabel(body, y, "wait: " + Cut(r_.waits[w].what, 24), "in step " + std::to_string(r_.waits[w].step));
+        WaitOverlay(body, r_.waits[w], y);
+        y += kLaneHeight;
+    }
+    for (const std::string& service : services_) {
+        ServiceLane(body, service, y);
+        y += kLaneHeight;
+    }
+    if (!slots_.back().forever) {
+        body += "<line class=\"end\" x1=\"" + Num(run_end_x_) + "\" y1=\"" + Num(kAxisHeight - 4) + "\" x2=\"" +
+                Num(run_end_x_) + "\" y2=\"" + Num(y + 4) + "\"/>\n";
+        body += "<text class=\"note\" x=\"" + Num(run_end_x_ + 4) + "\" y=\"" + Num(y + 14) +
+                "\">the last call returns</text>\n";
+    }
+
+    return "<svg class=\"timeline\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-labelledby=\"timeline-title\" "
+           "width=\"" + Num(width) + "\" height=\"" + Num(height) + "\" viewBox=\"0 0 " + Num(width) + " " +
+           Num(height) + "\">\n<title id=\"timeline-title\">Timeline of the run: the calls on the co-installer, the "
+           "programs it started and the service changes, on the virtual clock</title>\n" +
+           body + "</svg>\n";
+}
+
+std::string Timeline::Caption() const {
+    if (slots_.empty()) return "";
+    std::string out = "Time runs from left to right. ";
+    if (!clock_) {
+        out += "This machine keeps no virtual clock, so the calls are drawn in their order only, each as wide as its "
+               "name, and the programs where they started. ";
+    } else {
+        out += "Each call has a box of its own, wide enough for its name, so that calls taking no virtual time stay "
+               "apart; what a box has beyond that, the gaps and the stretch after the last call show time passing "
+               "(solid on the time line at the top; dotted where no time passes), ";
+        if (scale_ > 0)
+            out += "at " + Num(scale_ * 1000) + " px per second of the simulated machine's virtual clock. ";
+        else
+            out += "and here no virtual time passes at all. ";
+        if (tail_cut_)
+            out += "A program that runs on long after the last call is cut at the right edge, which says when it "
+                   "ends. ";
+    }
+    out += "Process N is the program that loaded the co-installer (from its load to its unload); a program "
+           "the co-installer started runs in the lighter bar, and the darker part is the time the co-installer "
+           "waited for it. Point at a box to see its details.";
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The page's parts
+
+const char kStyle[] = R"(
+body { font: 14px/1.45 "DejaVu Sans", Verdana, sans-serif; color: #1d232a; margin: 0 auto; max-width: 1400px;
+       padding: 16px 24px 48px; background: #fff; }
+h1 { font-size: 22px; margin: 8px 0 2px; }
+h2 { font-size: 17px; margin: 28px 0 8px; padding-bottom: 3px; border-bottom: 2px solid #d6dde4; }
+h3 { font-size: 14px; margin: 14px 0 4px; }
+.meta { color: #56616c; margin: 0 0 10px; }
+.intro { color: #3b4550; }
+.outcome { padding: 6px 10px; border-radius: 4px; display: inline-block; margin: 4px 0; }
+.outcome.met { background: #e3f3e4; border: 1px solid #8cc991; }
+.outcome.unmet { background: #fde7e7; border: 1px solid #e39a9a; }
+nav { font-size: 13px; margin: 10px 0; }
+nav a { margin-right: 10px; white-space: nowrap; }
+code, pre, .mono { font-family: "DejaVu Sans Mono", Consolas, monospace; font-size: 12.5px; }
+pre { background: #f5f7f9; border: 1px solid #e1e6eb; padding: 6px 8px; margin: 4px 0; white-space: pre-wrap;
+      word-break: break-all; }
+table { border-collapse: collapse; margin: 4px 0 8px; }
+th, td { border: 1px solid #d6dde4; padding: 3px 8px; text-align: left; vertical-align: top; }
+thead th { background: #eef2f5; }
+td.mono, td .mono { word-break: break-all; }
+.none { color: #77818b; font-style: italic; }
+.figure { overflow-x: auto; border: 1px solid #d6dde4; border-radius: 4px; padding: 6px 0; background: #fcfdfe; }
+figcaption, .caption { color: #56616c; font-size: 13px; margin: 6px 0; }
+.legend span.swatch { display: inline-block; width: 12px; height: 12px; border: 1px solid #555;
+                      vertical-align: -2px; margin: 0 4px 0 12px; }
+ol.calls { padding-left: 0; list-style: none; }
+ol.calls > li { border: 1px solid #d6dde4; border-left-width: 6px; border-radius: 4px; padding: 6px 10px;
+                margin: 8px 0; }
+ol.calls > li.ok { border-left-color: #5aa862; } ol.calls > li.post { border-left-color: #4c86c6; }
+ol.calls > li.default { border-left-color: #9aa3ab; } ol.calls > li.error { border-left-color: #d05a5a; }
+ol.calls > li.forever { border-left-color: #e0922e; } ol.calls > li.none { border-left-color: #9b83c9; }
+ol.calls > li.library { border-left-color: #bcc4cc; } ol.calls > li.not-run { border-left-color: #e1e6eb;
+                color: #77818b; }
+.step-title { font-weight: bold; }
+.why { color: #56616c; font-style: italic; }
+.answer { font-weight: bold; }
+table.registry { width: 100%; table-layout: fixed; }
+table.registry col.name { width: 20%; } table.registry col.type { width: 12%; }
+table.registry tr.key th { background: #eef2f5; font-family: "DejaVu Sans Mono", monospace; font-size: 12.5px;
+                           word-break: break-all; }
+table.registry tr.key .what { font-family: "DejaVu Sans", sans-serif; font-weight: normal; color: #56616c;
+                              margin-left: 8px; }
+table.registry td.before { background: #fdf1f1; } table.registry td.after { background: #eef8ef; }
+table.registry td.same { background: none; }
+.badge { font-size: 12px; padding: 0 6px; border-radius: 8px; background: #e1e6eb; }
+svg.timeline { display: block; font-family: "DejaVu Sans Mono", monospace; font-size: 10px; }
+svg.timeline text.lane { font: bold 11px "DejaVu Sans", sans-serif; fill: #1d232a; }
+svg.timeline text.lane-sub, svg.timeline text.note { font: 10px "DejaVu Sans", sans-serif; fill: #56616c; }
+svg.timeline text.time { text-anchor: middle; fill: #3b4550; }
+svg.timeline line.axis, svg.timeline line.tick { stroke: #56616c; }
+svg.timeline line.axis { stroke-width: 2; } svg.timeline line.still { stroke-width: 1; stroke-dasharray: 2 3; }
+svg.timeline line.end { stroke: #56616c; stroke-dasharray: 4 3; }
+svg.timeline rect.after { fill: #f1f4f7; }
+svg.timeline rect.process { fill: #e9eef3; stroke: #c3ccd5; }
+svg.timeline g.library rect { fill: #bcc4cc; } svg.timeline g.library text { text-anchor: middle; font-size: 9px; }
+svg.timeline g.call rect { stroke: #39424b; stroke-width: 1; }
+svg.timeline g.call text { fill: #111; } svg.timeline g.call text.detail { fill: #3b4550; }
+svg.timeline tspan.n { font-weight: bold; }
+svg.timeline g.ok rect, .swatch.ok { fill: #cdeacf; background: #cdeacf; }
+svg.timeline g.post rect, .swatch.post { fill: #cfe0f3; background: #cfe0f3; }
+svg.timeline g.default rect, .swatch.default { fill: #e3e6e9; background: #e3e6e9; }
+svg.timeline g.error rect, .swatch.error { fill: #f6cccc; background: #f6cccc; }
+svg.timeline g.none rect, .swatch.none { fill: #e4dcf3; background: #e4dcf3; }
+svg.timeline g.forever rect, .swatch.forever { fill: #fbdcb4; background: #fbdcb4; }
+svg.timeline g.forever-wait line { stroke: #e0922e; stroke-width: 2; stroke-dasharray: 6 4; }
+svg.timeline g.forever-wait path { fill: #e0922e; }
+svg.timeline g.program rect, .swatch.program { fill: #e6ddc9; background: #e6ddc9; stroke: #a89a7a; }
+svg.timeline g.wait rect, .swatch.wait { fill: #b98f3e; background: #b98f3e; }
+svg.timeline g.wait text { fill: #fff; }
+svg.timeline g.service rect { stroke: none; }
+svg.timeline g.running rect, .swatch.running { fill: #9fd3a5; background: #9fd3a5; }
+svg.timeline g.pending rect, .swatch.pending { fill: #f3cf7a; background: #f3cf7a; }
+svg.timeline g.stopped rect, .swatch.stopped { fill: #c9ced3; background: #c9ced3; }
+svg.timeline line.change { stroke: #1d232a; }
+)";
+
+void Section(std::string& out, const std::string& id, const std::string& title) {
+    out += "</section>\n<section id=\"" + id + "\">\n<h2>" + Esc(title) + "</h2>\n";
+}
+
+void NoneLine(std::string& out, const std::string& what = "none") { out += "<p class=\"none\">" + Esc(what) + "</p>\n"; }
+
+std::string StepLink(size_t step) {
+    return "<a href=\"#step-" + std::to_string(step) + "\">" + std::to_string(step) + "</a>";
+}
+
+void Header(std::string& out, const Report& r) {
+    std::string where = r.machine_kind.empty() ? ""
+                        : r.machine_kind == "simulated machine" ? "run on the simulated machine"
+                                                                 : "run on " + r.machine_kind;
+    out += "<header>\n<h1>Scenario \xE2\x80\x9C" + Ansi(r.scenario_name) + "\xE2\x80\x9D</h1>\n";
+    std::string meta = r.scenario_file.empty() ? "" : "<span class=\"mono\">" + Esc(r.scenario_file) + "</span>";
+    if (!where.empty()) meta += (meta.empty() ? "" : ", ") + Esc(where);
+    if (!meta.empty()) out += "<p class=\"meta\">" + meta + "</p>\n";
+    if (!r.description.empty()) out += "<p class=\"description\">" + Ansi(r.description) + "</p>\n";
+    out += "<p class=\"intro\">" + Esc(words::Introduction()) +
+           " At the top, a timeline shows when each call ran and how long the co-installer waited.</p>\n";
+    if (r.expectations_checked) {
+        if (r.unmet_expectations.empty())
+            out += "<p class=\"outcome met\">The scenario's expectations: all met.</p>\n";
+        else
+            out += "<p class=\"outcome unmet\">The scenario's expectations: " +
+                   std::to_string(r.unmet_expectations.size()) + " not met (see <a href=\"#expectations\">the list</a>)."
+                   "</p>\n";
+    }
+    out += "<nav>";
+    const std::pair<const char*, const char*> links[] = {
+        {"timeline", "Timeline"},      {"machine", "Machine"},    {"calls", "Calls"},
+        {"programs", "Programs"},      {"services", "Services"},  {"events", "Events and messages"},
+        {"wia", "WIA registrations"},  {"debug", "Debugger output"}, {"registry", "Registry"},
+        {"files", "Files"},            {"logs", "Logs"},          {"summary", "In short"}};
+    for (const auto& [id, text] : links) out += "<a href=\"#" + std::string(id) + "\">" + text + "</a>";
+    if (r.expectations_checked) out += "<a href=\"#expectations\">Expectations</a>";
+    out += "</nav>\n</header>\n";
+}
+
+void TimelineSection(std::string& out, const Report& r) {
+    out += "<section id=\"timeline\">\n<h2>Timeline</h2>\n";
+    Timeline timeline(r);
+    out += "<figure class=\"figure\">\n" + timeline.Svg() + "</figure>\n";
+    out += "<p class=\"caption\">" + Esc(timeline.Caption()) + "</p>\n";
+    out += "<p class=\"legend caption\">Calls by their answer:"
+           "<span class=\"swatch ok\"></span>NO_ERROR"
+           "<span class=\"swatch post\"></span>ERROR_DI_POSTPROCESSING_REQUIRED (call me again afterwards)"
+           "<span class=\"swatch default\"></span>ERROR_DI_DO_DEFAULT"
+           "<span class=\"swatch error\"></span>an error"
+           "<span class=\"swatch none\"></span>no answer to give"
+           "<span class=\"swatch forever\"></span>never returns<br>"
+           "Programs and services:<span class=\"swatch program\"></span>a program runs"
+           "<span class=\"swatch wait\"></span>the co-installer waits for it"
+           "<span class=\"swatch running\"></span>running"
+           "<span class=\"swatch pending\"></span>stop or start pending"
+           "<span class=\"swatch stopped\"></span>stopped</p>\n";
+}
+
+void Machine(std::string& out, const Report& r) {
+    Section(out, "machine", "The machine before the run");
+    out += "<ul>\n";
+    for (const std::string& line : r.machine) out += "<li>" + Ansi(line) + "</li>\n";
+    out += "</ul>\n";
+    if (!r.notes.empty()) {
+        out += "<p>Notes on this machine:</p>\n<ul>\n";
+        for (const std::string& note : r.notes) out += "<li>" + Ansi(note) + "</li>\n";
+        out += "</ul>\n";
+    }
+}
+
+void Calls(std::string& out, const Report& r, const TextOptions& options) {
+    Section(out, "calls", "Calls made on the co-installer, and its answers");
+    out += "<ol class=\"calls\">\n";
+    for (size_t i = 0; i < r.steps.size(); ++i) {
+        const ReportStep& s = r.steps[i];
+        std::string cls = !s.not_run.empty() ? "not-run" : IsCall(s) ? AnswerClass(s) : "library";
+        out += "<li id=\"step-" + std::to_string(i + 1) + "\" class=\"" + cls + "\">\n<div class=\"step-title\">" +
+               std::to_string(i + 1) + ". " + Ansi(s.description) + "</div>\n";
+        if (!s.not_run.empty()) {
+            out += "<div>not run: " + Ansi(s.not_run) + "</div>\n</li>\n";
+            continue;
+        }
+        std::string why = words::WhyStep(s);
+        if (!why.empty()) out += "<div class=\"why\">" + Esc(why) + "</div>\n";
+        if (s.started_ms) {
+            out += "<div class=\"caption\">at " + Ms(*s.started_ms) + " of virtual time";
+            if (s.ended_ms && *s.ended_ms != *s.started_ms)
+                out += ", returned at " + Ms(*s.ended_ms) + " (" + Ms(*s.ended_ms - *s.started_ms) + " later)";
+            out += "</div>\n";
+        }
+        if (!s.waits_forever.empty()) out += "<div class=\"answer\">" + Esc(words::WaitsForever(s)) + "</div>\n";
+        if (s.result) out += "<div>Answer: <span class=\"answer\">" + Esc(words::Answer(*s.result)) + "</span></div>\n";
+        std::string params = words::ParamsChange(s);
+        if (!params.empty()) out += "<div>Installation parameters changed: " + Esc(params) + "</div>\n";
+        if (!s.log.empty()) {
+            out += "<div>Logged:</div>\n<pre class=\"log\">";
+            for (const StepLogLine& line : s.log)
+                out += (line.file == "_coInst.log" ? "" : "[" + Ansi(line.file) + "] ") + Esc(words::LogLine(line.text)) +
+                       "\n";
+            out += "</pre>\n";
+        }
+        if (!s.not_modelled.empty()) {
+            out += "<div>Calls this machine does not model yet, answered with a failure:";
+            for (const std::string& call : s.not_modelled) out += " <code>" + Ansi(call) + "</code>";
+            out += "</div>\n";
+        }
+        if (options.trace) {
+            out += "<details><summary>Platform calls (" + std::to_string(s.trace.size()) + ")</summary>\n<pre>";
+            for (const std::string& line : s.trace) out += Ansi(line) + "\n";
+            out += "</pre></details>\n";
+        }
+        out += "</li>\n";
+    }
+    out += "</ol>\n";
+}
+
+void Programs(std::string& out, const Report& r) {
+    Section(out, "programs", "Programs started");
+    if (r.programs.empty()) {
+        NoneLine(out);
+    } else {
+        out += "<p class=\"caption\">Each command line exactly as passed, between the quotes.</p>\n"
+               "<table>\n<thead><tr><th>Step</th><th>Command line</th><th>Folder</th><th>How it was started</th>"
+               "</tr></thead>\n<tbody>\n";
+        for (const ProgramStarted& p : r.programs) {
+            std::string how = words::ProgramStartedHow(p);
+            out += "<tr><td>" + StepLink(p.step) + "</td><td class=\"mono\">\"" + Ansi(p.command_line) + "\"</td><td>" +
+                   (p.directory.empty() ? std::string("<span class=\"none\">the caller's</span>")
+                                        : "<span class=\"mono\">" + Ansi(p.directory) + "</span>") +
+                   "</td><td>" + Esc(how) + "</td></tr>\n";
+        }
+        out += "</tbody></table>\n";
+    }
+    out += "<h3>Programs the co-installer waited for</h3>\n";
+    if (r.waits.empty()) {
+        NoneLine(out);
+        return;
+    }
+    out += "<table>\n<thead><tr><th>Step</th><th>Waited for</th><th>Time limit</th><th>What happened</th></tr>"
+           "</thead>\n<tbody>\n";
+    for (const WaitReport& w : r.waits) {
+        std::string limit = words::WaitLimit(w);
+        if (limit.rfind(", ", 0) == 0) limit = limit.substr(2);
+        out += "<tr><td>" + StepLink(w.step) + "</td><td class=\"mono\">\"" + Ansi(w.what) + "\"</td><td>" +
+               (limit.empty() ? "<span class=\"none\">not seen on this machine</span>" : Esc(limit)) + "</td><td>" +
+               Esc(words::WaitOutcomeText(w)) + "</td></tr>\n";
+    }
+    out += "</tbody></table>\n";
+}
+
+void Services(std::string& out, const Report& r) {
+    Section(out, "services", "Service state changes");
+    if (r.service_changes.empty()) {
+        NoneLine(out);
+    } else {
+        out += "<table>\n<thead><tr><th>Step</th><th>Service</th><th>New state</th><th>Virtual time</th></tr>"
+               "</thead>\n<tbody>\n";
+        for (const ServiceChange& c : r.service_changes)
+            out += "<tr><td>" + StepLink(c.step) + "</td><td class=\"mono\">" + Ansi(c.service) + "</td><td>" +
+                   Esc(c.state) + "</td><td>" + (c.at_ms ? Ms(*c.at_ms) : std::string()) + "</td></tr>\n";
+        out += "</tbody></table>\n";
+    }
+    if (r.services_at_end.empty()) return;
+    out += "<p>At the end of the run, once pending changes have run their course:</p>\n<ul>\n";
+    for (const ServiceAtEnd& s : r.services_at_end)
+        out += "<li><span class=\"mono\">" + Ansi(s.service) + "</span>: " + Esc(s.state) + "</li>\n";
+    out += "</ul>\n";
+}
+
+void EventsAndMessages(std::string& out, const Report& r) {
+    Section(out, "events", "Named events set");
+    if (r.events.empty()) NoneLine(out);
+    else {
+        out += "<ul>\n";
+        for (const EventSet& e : r.events)
+            out += "<li>step " + StepLink(e.step) + ": <span class=\"mono\">" + Ansi(e.name) + "</span></li>\n";
+        out += "</ul>\n";
+    }
+    out += "<h3>Window messages posted</h3>\n";
+    if (r.messages.empty()) {
+        NoneLine(out);
+        return;
+    }
+    out += "<table>\n<thead><tr><th>Step</th><th>Window class</th><th>Message</th><th>wParam</th><th>lParam</th></tr>"
+           "</thead>\n<tbody>\n";
+    for (const MessagePosted& m : r.messages)
+        out += "<tr><td>" + StepLink(m.step) + "</td><td class=\"mono\">" + Ansi(m.window_class) + "</td><td>" +
+               Hex(m.message) + "</td><td>" + Hex(m.wparam) + "</td><td>" + Hex(m.lparam) + "</td></tr>\n";
+    out += "</tbody></table>\n";
+}
+
+void WiaRegistrations(std::string& out, const Report& r) {
+    Section(out, "wia", "Still-image event registrations with the WIA device manager (RegisterEventCallbackCLSID)");
+    if (r.wia_registrations.empty()) {
+        NoneLine(out);
+        return;
+    }
+    out += "<table>\n<thead><tr><th>Step</th><th>Event</th><th>For</th><th>Handler</th><th>Answer</th></tr>"
+           "</thead>\n<tbody>\n";
+    for (const WiaRegistrationMade& w : r.wia_registrations)
+        out += "<tr><td>" + StepLink(w.step) + "</td><td class=\"mono\">" + Esc(w.event) + "</td><td>" +
+               Esc(words::WiaDevice(w)) + "</td><td>CLSID <span class=\"mono\">" + Esc(w.clsid) + "</span>, flags " +
+               Hex(w.flags) + "<br>name \"" + Ansi(w.name) + "\", description \"" + Ansi(w.description) +
+               "\", icon \"" + Ansi(w.icon) + "\"</td><td>" + Esc(words::WiaAnswer(w)) + "</td></tr>\n";
+    out += "</tbody></table>\n";
+}
+
+void InfInstalls(std::string& out, const Report& r) {
+    out += "<h3>INF section installations (SetupInstallFromInfSectionA)</h3>\n";
+    if (r.inf_installs.empty()) {
+        NoneLine(out);
+        return;
+    }
+    out += "<ul>\n";
+    for (const InfSectionInstalled& i : r.inf_installs)
+        out += "<li>step " + StepLink(i.step) + ": section [" + Ansi(i.section) + "] of <span class=\"mono\">" +
+               Ansi(i.inf_file) + "</span>, flags " + Hex(i.flags) +
+               (i.device.empty() ? std::string(", no device") : ", for device " + Ansi(i.device)) + "</li>\n";
+    out += "</ul>\n";
+}
+
+void DebugOutputs(std::string& out, const Report& r) {
+    Section(out, "debug", "Debugger output (OutputDebugStringA)");
+    if (r.debug_output.empty()) {
+        NoneLine(out);
+        return;
+    }
+    out += "<ul>\n";
+    for (const DebugOutput& d : r.debug_output)
+        out += "<li>step " + StepLink(d.step) + ": <span class=\"mono\">\"" + Esc(words::DebugText(d.text)) +
+               "\"</span></li>\n";
+    out += "</ul>\n";
+}
+
+uint64_t LittleEndian(const std::vector<uint8_t>& data, size_t bytes) {
+    uint64_t v = 0;
+    for (size_t i = 0; i < bytes; ++i) v |= static_cast<uint64_t>(data[i]) << (8 * i);
+    return v;
+}
+
+// A value's data the way the registry editor's Data column shows it, with strings quoted.
+std::string RegistryData(const RegistryValue& v) {
+    auto text = [](const std::vector<uint8_t>& data, size_t from, size_t to) {
+        return "\"" + Ansi(std::string(data.begin() + static_cast<long>(from), data.begin() + static_cast<long>(to))) +
+               "\"";
+    };
+    if (v.type == kRegSz || v.type == kRegExpandSz) {
+        size_t end = v.data.size();
+        if (end && v.data[end - 1] == 0) --end;
+        std::string shown = text(v.data, 0, end);
+        if (v.data.empty() || v.data.back() != 0) shown += " <span class=\"none\">(no terminating NUL)</span>";
+        return shown;
+    }
+    if (v.type == kRegMultiSz) {
+        std::string shown;
+        size_t start = 0;
+        while (start < v.data.size()) {
+            size_t end = start;
+            while (end < v.data.size() && v.data[end] != 0) ++end;
+            if (end == start) break;
+            shown += (shown.empty() ? "" : "<br>") + text(v.data, start, end);
+            start = end + 1;
+        }
+        return shown.empty() ? "<span class=\"none\">(empty list)</span>" : shown;
+    }
+    char buf[64];
+    if ((v.type == kRegDword || v.type == kRegDwordBigEndian) && v.data.size() == 4) {
+        uint32_t n = static_cast<uint32_t>(LittleEndian(v.data, 4));
+        if (v.type == kRegDwordBigEndian)
+            n = (n >> 24) | ((n >> 8) & 0xFF00u) | ((n << 8) & 0xFF0000u) | (n << 24);
+        std::snprintf(buf, sizeof buf, "0x%08x (%u)", n, n);
+        return buf;
+    }
+    if (v.type == kRegQword && v.data.size() == 8) {
+        unsigned long long n = LittleEndian(v.data, 8);
+        std::snprintf(buf, sizeof buf, "0x%016llx (%llu)", n, n);
+        return buf;
+    }
+    if (v.data.empty()) return "<span class=\"none\">(zero-length binary value)</span>";
+    std::string hex;
+    for (uint8_t b : v.data) {
+        std::snprintf(buf, sizeof buf, "%02x", b);
+        hex += (hex.empty() ? "" : " ") + std::string(buf);
+    }
+    return hex;
+}
+
+std::string ValueName(const std::string& name) {
+    return name.empty() ? "<span class=\"none\">(Default)</span>" : Ansi(name);
+}
+
+void ValueRow(std::string& out, const std::string& name, const RegistryValue* before, const RegistryValue* after) {
+    const RegistryValue* any = after ? after : before;
+    std::string type = RegTypeName(any->type);
+    if (before && after && before->type != after->type)
+        type = RegTypeName(before->type) + " \xE2\x86\x92 " + RegTypeName(after->type);
+    out += "<tr><td class=\"mono\">" + ValueName(name) + "</td><td>" + Esc(type) + "</td>";
+    out += before ? "<td class=\"mono before\">" + RegistryData(*before) + "</td>"
+                  : std::string("<td class=\"none\">(not there)</td>");
+    out += after ? "<td class=\"mono after\">" + RegistryData(*after) + "</td>"
+                 : std::string("<td class=\"none\">(deleted)</td>");
+    out += "</tr>\n";
+}
+
+void Registry(std::string& out, const Report& r) {
+    Section(out, "registry", "Registry changes");
+    if (r.registry.empty()) {
+        NoneLine(out);
+        return;
+    }
+    out += "<p class=\"caption\">Every key the run added, changed or deleted, with its values before and after the "
+           "run. Keys are shown by their full path (a 32-bit program's view of HKEY_LOCAL_MACHINE\\SOFTWARE is "
+           "the Wow6432Node key below it).</p>\n";
+    out += "<table class=\"registry\">\n<colgroup><col class=\"name\"><col class=\"type\"><col><col></colgroup>\n"
+           "<thead><tr><th>Value</th><th>Type</th><th>Before the run</th><th>After the run</th></tr></thead>\n";
+    for (const KeyChange& key : r.registry.keys) {
+        const char* what = key.kind == KeyChange::Kind::Added     ? "key added"
+                           : key.kind == KeyChange::Kind::Removed ? "key deleted, with everything below it"
+                                                                  : "values changed";
+        out += "<tbody class=\"key\"><tr class=\"key\"><th colspan=\"4\">" + Ansi(key.path) + "<span class=\"what\">" +
+               what + "</span></th></tr>\n";
+        if (key.kind == KeyChange::Kind::Added) {
+            if (key.values.empty()) out += "<tr><td colspan=\"4\" class=\"none\">no values</td></tr>\n";
+            for (const RegistryValue& v : key.values) ValueRow(out, v.name, nullptr, &v);
+        }
+        if (key.kind == KeyChange::Kind::Changed)
+            for (const ValueChange& c : key.changes)
+                ValueRow(out, c.name, c.before ? &*c.before : nullptr, c.after ? &*c.after : nullptr);
+        out += "</tbody>\n";
+    }
+    out += "</table>\n";
+    out += "<details><summary>The same changes as a .reg file</summary>\n<pre>" +
+           Ansi(FormatRegistryDiff(r.registry)) + "</pre></details>\n";
+}
+
+void Files(std::string& out, const Report& r) {
+    Section(out, "files", "Files and folders changed in " + words::WatchedFoldersText());
+    if (r.files.empty()) {
+        NoneLine(out);
+        return;
+    }
+    out += "<table>\n<thead><tr><th>What</th><th>Path</th><th>Size</th></tr></thead>\n<tbody>\n";
+    for (const FileChange& f : r.files) {
+        std::string size = f.size ? std::to_string(*f.size) + (*f.size == 1 ? " byte" : " bytes") : "";
+        out += "<tr><td>" + Esc(words::FileChangeWhat(f)) + "</td><td class=\"mono\">" + Ansi(f.path) + "</td><td>" +
+               size + "</td></tr>\n";
+    }
+    out += "</tbody></table>\n";
+}
+
+void Logs(std::string& out, const Report& r) {
+    Section(out, "logs", "Log files in the temporary folder: the lines the run added");
+    if (r.logs.empty()) {
+        NoneLine(out, "none written");
+        return;
+    }
+    out += "<p class=\"caption\">The CR LF line ends are not shown; a CR of its own shows as &lt;CR&gt;.</p>\n";
+    for (const LogFileReport& log : r.logs) {
+        out += "<h3>" + Ansi(log.name) + (log.path.empty() ? "" : " <span class=\"mono\">(" + Ansi(log.path) + ")</span>") +
+               ", " + Esc(words::LogFileWritten(log)) + "</h3>\n<pre class=\"log\">";
+        bool complete = true;
+        for (const std::string& line : SplitLogLines(log.new_bytes, &complete)) out += Esc(words::LogLine(line)) + "\n";
+        out += "</pre>\n";
+        if (!complete) out += "<p class=\"caption\">The file ends without a line end.</p>\n";
+    }
+}
+
+void Summary(std::string& out, const Report& r) {
+    Section(out, "summary", "In short");
+    for (const std::string& sentence : words::Summary(r)) out += "<p>" + Esc(sentence) + "</p>\n";
+}
+
+void ExpectationsOutcome(std::string& out, const Report& r) {
+    if (!r.expectations_checked) return;
+    Section(out, "expectations", "Expectations of the scenario");
+    if (r.unmet_expectations.empty()) {
+        out += "<p class=\"outcome met\">all met</p>\n";
+        return;
+    }
+    out += "<ul>\n";
+    for (const std::string& u : r.unmet_expectations) out += "<li class=\"outcome unmet\">UNMET " + Ansi(u) + "</li>\n";
+    out += "</ul>\n";
+}
+
+void OpenHandles(std::string& out, const Report& r) {
+    if (r.open_handles.empty()) return;
+    Section(out, "handles", "Handles left open at the end");
+    out += "<ul>\n";
+    for (const std::string& h : r.open_handles) out += "<li class=\"mono\">" + Ansi(h) + "</li>\n";
+    out += "</ul>\n";
+}
+
+}  // namespace
+
+std::string FormatReportHtml(const Report& r, const TextOptions& options) {
+    std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                      "<title>Scenario \xE2\x80\x9C" + Ansi(r.scenario_name) +
+                      "\xE2\x80\x9D \xE2\x80\x94 TarvixQ920kCO.dll</title>\n<style>" + kStyle + "</style>\n"
+                      "</head>\n<body>\n";
+    Header(out, r);
+    TimelineSection(out, r);
+    Machine(out, r);
+    Calls(out, r, options);
+    Programs(out, r);
+    Services(out, r);
+    EventsAndMessages(out, r);
+    WiaRegistrations(out, r);
+    InfInstalls(out, r);
+    DebugOutputs(out, r);
+    Registry(out, r);
+    Files(out, r);
+    Logs(out, r);
+    Summary(out, r);
+    ExpectationsOutcome(out, r);
+    OpenHandles(out, r);
+    out += "</section>\n</body>\n</html>\n";
+    return out;
+}
+
+}  // namespace tvx
