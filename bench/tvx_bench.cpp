@@ -13,6 +13,9 @@
 //   tvx-bench probe log-open BYTES
 //       a logger opening a log of that size once (MeasuredLogOpen), likewise
 // Benchmarks only.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -107,10 +110,11 @@ void WriteLog(const fs::path& file, size_t size) {
     std::ofstream(file, std::ios::binary) << bytes;
 }
 
-// A simulated machine whose temporary folder holds "_coInst.log" of a given size. The log is a
-// hard link to one file made once: a rotation replaces the log by its partner and so drops only
-// that link, and every run finds the same log again without 50 MB written anew (whose cached
-// pages the host would otherwise spend its time freeing inside the figure).
+// A simulated machine whose temporary folder holds "_coInst.log" of a given size. Each run gets a
+// fresh copy of one file made once (the logger refuses a log with a second name, so a hard link
+// will not do), and the bench holds the copy open until after the measured part: a rotation
+// replaces the log by its partner, and the host then frees the old log's pages only when the bench
+// lets go of it, outside the figure.
 class LogMachine {
 public:
     explicit LogMachine(size_t size)
@@ -120,15 +124,22 @@ public:
         log_ = machine_.c_drive_folder() / "Windows" / "Temp" / "_coInst.log";
         size_ = size;
     }
+    ~LogMachine() { LetGo(); }
     plat::sim::Machine& machine() { return machine_; }
 
-    // Puts the log in place; false when the original no longer has its size (something wrote to
-    // the log instead of replacing it).
+    // Puts a copy of the log in place and holds it open; false when it cannot.
     bool PutLog() {
+        LetGo();
         std::error_code ec;
         fs::remove(log_, ec);
-        fs::create_hard_link(original_, log_, ec);
-        return !ec && fs::file_size(original_) == size_;
+        if (!fs::copy_file(original_, log_, fs::copy_options::overwrite_existing, ec) || ec) return false;
+        held_ = ::open(log_.c_str(), O_RDONLY);
+        return held_ >= 0 && fs::file_size(log_) == size_;
+    }
+    // Closes the copy held open (freeing it, once the rotation has replaced it).
+    void LetGo() {
+        if (held_ >= 0) ::close(held_);
+        held_ = -1;
     }
 
 private:
@@ -145,6 +156,7 @@ private:
     fs::path original_;
     fs::path log_;
     size_t size_ = 0;
+    int held_ = -1;
 };
 
 // Opening a logger on a log of range(0) bytes, which must be cut back: the time the constructor
@@ -166,6 +178,7 @@ void LogRotationBenchmark(benchmark::State& state) {
         state.SetIterationTime(Seconds(start, Clock::now()));
         read = m.machine().files().bytes_read() - before;
         logger.reset();
+        m.LetGo();
     }
     state.counters["bytes_read"] = static_cast<double>(read);
     state.counters["log_bytes"] = static_cast<double>(size);

@@ -14,21 +14,32 @@ namespace {
 std::string ToTextMode(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 8);
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
+    // Whole runs between line feeds are copied at once.
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            out.append(text, start);
+            break;
+        }
+        out.append(text, start, end - start).append("\r\n");
+        start = end + 1;
     }
     return out;
 }
 
 // What Windows' text mode does to read bytes: Ctrl-Z ends the file, CR LF becomes "\n".
 std::string FromTextMode(std::string_view raw) {
+    raw = raw.substr(0, raw.find('\x1A'));
     std::string out;
     out.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\x1A') break;
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-        out += raw[i];
+    // Whole runs up to the next CR are copied at once; a CR before a LF is dropped.
+    for (size_t start = 0; start < raw.size();) {
+        size_t cr = raw.find('\r', start);
+        if (cr == std::string_view::npos) cr = raw.size();
+        out.append(raw, start, cr - start);
+        if (cr == raw.size()) break;
+        if (cr + 1 >= raw.size() || raw[cr + 1] != '\n') out += '\r';
+        start = cr + 1;
     }
     return out;
 }

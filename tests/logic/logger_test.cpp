@@ -91,6 +91,31 @@ TEST_F(LoggerTest, RotationCutInsideALineKeepsThatLineTail) {
     EXPECT_TRUE(rig.Log() == expected) << tvx::test::FirstDifference(rig.Log(), expected);
 }
 
+TEST_F(LoggerTest, RotationReadsTheKeptTailInTextMode) {
+    // The tail is read as Windows' text mode reads it (CR LF is a line end, Ctrl-Z ends the file)
+    // and written back line by line with CR LF ends.
+    struct Case {
+        const char* name;
+        std::string end;   // the last bytes of the kept 51200
+        std::string kept;  // what the log holds of them afterwards
+    } cases[] = {
+        {"a bare line feed becomes CR LF", "ab\ncd\r\n", "ab\r\ncd\r\n"},
+        {"a lone CR stays inside its line", "ab\rcd\r\n", "ab\rcd\r\n"},
+        {"a CR before CR LF stays", "ab\r\r\n", "ab\r\r\n"},
+        {"Ctrl-Z ends what is kept", "ab\r\n\x1A" "cd\r\n", "ab\r\n"},
+        {"a last line without its end gets one", "ab\r\ncd", "ab\r\ncd\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string lines = NumberedLines(16 * 3000);
+        const std::string filler(51200 - lines.size() - c.end.size() - 2, 'f');
+        rig.machine.files().WriteFile(kLogPath, "X" + lines + filler + "\r\n" + c.end);
+        { CLogger log("_coInst.log"); }
+        const std::string expected = lines + filler + "\r\n" + c.kept + StartLines() + EndLines();
+        EXPECT_TRUE(rig.Log() == expected) << tvx::test::FirstDifference(rig.Log(), expected);
+    }
+}
+
 TEST(LoggerPartner, NameDropsFourCharactersAndAppends2Log) {
     struct Case {
         const char* path;
