@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Makes TARGET a Wine prefix of its own, cloned from the shared prefix TEMPLATE (which must be
-# ready: wine-run.sh --init). The Windows system's own files are shared with the template through
+# ready: wine-run.sh --init). The Windows system's own folders are shared with the template through
 # hard links (Wine never rewrites them); everything else (registry, configuration, user folders)
-# is the clone's own copy. Another test may be running Wine in the template, whose server saves the
-# registry through a temporary file: a clone that meets one vanishing is tried again.
+# is copied, and the temporary folders start empty. Only those folders are ever linked: another
+# test may be running Wine in the template at the same time, and a second name given to one of its
+# files, however briefly, is what a program that refuses multi-name files (the co-installer's
+# logger) must see as a planted link. That test's server also saves the registry through a
+# temporary file; a copy that meets a file changing or vanishing is tried again.
 #
 #   clone-prefix.sh TEMPLATE TARGET
 #
@@ -12,13 +15,17 @@
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: clone-prefix.sh TEMPLATE TARGET" >&2; exit 2; }
 template="$1" prefix="$2"
+shared_folders=(drive_c/windows/system32 drive_c/windows/winsxs)
 
 clone_prefix() {
     rm -rf "$prefix"
-    cp -al "$template" "$prefix" 2>/dev/null || return 1
-    find "$prefix" -type f ! -path "$prefix/drive_c/windows/system32/*" ! -path "$prefix/drive_c/windows/winsxs/*" \
-        -print0 | while IFS= read -r -d '' file; do
-        cp -p "$file" "$file.tvx-copy" && mv -f "$file.tvx-copy" "$file" || exit 1
+    mkdir -p "$prefix" || return 1
+    local excluded=(--exclude='./drive_c/users/*/Temp/*')
+    for folder in "${shared_folders[@]}"; do excluded+=(--exclude="./$folder"); done
+    tar -C "$template" "${excluded[@]}" -cf - . 2>/dev/null | tar -C "$prefix" -xf - || return 1
+    for folder in "${shared_folders[@]}"; do
+        [ -d "$template/$folder" ] || continue
+        cp -al "$template/$folder" "$prefix/$folder" || return 1
     done
 }
 for attempt in 1 2 3; do
