@@ -320,24 +320,28 @@ BOOL SimFiles::MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWOR
     }
     auto to = ResolveExistingFolder(to_name);
     if (!to) return FALSE;
+    return MoveName(*from, from_name, from_id, *to, to_name, (dwFlags & MOVEFILE_REPLACE_EXISTING) != 0);
+}
+
+BOOL SimFiles::MoveName(const fs::path& from, const std::string& from_name, const HostFileId& from_id,
+                        const fs::path& to, const std::string& to_name, bool replace) {
     if (IsReadOnly(from_name) || IsReadOnly(to_name)) {
         system_.SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    const std::optional<HostFileId> to_id = IdOf(*to, false);
+    const std::optional<HostFileId> to_id = IdOf(to, false);
     if (to_id && *to_id != from_id) {
-        if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) {
+        if (!replace) {
             system_.SetLastError(ERROR_ALREADY_EXISTS);
             return FALSE;
         }
-        // A folder (or a link to one) is never replaced, nor a file that something holds open.
-        if (IsFolderOrFolderLink(*to) || !HoldersOf(*to_id).empty()) {
+        if (IsFolderOrFolderLink(to) || !HoldersOf(*to_id).empty()) {
             system_.SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         }
     }
     std::error_code ec;
-    fs::rename(*from, *to, ec);
+    fs::rename(from, to, ec);
     if (ec) {
         system_.SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -875,28 +879,7 @@ BOOL SimFiles::RenameOpenFile(OpenFile& file, const FILE_RENAME_INFO& info, DWOR
     }
     auto to = ResolveExistingFolder(to_name);
     if (!to) return FALSE;
-    if (IsReadOnly(file.name) || IsReadOnly(to_name)) {
-        system_.SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    const std::optional<HostFileId> to_id = IdOf(*to, false);
-    if (to_id && *to_id != file.id) {
-        if (!info.ReplaceIfExists) {
-            system_.SetLastError(ERROR_ALREADY_EXISTS);
-            return FALSE;
-        }
-        // A folder (or a link to one) is never replaced, nor a file that something holds open.
-        if (IsFolderOrFolderLink(*to) || !HoldersOf(*to_id).empty()) {
-            system_.SetLastError(ERROR_ACCESS_DENIED);
-            return FALSE;
-        }
-    }
-    std::error_code ec;
-    fs::rename(file.host, *to, ec);
-    if (ec) {
-        system_.SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    if (!MoveName(file.host, file.name, file.id, *to, to_name, info.ReplaceIfExists != 0)) return FALSE;
     file.host = *to;
     file.name = to_name;
     return TRUE;

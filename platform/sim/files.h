@@ -150,6 +150,12 @@ private:
     std::shared_ptr<OpenFile> FindFile(HANDLE handle) const;
     void CloseDescriptor(int fd);
     BOOL RenameOpenFile(OpenFile& file, const FILE_RENAME_INFO& info, DWORD size);
+    // Moves the file `from` (known as `from_name`, of identity `from_id`) to the name `to_name`,
+    // whose folder exists (`to` on the host), for both ways of renaming: a read-only name on either
+    // side refuses (5); another file there is replaced only when asked (else 183), and never a
+    // folder, a link to one or a file something holds open (5).
+    BOOL MoveName(const std::filesystem::path& from, const std::string& from_name, const HostFileId& from_id,
+                  const std::filesystem::path& to, const std::string& to_name, bool replace);
     // Resolves a path for a call: sets the last error and answers nothing when the path is not
     // on a drive (3), its drive has no medium (21) or its folder does not exist (3).
     std::optional<std::filesystem::path> ResolveExistingFolder(const std::string& windows_path);

@@ -1,20 +1,9 @@
 # Checks the promises of tvx-inf-check's command line. Run by ctest as:
 #   cmake -DCHECKER=tvx-inf-check -DFIXTURES=tests/package/fixtures -P inf_check_command.cmake
-function(run_check expected_status)
-    execute_process(COMMAND ${CHECKER} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-    if(NOT status STREQUAL "${expected_status}")
-        message(FATAL_ERROR "tvx-inf-check ${ARGN}: exit status ${status}, expected ${expected_status}\n${out}\n${err}")
-    endif()
-    set(err "${err}" PARENT_SCOPE)
-    set(out "${out}" PARENT_SCOPE)
-endfunction()
-
-function(expect_in text what)
-    string(FIND "${text}" "${what}" at)
-    if(at EQUAL -1)
-        message(FATAL_ERROR "expected to find:\n${what}\nin:\n${text}")
-    endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/run_and_expect.cmake)
+macro(run_check expected_status)
+    run_expecting(${CHECKER} ${expected_status} ${ARGN})
+endmacro()
 
 run_check(1 ${FIXTURES}/missing_section.inf)
 expect_in("${err}" "${FIXTURES}/missing_section.inf:27: [Dev] AddReg names section 'Dev.AddReg', which is not in the file\n")

@@ -3,21 +3,10 @@
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
-function(run_sim expected_status)
-    execute_process(COMMAND ${TVX_SIM} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-    if(NOT status STREQUAL "${expected_status}")
-        message(FATAL_ERROR "tvx-sim ${ARGN}: exit status ${status}, expected ${expected_status}\n${out}\n${err}")
-    endif()
-    set(out "${out}" PARENT_SCOPE)
-    set(err "${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect_in text what)
-    string(FIND "${text}" "${what}" at)
-    if(at EQUAL -1)
-        message(FATAL_ERROR "expected to find:\n${what}\nin:\n${text}")
-    endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/run_and_expect.cmake)
+macro(run_sim expected_status)
+    run_expecting(${TVX_SIM} ${expected_status} ${ARGN})
+endmacro()
 
 # The built-in scenario runs, says what it is, answers each call by name, and meets its expectations.
 run_sim(0 run)

@@ -9,12 +9,7 @@ endif()
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
-function(expect_in text what)
-    string(FIND "${text}" "${what}" at)
-    if(at EQUAL -1)
-        message(FATAL_ERROR "expected to find:\n${what}\nin:\n${text}")
-    endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/run_and_expect.cmake)
 
 execute_process(COMMAND ${TVX_SIM} run --html ${WORK}/report.html RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE err)
 if(NOT status EQUAL 0)
