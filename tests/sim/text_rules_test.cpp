@@ -197,14 +197,16 @@ TEST(TextScratchFolder, DefaultPlaceIsTmpdirElseMemory) {
 
     setenv("TMPDIR", named.c_str(), 1);
     EXPECT_EQ(fs::path(text::ScratchFolder::DefaultBelow()), named);
-    for (const char* unset : {"", nullptr}) {
-        if (unset)
-            setenv("TMPDIR", unset, 1);
+    for (bool empty : {true, false}) {
+        if (empty)
+            setenv("TMPDIR", "", 1);
         else
             unsetenv("TMPDIR");
         const fs::path chosen = text::ScratchFolder::DefaultBelow();
-        EXPECT_NE(chosen, named) << "TMPDIR " << (unset ? "empty" : "unset");
-        if (fs::is_directory("/dev/shm") && access("/dev/shm", W_OK | X_OK) == 0) EXPECT_EQ(chosen, "/dev/shm");
+        EXPECT_NE(chosen, named) << "TMPDIR " << (empty ? "empty" : "unset");
+        if (fs::is_directory("/dev/shm") && access("/dev/shm", W_OK | X_OK) == 0) {
+            EXPECT_EQ(chosen, "/dev/shm");
+        }
         EXPECT_TRUE(text::ScratchFolder::Make(chosen, "tvx-test-")) << chosen;
     }
 
