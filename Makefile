@@ -45,9 +45,12 @@ sweep: host
 demo: host
 	build/host/tools/tvx-sim/tvx-sim run --html build/demo/report.html
 
+# BENCH_SCENARIOS=REGEX measures only the scenarios whose folder names match; BENCH_WINE_RUNS=N runs
+# each N times instead of five (the whole Wine part takes about an hour on a 2-core machine).
 bench: host windows
 	@scripts/ensure-deps.sh --bench
-	python3 bench/run_bench.py --out build/bench
+	python3 bench/run_bench.py --out build/bench $(if $(BENCH_SCENARIOS),--scenario-filter '$(BENCH_SCENARIOS)') \
+		$(if $(BENCH_WINE_RUNS),--runs $(BENCH_WINE_RUNS))
 
 clean:
 	rm -rf build

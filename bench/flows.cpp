@@ -138,7 +138,7 @@ const FlowInfo& InfoOf(Flow flow) {
 
 plat::text::ScratchFolder PreparedMachine::MakeFolder(const std::filesystem::path& below) {
     std::optional<plat::text::ScratchFolder> folder =
-        plat::text::ScratchFolder::Make(below.empty() ? std::filesystem::temp_directory_path() : below, "tvx-bench-");
+        plat::text::ScratchFolder::Make(below.empty() ? plat::text::ScratchFolder::DefaultBelow() : below, "tvx-bench-");
     if (!folder) throw std::runtime_error("cannot make a folder for a benchmark machine below " + below.string());
     return std::move(*folder);
 }

@@ -40,7 +40,7 @@ const FlowInfo& InfoOf(Flow flow);
 // at once; one at a time is made the machine that plat:: calls reach.
 class PreparedMachine {
 public:
-    // below: where its folders are made; empty: the temporary folder.
+    // below: where its folders are made; empty: ScratchFolder::DefaultBelow().
     explicit PreparedMachine(int scale, const std::filesystem::path& below = {});
     PreparedMachine(const PreparedMachine&) = delete;
     PreparedMachine& operator=(const PreparedMachine&) = delete;

@@ -104,6 +104,16 @@ def measure_scaling(args, out_dir):
     return results
 
 
+def scratch_root():
+    """Where tvx-sim and tvx-bench make the simulated machines' drive folders (as
+    ScratchFolder::DefaultBelow chooses): TMPDIR when set, else /dev/shm when writable."""
+    if os.environ.get("TMPDIR"):
+        return os.environ["TMPDIR"]
+    if os.path.isdir("/dev/shm") and os.access("/dev/shm", os.W_OK | os.X_OK):
+        return "/dev/shm"
+    return "/tmp"
+
+
 def scenario_folders(folder, pattern):
     found = sorted(p.parent for p in folder.glob("*/scenario.toml"))
     return [p for p in found if re.search(pattern, p.name)]
@@ -129,9 +139,6 @@ def measure_scenarios(args, out_dir):
     log(f"scenarios: {len(folders)} on the simulated machine, in-process (Google Benchmark, median of five)")
     sim = google_benchmark(bench, "^scenario/(" + "|".join(posix_escape(p.name) for p in folders) + ")/",
                            [f"--scenarios={args.scenarios}", f"--module={args.host / 'TarvixQ920kCO.so'}"])
-    sim_scratch = out_dir / "tvx-sim"
-    sim_scratch.mkdir(parents=True, exist_ok=True)
-    env = dict(os.environ, TMPDIR=str(sim_scratch))
     results = []
     for folder in folders:
         name = folder.name
@@ -139,7 +146,7 @@ def measure_scenarios(args, out_dir):
         sim_ms = to_ms(sim[f"scenario/{name}@median"])
         process = []
         for _ in range(args.runs):
-            seconds, status, err = timed([str(tvx_sim), "run", str(scenario)], env)
+            seconds, status, err = timed([str(tvx_sim), "run", str(scenario)])
             if status != 0:
                 raise SystemExit(f"tvx-sim run {scenario} failed with {status}: {err}")
             process.append(seconds * 1e3)
@@ -263,7 +270,8 @@ def main():
     parts = set(args.parts.split(","))
 
     results = {"build": "host build (build/host, as `make host` builds it)",
-               "sim_measured": "in-process: tvx-sim's scenario run (set-up, calls, report) inside tvx-bench"}
+               "sim_measured": "in-process: tvx-sim's scenario run (set-up, calls, report) inside tvx-bench",
+               "sim_drives_below": scratch_root()}
     if "scaling" in parts:
         results["scaling"] = measure_scaling(args, args.out)
     if "log" in parts:

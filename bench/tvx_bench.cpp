@@ -14,6 +14,7 @@
 //       a logger opening a log of that size once (MeasuredLogOpen), likewise
 // Benchmarks only.
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
@@ -145,7 +146,7 @@ public:
 private:
     static plat::text::ScratchFolder MakeFolder() {
         std::optional<plat::text::ScratchFolder> folder =
-            plat::text::ScratchFolder::Make(fs::temp_directory_path(), "tvx-bench-log-");
+            plat::text::ScratchFolder::Make(plat::text::ScratchFolder::DefaultBelow(), "tvx-bench-log-");
         if (!folder) throw std::runtime_error("cannot make a scratch folder");
         return std::move(*folder);
     }
@@ -306,6 +307,11 @@ int ListFlows() {
 }
 
 int main(int argc, char** argv) {
+    // Memory freed stays with the process for its next use: otherwise a run on a large machine,
+    // which outgrows what earlier runs freed, also pays the kernel for fresh pages, an allocation
+    // cost that small runs reusing freed memory never see.
+    mallopt(M_TRIM_THRESHOLD, -1);
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
     if (argc >= 2 && std::string(argv[1]) == "probe") return Probe(argc, argv);
     if (argc == 2 && std::string(argv[1]) == "flows") return ListFlows();
     benchmark::Initialize(&argc, argv);

@@ -182,25 +182,37 @@ std::optional<fs::path> SimFiles::HostPath(const std::string& windows_path) cons
     if (windows_path.size() < 2 || windows_path[1] != ':') return std::nullopt;
     auto it = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(windows_path[0]))));
     if (it == drives_.end() || it->second.folder.empty()) return std::nullopt;
+    const std::vector<std::string> parts = text::SplitPath(windows_path.substr(2), "\\/");
+    // A path that is there exactly as written is the answer: every part of it exists as spelt.
+    if (std::none_of(parts.begin(), parts.end(), [](const std::string& p) { return p == "." || p == ".."; })) {
+        fs::path exact = it->second.folder;
+        for (const std::string& part : parts) exact /= part;
+        if (fs::exists(exact)) return exact;
+    }
+    // Else part by part: a part not there as spelt is looked for without regard to case, as long
+    // as the folder it would be in exists.
     fs::path host = it->second.folder;
     bool exists = true;
-    for (const std::string& part : text::SplitPath(windows_path.substr(2), "\\/")) {
+    for (const std::string& part : parts) {
         if (part == ".") continue;
         if (part == "..") {
             if (host != it->second.folder) host = host.parent_path();
             continue;
         }
         fs::path next = host / part;
-        if (exists && !fs::exists(next)) {
-            std::error_code ec;
-            for (const auto& entry : fs::directory_iterator(host, ec)) {
-                if (text::EqualNames(entry.path().filename().string(), part)) {
-                    next = entry.path();
-                    break;
+        if (exists) {
+            exists = fs::exists(next);
+            if (!exists) {
+                std::error_code ec;
+                for (const auto& entry : fs::directory_iterator(host, ec)) {
+                    if (text::EqualNames(entry.path().filename().string(), part)) {
+                        next = entry.path();
+                        exists = fs::exists(next);
+                        break;
+                    }
                 }
             }
         }
-        exists = exists && fs::exists(next);
         host = next;
     }
     return host;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -28,6 +30,19 @@ public:
         std::string pattern = (below / (std::string(prefix) + "XXXXXX")).string();
         if (!mkdtemp(pattern.data())) return std::nullopt;
         return ScratchFolder(std::filesystem::path(pattern));
+    }
+
+    // Where short-lived scratch folders go when their user names no place: the folder TMPDIR names
+    // when it is set, else the host's memory-backed folder (/dev/shm) when it has a writable one,
+    // else the system's temporary folder. In memory, making and removing a run's files costs no
+    // disk work (on a disk that discards freed blocks, a deleted file waits for the device).
+    static std::filesystem::path DefaultBelow() {
+        const char* tmpdir = std::getenv("TMPDIR");
+        if (tmpdir && *tmpdir) return std::filesystem::temp_directory_path();
+        std::error_code ec;
+        const std::filesystem::path memory = "/dev/shm";
+        if (std::filesystem::is_directory(memory, ec) && access(memory.c_str(), W_OK | X_OK) == 0) return memory;
+        return std::filesystem::temp_directory_path();
     }
 
     ~ScratchFolder() { Remove(); }

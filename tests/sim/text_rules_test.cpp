@@ -2,6 +2,8 @@
 // split, hive names and handles, GUID text, UTF-16LE bytes and REG_MULTI_SZ lists, pinned by
 // literal bytes so that every machine that uses them agrees with Windows; and the scratch folder.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -184,6 +186,34 @@ TEST(TextScratchFolder, IsMadeFreshAndRemovedWithItsOwner) {
 
     std::ofstream(below / "a file") << "x";
     EXPECT_FALSE(text::ScratchFolder::Make(below / "a file", "tvx-test-")) << "no folder below a file";
+}
+
+// Where scratch folders go unless told: the folder TMPDIR names, else a memory-backed one.
+TEST(TextScratchFolder, DefaultPlaceIsTmpdirElseMemory) {
+    const char* saved = std::getenv("TMPDIR");
+    const std::optional<std::string> before = saved ? std::optional<std::string>(saved) : std::nullopt;
+    const fs::path named = tvx::test::FreshScratchFolder() / "named";
+    fs::create_directories(named);
+
+    setenv("TMPDIR", named.c_str(), 1);
+    EXPECT_EQ(fs::path(text::ScratchFolder::DefaultBelow()), named);
+    for (bool empty : {true, false}) {
+        if (empty)
+            setenv("TMPDIR", "", 1);
+        else
+            unsetenv("TMPDIR");
+        const fs::path chosen = text::ScratchFolder::DefaultBelow();
+        EXPECT_NE(chosen, named) << "TMPDIR " << (empty ? "empty" : "unset");
+        if (fs::is_directory("/dev/shm") && access("/dev/shm", W_OK | X_OK) == 0) {
+            EXPECT_EQ(chosen, "/dev/shm");
+        }
+        EXPECT_TRUE(text::ScratchFolder::Make(chosen, "tvx-test-")) << chosen;
+    }
+
+    if (before)
+        setenv("TMPDIR", before->c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 }  // namespace

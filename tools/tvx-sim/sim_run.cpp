@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 // A fresh folder for the run's drives, removed afterwards.
 plat::text::ScratchFolder MakeRunFolder(fs::path below) {
-    if (below.empty()) below = fs::temp_directory_path();
+    if (below.empty()) below = plat::text::ScratchFolder::DefaultBelow();
     std::optional<plat::text::ScratchFolder> folder = plat::text::ScratchFolder::Make(below, "tvx-sim-");
     if (!folder) throw RunError("cannot make a folder for the simulated machine's drives below " + below.string());
     return std::move(*folder);

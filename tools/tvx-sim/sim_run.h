@@ -16,7 +16,8 @@ namespace tvx::sim {
 struct RunOptions {
     std::string module_path;  // the host build of the co-installer
     bool trace = false;       // keep every platform call of every step in the report
-    // Where the run's drive folders are made (and removed again); empty: the temporary folder.
+    // Where the run's drive folders are made (and removed again); empty: the folder TMPDIR names,
+    // else the host's memory-backed folder when it has one (ScratchFolder::DefaultBelow).
     std::filesystem::path scratch;
     // A fault injected into the co-installer's calls: the nth failable call (1-based) fails with
     // `status`, in that call's own form, and with `from_then_on` every later one as well. 0: none.
