@@ -6,7 +6,9 @@
 # or a leak fails the run; the input is kept in <build>/artifacts/<target>/.
 # usage: run.sh [--test] BUILD_FUZZ_FOLDER SECONDS [TARGET...]   (no target: every target)
 # --test: a short run for the test suite, over the seed corpus only (what it finds is dropped
-# afterwards), so that its length does not grow with what longer runs found.
+# afterwards), so that its length does not grow with what longer runs found, and with a fixed
+# random seed, so that every test run tries the same inputs in the same order: a slower machine
+# only gets through fewer of them, and a new finding comes from `make fuzz`, never by chance in CI.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 test_run=false
@@ -43,6 +45,7 @@ for t in "${targets[@]}"; do
     args=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1
           -artifact_prefix="$artifacts")
     [ -f "$here/dict/$t.dict" ] && args+=(-dict="$here/dict/$t.dict")
+    $test_run && args+=(-seed=1)
     "$exe" "${args[@]}" "$found" "$here/corpus/$t" >"$log" 2>&1
     rc=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
