@@ -371,6 +371,44 @@ TEST(DeviceNamingDispatch, Windows2000InstallCopiesNetworkDataAndNumbersLikeDevi
     rig.ExpectClean();
 }
 
+// On Windows 2000 the pre-processing call copies the network data first and registers the selected
+// driver's DLLs after it: the data is in the device's key before the driver's own registration code
+// runs.
+TEST(DeviceNamingDispatch, Windows2000PreProcessingCopiesNetworkDataBeforeRegisteringDlls) {
+    constexpr const char* kInf = "C:\\Windows\\inf\\oem3.inf";
+    auto profile = Profile(5, 0);
+    profile.is_64bit = false;
+    SimRig rig(profile);
+    rig.machine.files().WriteFile(kInf,
+                                  "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Image\r\n\r\n"
+                                  "[Q920k.Install.NT]\r\nRegisterDlls=Q920k.Dlls\r\n");
+    NamingRig naming(rig);
+    size_t self = naming.Add(Like());
+    naming.Registry().SetString(Hive::LocalMachine, naming.HardwareKey(self), "NetworkDeviceID", "tvx-0042");
+    rig.machine.setupapi().SelectDriver(self, {kInf, "Q920k.Install", kModel, "Tarvix", "Tarvix", ""});
+    plat::host::Layer().ClearTrace();
+    {
+        CSetupExtensionQ920k ext;
+        COINSTALLER_CONTEXT_DATA context{FALSE, NO_ERROR, nullptr};
+        naming.Run(self, [&](HDEVINFO set, PSP_DEVINFO_DATA data) {
+            return ext.CSetupExtension::TarvixDeviceCoInstaller(DIF_INSTALLDEVICE, set, data, &context);
+        });
+    }
+    // Where in the call's trace the network identity was written and the driver was looked up.
+    std::optional<size_t> copied, selected;
+    const auto& trace = plat::host::Layer().trace();
+    for (size_t i = 0; i < trace.size(); ++i) {
+        if (!copied && trace[i].call == "RegSetValueExA" && trace[i].args.find("NetworkDeviceID") != std::string::npos)
+            copied = i;
+        if (!selected && trace[i].call == "SetupDiGetSelectedDriverA") selected = i;
+    }
+    ASSERT_TRUE(copied && selected);
+    EXPECT_LT(*copied, *selected);
+    ASSERT_EQ(rig.machine.setupapi().section_installs().size(), 1u);
+    EXPECT_EQ(rig.machine.setupapi().section_installs()[0].section, "Q920k.Install.NT");
+    rig.ExpectClean();
+}
+
 TEST(DriverDlls, TheSelectedDriversSectionIsInstalledWithTheFlagsGiven) {
     constexpr const char* kInf = "C:\\Windows\\inf\\oem3.inf";
     struct Case {

@@ -64,6 +64,11 @@ DWORD Dispatch(CSetupExtension& ext, Scanner& s, DI_FUNCTION dif, bool post = fa
     return ext.CSetupExtension::TarvixDeviceCoInstaller(dif, s.set, &s.data, &context);
 }
 
+// A call without a context record, which the device installer never makes.
+DWORD DispatchWithoutContext(CSetupExtension& ext, Scanner& s, DI_FUNCTION dif) {
+    return ext.CSetupExtension::TarvixDeviceCoInstaller(dif, s.set, &s.data, nullptr);
+}
+
 // The log lines after the extension's start lines, without timestamps.
 std::string LogBody(SimRig& rig) {
     std::string log = rig.Log();
@@ -115,15 +120,20 @@ TEST(DispatcherVersions, PreProcessingAsksForPostProcessingOnEverySystem) {
         {"5.2", 5, 2, VER_PLATFORM_WIN32_NT, false},      {"Vista", 6, 0, VER_PLATFORM_WIN32_NT, false},
         {"7", 6, 1, VER_PLATFORM_WIN32_NT, false},
     };
+    // A call without a context record is taken as a pre-processing pass with no earlier result.
     for (const Case& c : cases) {
-        for (DI_FUNCTION dif : {DI_FUNCTION(DIF_INSTALLDEVICE), DI_FUNCTION(DIF_DESTROYWIZARDDATA)}) {
-            SCOPED_TRACE(std::string(c.system) + " dif " + std::to_string(dif));
-            SimRig rig(Profile(c.major, c.minor, c.platform), std::string(c.system) + std::to_string(dif));
+        for (DI_FUNCTION dif : {DI_FUNCTION(DIF_INSTALLDEVICE), DI_FUNCTION(DIF_DESTROYWIZARDDATA)})
+        for (bool withContext : {true, false}) {
+            SCOPED_TRACE(std::string(c.system) + " dif " + std::to_string(dif) +
+                         (withContext ? "" : " without a context record"));
+            SimRig rig(Profile(c.major, c.minor, c.platform),
+                       std::string(c.system) + std::to_string(dif) + (withContext ? "" : "-null"));
             Scanner s = AddScanner(rig, "tvxQ920k");
             {
                 ProbeExtension ext;
                 plat::host::Layer().ClearTrace();
-                EXPECT_EQ(Dispatch(ext, s, dif), DWORD(ERROR_DI_POSTPROCESSING_REQUIRED));
+                EXPECT_EQ(withContext ? Dispatch(ext, s, dif) : DispatchWithoutContext(ext, s, dif),
+                          DWORD(ERROR_DI_POSTPROCESSING_REQUIRED));
                 // The DLL registration of the selected driver is asked for on Windows 2000 only.
                 EXPECT_EQ(SimRig::Called("SetupDiGetSelectedDriverA"), c.registersDlls);
                 EXPECT_TRUE(ext.installs.empty());
