@@ -223,7 +223,7 @@ TEST_F(LoggerTest, ALogHeldElsewhereGrowsUntilItIsLetGo) {
     const std::string before = "X" + NumberedLines(51200);
     rig.machine.files().WriteFile(kLogPath, before);
     {
-        plat::ScopedStream other(plat::_fsopen(kLogPath, "a+", _SH_DENYNO));
+        plat::ScopedStream other(plat::_fsopen(kLogPath, "a+b", _SH_DENYNO));
         ASSERT_TRUE(other);
         for (const char* text : {"first\r\n", "second\r\n"}) {
             CLogger log("_coInst.log");
