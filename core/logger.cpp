@@ -57,7 +57,8 @@ std::string ReadRest(FILE* f) {
 // the position, so the loggers of several processes that append to one log at once never write
 // over each other's lines (the C runtime's append mode alone moves to the end and then writes, in
 // two steps). The rotation partner is written from its start and renamed and deleted through its
-// handle; it is read too, as every log file is asked who it is.
+// handle. Both keep GENERIC_READ, which carries the right to read the attributes that asking a
+// log file who it is needs.
 constexpr DWORD kLogAccess = GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE;
 constexpr DWORD kPartnerAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
 
