@@ -52,6 +52,16 @@ std::string ReadRest(FILE* f) {
     return raw;
 }
 
+// A log is opened to read (the rotation reads its tail) and to append, without the right to write
+// data anywhere else: Windows then puts every write at the end of the file as one step, whatever
+// the position, so the loggers of several processes that append to one log at once never write
+// over each other's lines (the C runtime's append mode alone moves to the end and then writes, in
+// two steps). The rotation partner is written from its start and renamed and deleted through its
+// handle. Both keep GENERIC_READ, which carries the right to read the attributes that asking a
+// log file who it is needs.
+constexpr DWORD kLogAccess = GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE;
+constexpr DWORD kPartnerAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
+
 // Opens a log file as a stream that appends at the end, shared for reading and writing with the
 // other processes' loggers. The temporary folder may be one in which other users create files, so
 // any name there may be a planted link: a symbolic link or junction is opened as itself (never
@@ -133,7 +143,7 @@ CLogger::CLogger(const char* fileName) {
     if (len == 0 || len > MAX_PATH) szTemp[0] = 0;
     m_Path = std::string(szTemp) + (fileName ? fileName : "");
 
-    m_File = OpenLogFile(m_Path, OPEN_ALWAYS, GENERIC_READ | GENERIC_WRITE);
+    m_File = OpenLogFile(m_Path, OPEN_ALWAYS, kLogAccess);
     if (m_File) {
         plat::fseek(m_File.get(), 0, SEEK_END);
         long size = plat::ftell(m_File.get());
@@ -147,13 +157,15 @@ CLogger::CLogger(const char* fileName) {
 // file of the logger's own: whatever has its name is deleted first (a link goes itself, never what
 // it leads to) and the partner is created only where no file is. It replaces the log through its
 // own handle, so no other file can take its place under the log's name, and only once it holds the
-// whole tail: any failure keeps the old log, deletes the partner and leaves the logger silent.
+// whole tail. A failure before that keeps the old log, deletes the partner and leaves the logger
+// silent. When the replacement itself fails (Windows replaces no file that another process holds
+// open, as a second copy of the library or a log viewer does), the log is still whole: the logger
+// deletes the partner and appends to the uncut log, opened anew with the same checks.
 void CLogger::Rotate() {
     const std::string partnerPath = RotationPartnerPath(m_Path);
     plat::DeleteFileA(partnerPath.c_str());
     HANDLE hPartner = INVALID_HANDLE_VALUE;
-    plat::ScopedStream partner =
-        OpenLogFile(partnerPath, CREATE_NEW, GENERIC_READ | GENERIC_WRITE | DELETE, &hPartner);
+    plat::ScopedStream partner = OpenLogFile(partnerPath, CREATE_NEW, kPartnerAccess, &hPartner);
     if (!partner) {
         m_File.reset();
         return;
@@ -173,14 +185,15 @@ void CLogger::Rotate() {
         start = end + 1;
     }
 
-    if (!bWritten || !RenameOpenFile(hPartner, m_Path)) {
+    if (!bWritten) {
         DeleteOpenFile(hPartner);
         return;
     }
-    // The log is opened anew without the right to delete it, which would keep the other processes'
-    // loggers from opening it.
+    if (!RenameOpenFile(hPartner, m_Path)) DeleteOpenFile(hPartner);
+    // The log, cut or whole, is opened anew append-only and without the right to delete it, which
+    // would keep the other processes' loggers from opening it.
     partner.reset();
-    m_File = OpenLogFile(m_Path, OPEN_EXISTING, GENERIC_READ | GENERIC_WRITE);
+    m_File = OpenLogFile(m_Path, OPEN_EXISTING, kLogAccess);
     if (m_File) plat::fseek(m_File.get(), 0, SEEK_END);
 }
 

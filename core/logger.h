@@ -12,7 +12,10 @@
 // A log file in the temporary folder of the account. Lines are written as Windows' C runtime
 // writes text mode ("\n" reaches the file as CR LF), every line is flushed when written, and a file
 // grown beyond 51200 bytes is cut back to its last 51200 bytes when a logger opens it. A logger
-// whose file did not open is silent: every call does nothing and answers 0 or false.
+// whose file did not open is silent: every call does nothing and answers 0 or false. A log is
+// opened append-only, so that Windows puts every write of every process's logger at the end of the
+// file and no two writers overwrite each other's lines. When another process holds the log open,
+// the cut copy cannot take its place: the logger then appends to the whole, uncut log.
 //
 // Other users may create files in the temporary folder, so the logger never follows a link planted
 // under a log's name: a log or partner that is a symbolic link, a junction or a folder, or has a

@@ -662,3 +662,12 @@ static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == 52, "BY_HANDLE_FILE_INFORMAT
 static_assert(sizeof(FILE_RENAME_INFO) == 24 && offsetof(FILE_RENAME_INFO, FileName) == 20,
               "FILE_RENAME_INFO has its x64 layout");
 static_assert(FileRenameInfo == 3 && FileDispositionInfo == 4, "FILE_INFO_BY_HANDLE_CLASS has Windows' numbers");
+
+#ifndef _WIN32
+// The specific access rights of a file handle. A handle with FILE_APPEND_DATA but neither
+// FILE_WRITE_DATA nor GENERIC_WRITE may only append: every write lands at the end of the file.
+#define FILE_READ_DATA 0x0001
+#define FILE_WRITE_DATA 0x0002
+#define FILE_APPEND_DATA 0x0004
+#define FILE_EXECUTE 0x0020
+#endif

@@ -98,12 +98,18 @@ DWORD AttributesOf(const fs::path& host) {
 // What an access right does to a file, in the bits of the sharing rules (FILE_SHARE_READ for
 // reading, _WRITE for writing or appending, _DELETE for deleting or renaming).
 DWORD SharingBits(DWORD access) {
-    constexpr DWORD kReadData = 0x0001, kWriteData = 0x0002, kAppendData = 0x0004, kExecute = 0x0020;
     DWORD bits = 0;
-    if (access & (GENERIC_READ | GENERIC_ALL | kReadData | kExecute)) bits |= FILE_SHARE_READ;
-    if (access & (GENERIC_WRITE | GENERIC_ALL | kWriteData | kAppendData)) bits |= FILE_SHARE_WRITE;
+    if (access & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA | FILE_EXECUTE)) bits |= FILE_SHARE_READ;
+    if (access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) bits |= FILE_SHARE_WRITE;
     if (access & (DELETE | GENERIC_ALL)) bits |= FILE_SHARE_DELETE;
     return bits;
+}
+
+// Whether a handle may only append: it has the right to append data but not the right to write it
+// anywhere (which GENERIC_WRITE and GENERIC_ALL carry). Windows then puts every write at the end of
+// the file, whatever the file position or the offset given.
+bool AppendsOnly(DWORD access) {
+    return (access & FILE_APPEND_DATA) && !(access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA));
 }
 
 // A stream's access by its mode, and its sharing by its _SH_ value (the C runtime never shares
@@ -155,6 +161,7 @@ struct SimFiles::OpenFile {
     DWORD access = 0;   // in the bits of the sharing rules
     DWORD share = 0;
     bool link = false;  // a symbolic link opened as itself
+    bool append_only = false;  // every write lands at the end (the host descriptor appends)
     bool delete_on_close = false;
 
     OpenFile() = default;
@@ -458,7 +465,23 @@ size_t SimFiles::fwrite(const void* buffer, size_t size, size_t count, FILE* str
     return KnownStream(stream) ? std::fwrite(buffer, size, count, stream) : 0;
 }
 
-int SimFiles::fflush(FILE* stream) { return KnownStream(stream) ? std::fflush(stream) : EOF; }
+// A stream on a handle that may only append wrote at the end of the file, so that is where its
+// position is afterwards, as the handle's file position is on Windows.
+int SimFiles::fflush(FILE* stream) {
+    if (!KnownStream(stream)) return EOF;
+    const int result = std::fflush(stream);
+    if (result == 0 && AppendsOnlyStream(stream)) std::fseek(stream, 0, SEEK_END);
+    return result;
+}
+
+bool SimFiles::AppendsOnlyStream(FILE* stream) const {
+    auto it = streams_.find(stream);
+    if (it == streams_.end() || it->second.descriptor < 0) return false;
+    auto descriptor = descriptors_.find(it->second.descriptor);
+    if (descriptor == descriptors_.end()) return false;
+    auto file = files_open_.find(descriptor->second);
+    return file != files_open_.end() && file->second->append_only;
+}
 
 int SimFiles::fseek(FILE* stream, long offset, int origin) {
     return KnownStream(stream) ? std::fseek(stream, offset, origin) : -1;
@@ -767,6 +790,7 @@ HANDLE SimFiles::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwS
     file->host = *host;
     file->access = access;
     file->share = share;
+    file->append_only = AppendsOnly(dwDesiredAccess);
     if (opens_link) {
         file->link = true;
         file->id = *IdOf(*host, false);
@@ -775,6 +799,7 @@ HANDLE SimFiles::CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwS
         const bool reads = (access & FILE_SHARE_READ) != 0;
         const bool writes = (access & FILE_SHARE_WRITE) != 0 || truncates;
         flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+        if (file->append_only) flags |= O_APPEND;
         switch (dwCreationDisposition) {
             case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
             case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
@@ -945,14 +970,14 @@ FILE* SimFiles::_fdopen(int fd, const char* mode) {
     auto file = files_open_.at(it->second);
     // A symbolic link opened as itself has no bytes of its own to show: its stream is an empty
     // scratch file. The C runtime takes the mode as given whatever the handle may do (a write
-    // through a handle that may only read fails when it is made); the host stream is made with the
-    // mode the descriptor allows.
+    // through a handle that may only read fails when it reaches the file); the host stream is made
+    // with the mode the descriptor allows, and one that may only write appends only when asked.
     FILE* f = nullptr;
     if (file->fd >= 0) {
         std::string host_mode = HostMode(mode);
         const int allowed = ::fcntl(file->fd, F_GETFL) & O_ACCMODE;
         if (allowed == O_RDONLY) host_mode = "r";
-        if (allowed == O_WRONLY) host_mode = "a";
+        if (allowed == O_WRONLY) host_mode = host_mode.find('a') != std::string::npos ? "a" : "w";
         const int copy = ::dup(file->fd);
         f = copy >= 0 ? ::fdopen(copy, host_mode.c_str()) : nullptr;
         if (!f && copy >= 0) ::close(copy);

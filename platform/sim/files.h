@@ -2,7 +2,9 @@
 // holding Windows\, Windows\system32\, Windows\TWAIN_32\ and Windows\Temp\), names looked up
 // without regard to case as Windows does, folders that the account may not write, the process's
 // current directory, searches with Windows' wildcards, drive types and volumes, file handles with
-// Windows' sharing rules, and the C runtime streams opened on those files or made on a handle.
+// Windows' sharing rules (a handle that may append but not write data puts every write at the end;
+// one that may do neither writes nothing), and the C runtime streams opened on those files or made
+// on a handle.
 // Hard links and symbolic links are the host's own: a second name of a file is a host hard link,
 // and a symbolic link (to a file or a folder) a host symbolic link, which a handle opened with
 // FILE_FLAG_OPEN_REPARSE_POINT opens as itself. Simulated machine only.
@@ -142,6 +144,8 @@ private:
 
     bool IsReadOnly(const std::string& windows_path) const;
     bool KnownStream(FILE* stream) const;
+    // Whether a stream was made on a file handle that may only append.
+    bool AppendsOnlyStream(FILE* stream) const;
     std::vector<Holder> HoldersOf(const HostFileId& id) const;
     // Whether an open with this access and sharing conflicts with the file's holders.
     bool SharingConflict(const HostFileId& id, DWORD access, DWORD share) const;
@@ -153,7 +157,7 @@ private:
     // Moves the file `from` (known as `from_name`, of identity `from_id`) to the name `to_name`,
     // whose folder exists (`to` on the host), for both ways of renaming: a read-only name on either
     // side refuses (5); another file there is replaced only when asked (else 183), and never a
-    // folder, a link to one or a file something holds open (5).
+    // folder, a link to one or a file something holds open, whether or not it shares deletion (5).
     BOOL MoveName(const std::filesystem::path& from, const std::string& from_name, const HostFileId& from_id,
                   const std::filesystem::path& to, const std::string& to_name, bool replace);
     // Resolves a path for a call: sets the last error and answers nothing when the path is not

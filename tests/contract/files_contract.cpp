@@ -802,8 +802,10 @@ CONTRACT_CASE(Files, SymbolicLinkOpensAsItself) {
 }
 
 // A file open with DELETE access is renamed through its handle to a full path: it refuses to
-// replace a file without ReplaceIfExists (183), and never replaces a folder or a file another
-// handle holds (5). Replacing a name that is a hard link takes the name only: the file it was a
+// replace a file without ReplaceIfExists (183), and never replaces a folder or a file that is open
+// elsewhere (5), whether the other handle shares deletion or not, or a C runtime stream holds it
+// (only FileRenameInfoEx's POSIX semantics, which the co-installer does not use, replace an open
+// file). Replacing a name that is a hard link takes the name only: the file it was a
 // second name of keeps its bytes. The old name is gone and the handle writes on under the new one.
 // Without DELETE access the handle renames nothing (5). The native form the co-installer uses on
 // the oldest systems does the same.
@@ -816,9 +818,11 @@ CONTRACT_CASE(Files, RenameAnOpenFile) {
         const std::string log = folder / "a.log";
         const std::string partner = folder / "a2.log";
         const std::string held = folder / "held.log";
+        const std::string held_sharing_deletion = folder / "heldshared.log";
+        const std::string held_by_stream = folder / "heldstream.log";
         REQUIRE(WriteWhole(victim, "victim"));
         contract::PlantHardLink(log, victim);
-        REQUIRE(WriteWhole(held, "held"));
+        for (const std::string& path : {held, held_sharing_deletion, held_by_stream}) REQUIRE(WriteWhole(path, "held"));
         REQUIRE(contract::MakeEmptyFolder(folder / "folder.log"));
 
         const HANDLE file = Open(partner, CREATE_NEW, kReadWrite | DELETE);
@@ -836,11 +840,16 @@ CONTRACT_CASE(Files, RenameAnOpenFile) {
         const Refused refused[] = {
             {"an existing file without ReplaceIfExists", log, false, ERROR_ALREADY_EXISTS},
             {"a folder", folder / "folder.log", true, ERROR_ACCESS_DENIED},
-            {"a file another handle holds", held, true, ERROR_ACCESS_DENIED},
+            {"a file another handle holds without sharing deletion", held, true, ERROR_ACCESS_DENIED},
+            {"a file another handle holds sharing deletion", held_sharing_deletion, true, ERROR_ACCESS_DENIED},
+            {"a file a C runtime stream holds", held_by_stream, true, ERROR_ACCESS_DENIED},
         };
         {
             ScopedHandle holder(Open(held, OPEN_EXISTING));
-            REQUIRE(holder);
+            ScopedHandle sharing_holder(
+                Open(held_sharing_deletion, OPEN_EXISTING, kReadWrite, kShareReadWrite | FILE_SHARE_DELETE));
+            ScopedStream stream_holder(plat::_fsopen(held_by_stream.c_str(), "a+", _SH_DENYNO));
+            REQUIRE(holder && sharing_holder && stream_holder);
             for (const Refused& row : refused) {
                 CONTEXT(row.what);
                 plat::SetLastError(kSentinelError);
@@ -849,7 +858,7 @@ CONTRACT_CASE(Files, RenameAnOpenFile) {
             }
         }
         CHECK(IsFolder(folder / "folder.log"));
-        CHECK_EQ(ReadWhole(held), "held");
+        for (const std::string& path : {held, held_sharing_deletion, held_by_stream}) CHECK_EQ(ReadWhole(path), "held");
         CHECK_EQ(ReadWhole(log), "victim");
 
         CHECK_EQ(RenameTo(setter, file, log, true), TRUE);
@@ -934,6 +943,91 @@ CONTRACT_CASE(Files, StreamOnAFileHandle) {
     CHECK_EQ(plat::DeleteFileA(other.c_str()), TRUE);
 
     CHECK_EQ(plat::_open_osfhandle(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE), 0), -1);
+}
+
+namespace {
+
+// A stream made on a file handle that leaves the file position alone: the descriptor does not
+// append and the stream is opened for update, so the C runtime writes wherever the position is.
+// What lands where is then the handle's doing.
+ScopedStream PositionedStreamOn(HANDLE file) {
+    const int fd = plat::_open_osfhandle(reinterpret_cast<intptr_t>(file), 0);
+    if (fd == -1) return ScopedStream();
+    ScopedStream stream(plat::_fdopen(fd, "r+b"));
+    if (!stream) plat::_close(fd);
+    return stream;
+}
+
+// A handle that may read and append but not write data anywhere (as the logs are opened).
+constexpr DWORD kAppendOnly = GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE;
+
+}  // namespace
+
+// A handle that may append but not write data (FILE_APPEND_DATA without FILE_WRITE_DATA) writes
+// at the end of the file whatever its position, which is at the end afterwards; reading works
+// from anywhere. A handle that may write data writes where the position is, over what was there;
+// one that may do neither writes nothing (the write or its flush fails).
+CONTRACT_CASE(Files, AppendOnlyHandleWritesAtTheEnd) {
+    ScratchFolder folder("AppendOnly");
+    struct Row {
+        const char* what;
+        DWORD access;
+        const char* after;  // the file's bytes after "XY" was written at position 0
+        bool writes;
+    };
+    const Row rows[] = {
+        {"a handle that may read and only append", kAppendOnly, "abcXY", true},
+        {"a handle that may only append", FILE_APPEND_DATA | SYNCHRONIZE, "abcXY", true},
+        {"a handle that may write", kReadWrite, "XYc", true},
+        {"a handle that may only read", GENERIC_READ, "abc", false},
+    };
+    int round = 0;
+    for (const Row& row : rows) {
+        CONTEXT(row.what);
+        const std::string path = folder / ("file" + std::to_string(round++) + ".txt");
+        REQUIRE(WriteWhole(path, "abc"));
+        ScopedStream stream(PositionedStreamOn(Open(path, OPEN_EXISTING, row.access)));
+        REQUIRE(stream);
+        CHECK_EQ(plat::fseek(stream.get(), 0, SEEK_SET), 0);
+        const bool written = plat::fwrite("XY", 1, 2, stream.get()) == 2u && plat::fflush(stream.get()) == 0;
+        CHECK_EQ(written, row.writes);
+        if (row.access == kAppendOnly) {
+            CHECK_EQ(plat::ftell(stream.get()), 5);
+            CHECK_EQ(plat::fseek(stream.get(), 1, SEEK_SET), 0);
+            char c = 0;
+            CHECK_EQ(plat::fread(&c, 1, 1, stream.get()), 1u);
+            CHECK_EQ(Bytes(&c, 1), "b");
+        }
+        stream.reset();
+        CHECK_EQ(ReadWhole(path), row.after);
+    }
+}
+
+// Two writers of one log (two processes' loggers) that each moved to the end and then write: the
+// other's line may have landed in between, so each writes at an end that is no longer the end.
+// Through handles that may only append, every line lands at the true end: all of both writers'
+// lines are kept whole, in the order written.
+CONTRACT_CASE(Files, TwoAppendOnlyWritersKeepEveryLine) {
+    ScratchFolder folder("TwoWriters");
+    const std::string path = folder / "log.txt";
+    REQUIRE(WriteWhole(path, "old\r\n"));
+    ScopedStream first(PositionedStreamOn(Open(path, OPEN_EXISTING, kAppendOnly)));
+    ScopedStream second(PositionedStreamOn(Open(path, OPEN_EXISTING, kAppendOnly)));
+    REQUIRE(first && second);
+    std::string expected = "old\r\n";
+    for (int i = 0; i < 3; ++i) {
+        for (FILE* stream : {first.get(), second.get()}) {
+            const std::string line = std::string(stream == first.get() ? "first " : "second ") + std::to_string(i) + "\r\n";
+            CONTEXT(line);
+            CHECK_EQ(plat::fseek(stream, 5, SEEK_SET), 0);  // the end both writers saw at first
+            CHECK_EQ(plat::fwrite(line.data(), 1, line.size(), stream), line.size());
+            CHECK_EQ(plat::fflush(stream), 0);
+            expected += line;
+        }
+    }
+    first.reset();
+    second.reset();
+    CHECK_EQ(ReadWhole(path), expected);
 }
 
 // Sharing: a file handle that shares reading and writing (not deletion) lets others read and write

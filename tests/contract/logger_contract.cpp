@@ -1,6 +1,8 @@
-// The logs against links planted under their names, on each backend: the logger combines the files
-// family's calls (a file opened without following links and asked who it is, a partner renamed
-// through its own handle) so that nothing a link leads to is read, written, created or deleted.
+// The logs against links planted under their names, and against other processes that hold a log
+// open, on each backend: the logger combines the files family's calls (a file opened without
+// following links and asked who it is, a partner renamed through its own handle) so that nothing a
+// link leads to is read, written, created or deleted, and so that a log another process holds is
+// still written.
 // Wine shows hard links and folders; symbolic links only the simulated machine (and Windows) can
 // make. Portable: the logger and plat:: only; links are planted by each backend's own means.
 #include <string>
@@ -146,6 +148,57 @@ CONTRACT_CASE(Logger, APartnerNameThatIsALinkNeverReachesItsTarget) {
                     CHECK_EQ(MissingStatus(partner), ERROR_FILE_NOT_FOUND);
                 }
             });
+        }
+    }
+}
+
+// Another process holds a log that is due to be cut, sharing reading and writing but not deletion
+// (another copy of the library through a handle or, as older copies did, through the C runtime's
+// shared "a+" stream; a log viewer): the cut copy cannot take the log's place, so the logger
+// deletes it and appends to the whole log. The other process's line, written meanwhile, lands at
+// the end too and nothing is overwritten.
+CONTRACT_CASE(Logger, ALogHeldElsewhereIsAppendedToUncut) {
+    const std::string kept = KeptLines();
+    enum class Holder { Handle, Stream };
+    int round = 0;
+    for (const char* name : {"_coInst.log", "_scan_buttons.log"}) {
+        for (Holder holder : {Holder::Handle, Holder::Stream}) {
+            const std::string folderName = "HeldLog" + std::to_string(round++);
+            ScratchFolder folder(folderName);
+            const std::string log = folder / name;
+            CONTEXT(std::string(name) + (holder == Holder::Handle ? " held through a handle" : " held in a stream"));
+            REQUIRE(WriteWhole(log, "X" + kept));
+            plat::ScopedStream other;
+            if (holder == Holder::Handle) {
+                const HANDLE file = plat::CreateFileA(log.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+                REQUIRE(file != INVALID_HANDLE_VALUE);
+                const int fd = plat::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND);
+                REQUIRE(fd != -1);
+                other.reset(plat::_fdopen(fd, "a+b"));
+            } else {
+                other.reset(plat::_fsopen(log.c_str(), "a+", _SH_DENYNO));
+            }
+            REQUIRE(other);
+            {
+                CLogger logger(("TvxContract." + folderName + "\\" + name).c_str());
+                CHECK(logger.IsOpen());
+                CHECK_EQ(plat::fwrite("other|", 1, 6, other.get()), 6u);  // no line end: "a+" is text mode
+                CHECK_EQ(plat::fflush(other.get()), 0);
+                CHECK_EQ(logger.Print("mine"), 4);
+            }
+            other.reset();
+            // The whole old log, then a timestamp line (20 bytes), "Start Log", the other's text,
+            // the logger's line, a timestamp line and "End Log".
+            const std::string after = ReadWhole(log);
+            CHECK(after.compare(0, kept.size() + 1, "X" + kept) == 0);
+            const std::string written = after.size() > kept.size() ? after.substr(kept.size() + 1) : "";
+            if (CHECK_EQ(written.size(), 74u)) {
+                CHECK_EQ(written.substr(20, 23), "Start Log\r\nother|mine\r\n");
+                CHECK_EQ(written.substr(63), "End Log\r\n\r\n");
+            }
+            CHECK_EQ(MissingStatus(RotationPartnerPath(log)), ERROR_FILE_NOT_FOUND);
         }
     }
 }

@@ -1,8 +1,11 @@
 // The log writer: its framing lines, Windows text-mode bytes, rotation and silent failure.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/logger.h"
 #include "tests/sim_fixture.h"
@@ -154,33 +157,43 @@ TEST_F(LoggerTest, UnwritableTempFolderGivesASilentLogger) {
     EXPECT_EQ(rig.Log(), "<missing>");
 }
 
-// A rotation that cannot finish keeps the old log whole and leaves the logger silent; the partner
-// it made is deleted with it whenever it can be.
-TEST(LoggerRotationFailure, KeepsTheOldLogAndASilentLogger) {
+// A rotation that cannot finish keeps the old log whole. When the cut copy cannot take the log's
+// place (another process holds the log open, as a second copy of the library or a log viewer does,
+// without sharing its deletion), the logger appends to the whole log as to one that needed no cut;
+// when the copy cannot even be made, it stays silent. The partner it made is deleted with it
+// whenever it can be.
+TEST(LoggerRotationFailure, KeepsTheOldLogWhole) {
     const std::string before = "X" + NumberedLines(51200);
     struct Case {
         const char* name;
         std::function<void(tvx::test::SimRig&)> arrange;
+        bool appends;         // the logger writes on at the end of the uncut log; else it is silent
         const char* partner;  // the partner's bytes afterwards
     } cases[] = {
-        // Another process's logger has the log open: the partner may not replace it.
-        {"the log is open elsewhere",
-         [](tvx::test::SimRig&) { plat::_fsopen(kLogPath, "a+b", _SH_DENYNO); },
-         "<missing>"},
+        // Another process holds the log as a logger or a viewer would: it shares reading and
+        // writing, not deletion, so the partner may not replace the log.
+        {"the log is open elsewhere through a handle",
+         [](tvx::test::SimRig&) {
+             plat::CreateFileA(kLogPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+         },
+         true, "<missing>"},
+        {"the log is open elsewhere in a C runtime stream",
+         [](tvx::test::SimRig&) { plat::_fsopen(kLogPath, "a+", _SH_DENYNO); }, true, "<missing>"},
+        // Neither the rename nor the deletion of the partner works: the partner stays, the log too.
+        {"the partner can be neither renamed nor deleted",
+         [](tvx::test::SimRig&) { plat::host::Layer().FailCall("SetFileInformationByHandle", ERROR_ACCESS_DENIED); },
+         true, nullptr},
         // A stale partner another process holds open cannot be deleted, so no new one is made.
         {"the old partner is open elsewhere",
          [](tvx::test::SimRig& rig) {
              rig.machine.files().WriteFile(kPartnerPath, "stale");
              plat::_fsopen(kPartnerPath, "rb", _SH_DENYNO);
          },
-         "stale"},
+         false, "stale"},
         {"the partner cannot be written",
-         [](tvx::test::SimRig&) { plat::host::Layer().FailCall("fwrite", ERROR_ACCESS_DENIED); },
+         [](tvx::test::SimRig&) { plat::host::Layer().FailCall("fwrite", ERROR_ACCESS_DENIED); }, false,
          "<missing>"},
-        // Neither the rename nor the deletion of the partner works: the partner stays, the log too.
-        {"the partner can be neither renamed nor deleted",
-         [](tvx::test::SimRig&) { plat::host::Layer().FailCall("SetFileInformationByHandle", ERROR_ACCESS_DENIED); },
-         nullptr},
     };
     int row = 0;
     for (const Case& c : cases) {
@@ -191,14 +204,76 @@ TEST(LoggerRotationFailure, KeepsTheOldLogAndASilentLogger) {
         {
             CLogger log("_coInst.log");
             plat::host::Layer().ClearFaults();
-            EXPECT_FALSE(log.IsOpen());
-            EXPECT_EQ(log.Print("lost"), 0);
+            EXPECT_EQ(log.IsOpen(), c.appends);
+            EXPECT_EQ(log.Print("kept"), c.appends ? 4 : 0);
         }
         rig.machine.files().CloseAllStreams();  // the other process ends
-        EXPECT_TRUE(rig.Log() == before) << tvx::test::FirstDifference(rig.Log(), before);
+        const std::string expected = c.appends ? before + StartLines() + "kept\r\n" + EndLines() : before;
+        EXPECT_TRUE(rig.Log() == expected) << tvx::test::FirstDifference(rig.Log(), expected);
         if (c.partner) {
             EXPECT_EQ(rig.Log("_coInst2.log"), c.partner);
         }
+        rig.ExpectClean();
+    }
+}
+
+// While another process holds the log, every load's logger appends to it, its own lines and the
+// other's kept whole in the order written; once the other lets go, the next logger cuts the log.
+TEST_F(LoggerTest, ALogHeldElsewhereGrowsUntilItIsLetGo) {
+    const std::string before = "X" + NumberedLines(51200);
+    rig.machine.files().WriteFile(kLogPath, before);
+    {
+        plat::ScopedStream other(plat::_fsopen(kLogPath, "a+b", _SH_DENYNO));
+        ASSERT_TRUE(other);
+        for (const char* text : {"first\r\n", "second\r\n"}) {
+            CLogger log("_coInst.log");
+            plat::fwrite(text, 1, std::strlen(text), other.get());
+            plat::fflush(other.get());
+        }
+    }
+    const std::string grown = before + StartLines() + "first\r\n" + EndLines() + StartLines() + "second\r\n" + EndLines();
+    EXPECT_TRUE(rig.Log() == grown) << tvx::test::FirstDifference(rig.Log(), grown);
+    { CLogger log("_coInst.log"); }
+    const std::string cut = grown.substr(grown.size() - 51200) + StartLines() + EndLines();
+    EXPECT_TRUE(rig.Log() == cut) << tvx::test::FirstDifference(rig.Log(), cut);
+    EXPECT_EQ(rig.Log("_coInst2.log"), "<missing>");
+}
+
+// The access each log file is opened with, as the calls show it: a log may be read and appended
+// to but not written anywhere else (Windows then puts every write of every process at the end),
+// the rotation partner may be written and deleted. This holds for the first open, the partner and
+// the log opened anew after a rotation, whether the cut copy took the log's place or not.
+TEST(LoggerAccess, LogsAppendOnlyAndThePartnerWritesAndDeletes) {
+    struct Case {
+        const char* name;
+        bool held;  // another process holds the log, so the cut copy cannot replace it
+    } cases[] = {{"a rotation", false}, {"a rotation whose copy cannot replace the log", true}};
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tvx::test::SimRig rig({}, "-" + std::to_string(row++));
+        rig.machine.files().WriteFile(kLogPath, "X" + NumberedLines(51200));
+        plat::ScopedStream other(c.held ? plat::_fsopen(kLogPath, "a+", _SH_DENYNO) : nullptr);
+        { CLogger log("_coInst.log"); }
+        std::vector<std::string> logOpens;
+        std::vector<unsigned long> partnerAccess;
+        for (const auto& r : plat::host::Layer().trace()) {
+            if (r.call != "CreateFileA") continue;
+            const size_t comma = r.args.find(", ");
+            const unsigned long access = std::stoul(r.args.substr(comma + 2), nullptr, 0);
+            const std::string path = r.args.substr(0, comma);
+            if (path.find("_coInst2.log") != std::string::npos) {
+                partnerAccess.push_back(access);
+                continue;
+            }
+            logOpens.push_back(r.args);
+            EXPECT_EQ(access & (GENERIC_READ | FILE_APPEND_DATA), GENERIC_READ | FILE_APPEND_DATA) << r.args;
+            EXPECT_EQ(access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | DELETE), 0u) << r.args;
+        }
+        EXPECT_EQ(logOpens.size(), 2u) << "the first open and the open after the rotation";
+        ASSERT_EQ(partnerAccess.size(), 1u);
+        EXPECT_EQ(partnerAccess[0] & (GENERIC_WRITE | DELETE), static_cast<unsigned long>(GENERIC_WRITE | DELETE));
+        other.reset();
         rig.ExpectClean();
     }
 }
