@@ -365,6 +365,50 @@ TEST(ScenarioReader, NonAsciiTextStandsOnlyInStringsAndComments) {
     }
 }
 
+// Malformed text where a character outside the ASCII range follows what toml++ does not take for a
+// string, though a quote stands before it: toml++ looks at the character to see whether its value
+// ends there. Characters from each range of toml++'s whitespace test that once reached undefined
+// behaviour (U+00A1..U+0499, U+2C8E..U+3087, U+FB26..U+FEFE); each text is refused with its line.
+TEST(ScenarioReader, NonAsciiAfterAValueThatIsNoStringIsRefusedWithItsLine) {
+    struct Case {
+        const char* what;
+        const char* toml;
+        int line;
+    };
+    const Case cases[] = {
+        {"number, then a quoted letter", "name =0\"\xC3\xA9\"\n", 1},
+        {"hexadecimal number, then a literal string", "[[machine.devices]]\ninstance_id = 0x'USB\\\xC3\xA9'\n", 2},
+        {"float, then a quoted Cyrillic letter", "name = 1.5e3\"\xD0\x96\"\n", 1},
+        {"date, then a quoted Greek letter", "\nname = 1979-05-27\"\xCE\xA9\"\n", 2},
+        {"boolean, then a quoted letter", "name = true\"\xC3\xA9\"\n", 1},
+        {"in an array", "[machine]\nregistry = [1\"\xE3\x80\x81\"]\n", 2},
+        {"in an inline table", "name = {b = 1'\xEF\xB9\xB0'}\n", 1},
+        {"a letter escaped in a multi-line string", "name = \"\"\"\\\xD0\x96\"\"\"\n", 1},
+        {"after a line-ending backslash, a letter no ANSI code page holds", "name = \"\"\"x\\\n  \xE3\x81\x82\"\"\"\n", 1},
+        {"bare letter in a table header", "[\xE3\x81\x82]\n", 1},
+        {"bare letter as a value", "[machine]\nbits = \xEF\xAD\x90\n", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            tvx::ParseScenario(c.toml, "scenario.toml");
+            ADD_FAILURE() << "read without an error";
+        } catch (const tvx::ScenarioError& e) {
+            EXPECT_EQ(e.file(), "scenario.toml") << e.what();
+            EXPECT_EQ(e.line(), c.line) << e.what();
+            EXPECT_FALSE(e.message().empty());
+        }
+    }
+}
+
+// A line-ending backslash in a multi-line string drops the line end and the whitespace after it;
+// the letter that ends that whitespace is the string's next character.
+TEST(ScenarioReader, LetterAfterALineEndingBackslashIsText) {
+    const tvx::Scenario s = tvx::ParseScenario("name = \"\"\"Caf\\\n   \xC3\xA9\"\"\"\n[[steps]]\naction = \"load\"\n",
+                                               "scenario.toml");
+    EXPECT_EQ(s.name, "Caf\xE9");
+}
+
 TEST(ScenarioReader, MissingScenarioFileIsAnError) {
     fs::path folder = tvx::test::FreshScratchFolder();
     try {

@@ -1,6 +1,7 @@
 // A check of TOML text made before the TOML reader sees it: TOML allows characters outside the
-// ASCII range only in strings and comments, and toml++ 3.3 misbehaves (undefined behaviour in its
-// whitespace test) on such a character anywhere else, so the scenario reader refuses those itself.
+// ASCII range only in strings and comments. toml++ refuses such a character anywhere else too, but
+// with a message about what it expected there; this check says what is wrong and how to write it.
+// Only a message: whatever it takes for a string, toml++ reads the text on its own afterwards.
 // Portable.
 #pragma once
 
