@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     cmake make g++ googletest libgtest-dev libbenchmark-dev
     libtomlplusplus-dev libcli11-dev
-    g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+    g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
     wine wine64
     chromium fonts-dejavu-core
     clang libclang-rt-dev llvm

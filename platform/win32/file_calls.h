@@ -51,15 +51,26 @@ inline BOOL SetFileInformationNative(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS Fil
 }  // namespace plat::win32
 
 // The kernel32 call where the system has it, the native form otherwise.
+//
+// The look-up runs once per process that loads the DLL, on first use, and its answer is kept in
+// two plain function-local statics. Both are constant-initialised, so the compiler gives them no
+// guard object: a static with a run-time initialiser would be guarded by the runtime's
+// thread-safe initialisation, which costs a thread-local slot (posix thread model) or a semaphore
+// for its lock (win32 thread model) that nothing ever frees, once per load of the DLL. No guard is
+// needed here: the device installer calls a co-installer on one thread, the DLL starts none, and a
+// second look-up racing the first could only store the same address.
 inline BOOL SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
                                        LPVOID lpFileInformation, DWORD dwBufferSize) {
     using Kernel32Call = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-    static const Kernel32Call kernel32Call = [] {
+    static constinit Kernel32Call kernel32Call = nullptr;
+    static constinit bool lookedUp = false;
+    if (!lookedUp) {
         HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-        return kernel32 ? reinterpret_cast<Kernel32Call>(
-                              reinterpret_cast<void*>(GetProcAddress(kernel32, "SetFileInformationByHandle")))
-                        : nullptr;
-    }();
+        kernel32Call = kernel32 ? reinterpret_cast<Kernel32Call>(reinterpret_cast<void*>(
+                                      GetProcAddress(kernel32, "SetFileInformationByHandle")))
+                                : nullptr;
+        lookedUp = true;
+    }
     if (kernel32Call) return kernel32Call(hFile, FileInformationClass, lpFileInformation, dwBufferSize);
     return plat::win32::SetFileInformationNative(hFile, FileInformationClass, lpFileInformation, dwBufferSize);
 }

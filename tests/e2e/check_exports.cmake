@@ -1,5 +1,6 @@
 # Reads the export and import tables of the Windows build of the co-installer and checks that it
-# is a 64-bit DLL exporting exactly its four entries and importing from system DLLs only.
+# is a 64-bit DLL exporting exactly its four entries and importing from system DLLs only, and that
+# the DLL as shipped carries no debugging sections.
 #   cmake -DDLL=path/TarvixQ920kCO.dll -DOBJDUMP=x86_64-w64-mingw32-objdump -P check_exports.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -67,6 +68,17 @@ foreach(line IN LISTS imports)
         string(APPEND problems "\n  imports ${name}, which is not a system DLL")
     endif()
 endforeach()
+
+# Section headers: the shipped DLL is stripped, so no ".debug_..." section is left.
+execute_process(COMMAND "${OBJDUMP}" -h "${DLL}" OUTPUT_VARIABLE headers RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cannot read the section headers of ${DLL} with ${OBJDUMP}: exit status ${status}")
+endif()
+string(REGEX MATCHALL "[ \t]\.debug_[A-Za-z_]+" debug_sections "${headers}")
+if(debug_sections)
+    string(REPLACE ";" "," debug_sections "${debug_sections}")
+    string(APPEND problems "\n  carries debugging sections (${debug_sections}): the shipped DLL is linked with -s")
+endif()
 
 if(problems)
     message(FATAL_ERROR "${DLL}:${problems}")
