@@ -105,23 +105,9 @@ DWORD CopyList(const std::string& list_without_end, LPSTR out, DWORD nSize) {
     return nSize - 2;
 }
 
-// Names compared as the profile reader compares them: ASCII letters without regard to case, every
-// other character exactly (Wine's reader does not fold \u00e9 and \u00c9 together either).
-bool EqualUnitNames(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i];
-        char16_t y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char16_t>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char16_t>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 const BasicIniSection<std::u16string>* FindSection(const IniFileUnits& ini, std::u16string_view name) {
     for (const auto& s : ini.sections)
-        if (EqualUnitNames(s.name, name)) return &s;
+        if (text::EqualProfileNames(s.name, name)) return &s;
     return nullptr;
 }
 
@@ -211,7 +197,7 @@ DWORD SimIni::GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     std::u16string_view key_name = Trim(std::u16string_view(key));
     if (section && !key_name.empty()) {
         for (const auto& k : section->keys) {
-            if (!EqualUnitNames(k.name, key_name)) continue;
+            if (!text::EqualProfileNames(k.name, key_name)) continue;
             if (k.value)
                 return CopyText(text::Utf16ToAnsiBestFit(Unquote(std::u16string_view(*k.value))), lpReturnedString,
                                 nSize);

@@ -29,6 +29,20 @@ constexpr ProfileMark DetectProfileEncoding(std::string_view bytes) {
     return {ProfileEncoding::Ansi, 0};
 }
 
+// Names as the profile reader and the INF parser compare them: ASCII letters without regard to
+// case, every other character exactly (\u00e9 and \u00c9 differ, as Wine's readers have them).
+constexpr bool EqualProfileNames(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char16_t x = a[i];
+        char16_t y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char16_t>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char16_t>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
 // What stands for a character that cannot be read (invalid UTF-8, the odd last byte of a UTF-16
 // file); in the ANSI answer it is '?'.
 inline constexpr char16_t kReplacementUnit = 0xFFFD;
