@@ -2,7 +2,9 @@
 // forms (section names, key names of a section, one value), lists cut to the buffer and closed by
 // two NULs, default texts with their trailing blanks removed, names trimmed and matched without
 // regard to case, matched quotes removed, ';' comment lines, and a bare file name meaning the
-// Windows directory. Simulated machine only.
+// Windows directory. Files in UTF-8 or UTF-16 (either byte order) with a byte-order mark are read
+// as Unicode: names given in ANSI are matched in UTF-16, and answers come back in the ANSI code page
+// with Windows' best fit ('?' for what has none). Simulated machine only.
 #pragma once
 
 #include <map>
@@ -17,26 +19,39 @@
 
 namespace plat::sim {
 
-// One INI file as the profile reader sees it.
-struct IniKey {
-    std::string name;
-    std::optional<std::string> value;  // none: a line without '='
-    size_t line = 0;                   // where it stands in the file, from 1
+// One INI file as the profile reader sees it, in 8-bit text (ParseIniText) or in the UTF-16 units
+// the reader works in (ParseIniUnits).
+template <class Text>
+struct BasicIniKey {
+    Text name;
+    std::optional<Text> value;  // none: a line without '='
+    size_t line = 0;            // where it stands in the file, from 1
 };
 
-struct IniSection {
-    std::string name;
-    std::vector<IniKey> keys;
+template <class Text>
+struct BasicIniSection {
+    Text name;
+    std::vector<BasicIniKey<Text>> keys;
     size_t line = 0;  // the header's line, from 1
 };
 
-struct IniFileText {
-    std::vector<IniSection> sections;  // in file order; duplicates kept, lookups use the first
+template <class Text>
+struct BasicIniFileText {
+    std::vector<BasicIniSection<Text>> sections;  // in file order; duplicates kept, lookups use the first
 };
 
-// Reads INI text: lines end at CR, LF or CR LF (one line end, for the line numbers); blanks (and Ctrl-Z) around lines, names and values
-// are dropped; keys above the first header belong to no section and cannot be reached.
+using IniKey = BasicIniKey<std::string>;
+using IniSection = BasicIniSection<std::string>;
+using IniFileText = BasicIniFileText<std::string>;
+using IniFileUnits = BasicIniFileText<std::u16string>;
+
+// Reads INI text: lines end at CR, LF or CR LF (one line end, for the line numbers); blanks (and
+// Ctrl-Z) around lines, names and values are dropped; keys above the first header belong to no
+// section and cannot be reached; a name or value ends at a NUL, as the reader's C strings do.
+// ParseIniText reads 8-bit text as it is; ParseIniUnits reads UTF-16 units (a file's text as
+// plat::text::ProfileTextUnits gives it, whatever its encoding).
 IniFileText ParseIniText(std::string_view text);
+IniFileUnits ParseIniUnits(std::u16string_view units);
 
 class SimIni : public IniBackend {
 public:
@@ -49,15 +64,16 @@ private:
     // The Windows path a file name stands for; none for a relative path, which the machine does
     // not model.
     std::optional<std::string> ResolvePath(const std::string& file_name) const;
-    // The file's profile; a file that cannot be read is an empty profile, with the last error
+    // The file's profile in UTF-16 units, whatever the file's encoding (ANSI, or UTF-8 or UTF-16
+    // with a byte-order mark); a file that cannot be read is an empty profile, with the last error
     // saying why (2 or 3), as Windows does. Valid until the next call.
-    const IniFileText& Load(const std::string& windows_path);
+    const IniFileUnits& Load(const std::string& windows_path);
 
     // A file read before: its bytes then and their profile, which serves again while the file
     // holds the same bytes.
     struct Parsed {
         std::string bytes;
-        IniFileText text;
+        IniFileUnits text;
     };
 
     SimFiles& files_;

@@ -9,6 +9,7 @@
 #include "platform/host/call_layer.h"
 #include "platform/text/encoding.h"
 #include "platform/text/names.h"
+#include "platform/text/profile_text.h"
 
 namespace plat::sim {
 
@@ -339,47 +340,75 @@ BOOL SimSetupApi::SetupDiGetDriverInfoDetailA(HDEVINFO set, PSP_DEVINFO_DATA dat
 // An open INF file: its path and its section names, in file order.
 struct InfFile {
     std::string path;
-    std::vector<std::string> sections;
+    std::vector<std::u16string> sections;  // as the parser holds them: in UTF-16
 
+    // A section name given in ANSI, matched in UTF-16.
     bool HasSection(const std::string& name) const {
-        for (const std::string& s : sections)
-            if (text::EqualNames(s, name)) return true;
+        const std::u16string wanted = text::AnsiToUtf16(name);
+        for (const std::u16string& s : sections)
+            if (text::EqualProfileNames(s, wanted)) return true;
         return false;
     }
 };
 
 namespace {
 
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos) return "";
-    size_t e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
+std::u16string_view Trim(std::u16string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
 }
 
-// Section names and the [Version] signature of an INF text.
-void ReadInf(const std::string& text, std::vector<std::string>* sections, std::string* signature) {
-    std::string current;
+// How the INF parser reads a file's bytes: UTF-16 little-endian with its mark (an even byte count),
+// UTF-8 with its mark, and anything else as ANSI text, a UTF-16 big-endian file or one of an odd
+// byte count included (whose first line is then no section header). None when the file has no
+// mark but NUL bytes: Windows guesses from the bytes whether such a file is UTF-16, which the
+// machine does not model.
+std::optional<std::u16string> InfTextUnits(std::string_view bytes) {
+    const text::ProfileMark mark = text::DetectProfileEncoding(bytes);
+    if (mark.encoding == text::ProfileEncoding::Utf16Le && bytes.size() % 2 == 0)
+        return text::ProfileTextUnits(bytes);
+    if (mark.encoding == text::ProfileEncoding::Utf8) return text::ProfileTextUnits(bytes);
+    if (mark.encoding == text::ProfileEncoding::Ansi && bytes.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    return text::AnsiToUtf16(bytes);
+}
+
+// Section names and the [Version] signature of an INF text; false, with the line, when a line that
+// is neither blank nor a comment stands before the first section header.
+bool ReadInf(std::u16string_view text, std::vector<std::u16string>* sections, std::u16string* signature,
+             UINT* bad_line) {
+    std::u16string current;
+    bool in_section = false;
     size_t pos = 0;
+    UINT line_number = 0;
     while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string line = Trim(text.substr(pos, end - pos));
+        size_t end = text.find(u'\n', pos);
+        if (end == std::u16string_view::npos) end = text.size();
+        std::u16string_view line = Trim(text.substr(pos, end - pos));
         pos = end + 1;
+        ++line_number;
         if (line.empty() || line[0] == ';') continue;
         if (line[0] == '[') {
-            size_t close = line.find(']');
-            current = Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            size_t close = line.find(u']');
+            current = std::u16string(Trim(line.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos
+                                                                                             : close - 1)));
             sections->push_back(current);
+            in_section = true;
             continue;
         }
-        size_t eq = line.find('=');
-        if (eq == std::string::npos || !text::EqualNames(current, "Version")) continue;
-        if (!text::EqualNames(Trim(line.substr(0, eq)), "Signature")) continue;
-        std::string value = Trim(line.substr(eq + 1));
+        if (!in_section) {
+            *bad_line = line_number;
+            return false;
+        }
+        size_t eq = line.find(u'=');
+        if (eq == std::u16string_view::npos || !text::EqualProfileNames(current, u"Version")) continue;
+        if (!text::EqualProfileNames(Trim(line.substr(0, eq)), u"Signature")) continue;
+        std::u16string_view value = Trim(line.substr(eq + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
         *signature = value;
     }
+    return true;
 }
 
 }  // namespace
@@ -403,12 +432,22 @@ HINF SimSetupApi::SetupOpenInfFileA(LPCSTR FileName, LPCSTR, DWORD InfStyle, UIN
         Fail(ERROR_FILE_NOT_FOUND);
         return invalid;
     }
+    std::optional<std::u16string> units = InfTextUnits(*text);
+    if (!units) {
+        Fail(NotModelled("SetupOpenInfFileA on a file with NUL bytes and no byte-order mark"));
+        return invalid;
+    }
     auto inf = std::make_shared<InfFile>();
     inf->path = path;
-    std::string signature;
-    ReadInf(*text, &inf->sections, &signature);
-    if (!text::EqualNames(signature, "$Windows NT$") && !text::EqualNames(signature, "$Chicago$") &&
-        !text::EqualNames(signature, "$Windows 95$")) {
+    std::u16string signature;
+    UINT bad_line = 0;
+    if (!ReadInf(*units, &inf->sections, &signature, &bad_line)) {
+        if (ErrorLine) *ErrorLine = bad_line;
+        Fail(ERROR_EXPECTED_SECTION_NAME);
+        return invalid;
+    }
+    if (!text::EqualProfileNames(signature, u"$Windows NT$") && !text::EqualProfileNames(signature, u"$Chicago$") &&
+        !text::EqualProfileNames(signature, u"$Windows 95$")) {
         if (ErrorLine) *ErrorLine = 0;
         Fail(ERROR_WRONG_INF_STYLE);
         return invalid;

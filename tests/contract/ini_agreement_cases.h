@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,81 @@ struct IniFile {
     const char* path;
     std::string_view bytes;
 };
+
+// One text in the encodings a profile reader tells by the byte-order mark. The text holds names and
+// values inside the ANSI code page (é), outside it with a best fit (Ā, Greek), without one (CJK, a
+// surrogate pair, a lone surrogate), and full-width quotes, which are no quotes to the reader.
+inline const std::u16string& UnicodeText() {
+    static const std::u16string text =
+        u"[Sect\u00E9]\r\n"
+        u"k1=val1\r\n"
+        u"Cl\u00E9=caf\u00E9\r\n"
+        u"macron=\u0100bc\r\n"
+        u"greek=\u03B1\u03B2\u03A9\r\n"
+        u"cjk=\u4E2D\u6587\r\n"
+        u"emoji=a\U0001F600b\r\n"
+        u"lone=a\xD800" u"b\r\n"
+        u"long=abcdefghij\r\n"
+        u"q=\"\u00E9t\u00E9\"\r\n"
+        u"\u0100key=x\r\n"
+        u"Akey=y\r\n"
+        u"full=\uFF02ab\uFF02\r\n"
+        u"[s2]\r\n"
+        u"z=1\r\n";
+    return text;
+}
+
+enum class Encoding { Utf16Le, Utf16Be, Utf16LeWithoutMark, Utf8 };
+
+// The bytes of UTF-16 units in an encoding, with its byte-order mark (but for the one without).
+inline std::string EncodedBytes(std::u16string_view units, Encoding encoding) {
+    std::string out;
+    if (encoding == Encoding::Utf8) {
+        out = "\xEF\xBB\xBF";
+        for (size_t i = 0; i < units.size(); ++i) {
+            char32_t c = units[i];
+            if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
+                c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+            } else if (c < 0x800) {
+                out += static_cast<char>(0xC0 | (c >> 6));
+                out += static_cast<char>(0x80 | (c & 0x3F));
+            } else if (c < 0x10000) {  // a lone surrogate too, in the three bytes it would take
+                out += static_cast<char>(0xE0 | (c >> 12));
+                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                out += static_cast<char>(0x80 | (c & 0x3F));
+            } else {
+                out += static_cast<char>(0xF0 | (c >> 18));
+                out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                out += static_cast<char>(0x80 | (c & 0x3F));
+            }
+        }
+        return out;
+    }
+    if (encoding == Encoding::Utf16Le) out = "\xFF\xFE";
+    if (encoding == Encoding::Utf16Be) out = "\xFE\xFF";
+    for (char16_t u : units) {
+        const char low = static_cast<char>(u & 0xFF);
+        const char high = static_cast<char>(u >> 8);
+        if (encoding == Encoding::Utf16Be) {
+            out += high;
+            out += low;
+        } else {
+            out += low;
+            out += high;
+        }
+    }
+    return out;
+}
+
+// Keeps a made file's bytes for the life of the program.
+inline std::string_view Stored(std::string bytes) {
+    static std::vector<std::unique_ptr<std::string>> kept;
+    kept.push_back(std::make_unique<std::string>(std::move(bytes)));
+    return *kept.back();
+}
 
 inline const std::vector<IniFile>& Files() {
     static const std::vector<IniFile> files = {
@@ -65,6 +141,19 @@ inline const std::vector<IniFile>& Files() {
          "[u]x]\n"
          "b=2\n"sv},
         {"C:\\Windows\\tvx_ini_bare.ini", "[bare]\nwhere=windir\n"sv},
+        {"C:\\Windows\\Temp\\tvx_ini_utf16le.ini", Stored(EncodedBytes(UnicodeText(), Encoding::Utf16Le))},
+        {"C:\\Windows\\Temp\\tvx_ini_utf16be.ini", Stored(EncodedBytes(UnicodeText(), Encoding::Utf16Be))},
+        {"C:\\Windows\\Temp\\tvx_ini_utf8.ini", Stored(EncodedBytes(UnicodeText(), Encoding::Utf8))},
+        {"C:\\Windows\\Temp\\tvx_ini_utf16_nomark.ini",
+         Stored(EncodedBytes(UnicodeText(), Encoding::Utf16LeWithoutMark))},
+        // An odd byte after the last line end: a line of its own, which the reader takes with the
+        // byte that follows the file in memory, so only what it cannot touch is asked.
+        {"C:\\Windows\\Temp\\tvx_ini_utf16_odd.ini",
+         Stored(EncodedBytes(u"[a]\r\nk=vw\r\n", Encoding::Utf16Le) + "X")},
+        // Broken UTF-8: a start byte without its continuation, an encoded surrogate, a value above
+        // U+10FFFF; each broken part is one unreadable character.
+        {"C:\\Windows\\Temp\\tvx_ini_utf8_broken.ini",
+         "\xEF\xBB\xBF[s]\r\nk=a\xC3" "b\xED\xA0\x80" "c\xF4\x90\x80\x80" "d\r\n"sv},
     };
     return files;
 }
@@ -100,6 +189,38 @@ constexpr const char* kQuote = "C:\\Windows\\Temp\\tvx_ini_quote.ini";
 constexpr const char* kHead = "C:\\Windows\\Temp\\tvx_ini_head.ini";
 constexpr const char* kMissing = "C:\\Windows\\Temp\\tvx_ini_none.ini";
 constexpr const char* kNoFolder = "C:\\Windows\\Temp\\tvx_ini_no_folder\\x.ini";
+constexpr const char* kUtf16Le = "C:\\Windows\\Temp\\tvx_ini_utf16le.ini";
+constexpr const char* kUtf16Be = "C:\\Windows\\Temp\\tvx_ini_utf16be.ini";
+constexpr const char* kUtf8 = "C:\\Windows\\Temp\\tvx_ini_utf8.ini";
+constexpr const char* kUtf16NoMark = "C:\\Windows\\Temp\\tvx_ini_utf16_nomark.ini";
+constexpr const char* kUtf16Odd = "C:\\Windows\\Temp\\tvx_ini_utf16_odd.ini";
+constexpr const char* kUtf8Broken = "C:\\Windows\\Temp\\tvx_ini_utf8_broken.ini";
+
+// The cases of one Unicode file (UnicodeText in an encoding with its mark): the reader reads it as
+// Unicode, matches the ANSI names given against the file's names in Unicode (ASCII letters without
+// regard to case, every other character exactly), and answers in the ANSI code page with Windows'
+// best fit, one byte per UTF-16 unit. The cuts count as for an 8-bit file.
+#define TVX_UNICODE_FILE_CASES(TAG, FILE)                                                                          \
+    {TAG " sections", FILE, nullptr, nullptr, "****", 100, 9, "Sect\xE9\0s2\0\0"sv, 0, nullptr, 0, {}},              \
+    {TAG " sections cut", FILE, nullptr, nullptr, "****", 6, 4, "Sect\0\0"sv, 0, kListEnd, 4, "Sect\0"sv},            \
+    {TAG " keys", FILE, "Sect\xE9", nullptr, "", 200, 57,                                                            \
+     "k1\0Cl\xE9\0macron\0greek\0cjk\0emoji\0lone\0long\0q\0" "Akey\0" "Akey\0" "full\0\0"sv, 0, nullptr, 0, {}},      \
+    {TAG " keys cut", FILE, "Sect\xE9", nullptr, "", 10, 8, "k1\0Cl\xE9\0m\0\0"sv, 0, kListEnd, 8, "k1\0Cl\xE9\0m\0"sv},  \
+    {TAG " value", FILE, "Sect\xE9", "k1", "d", 50, 4, "val1\0"sv, 0, nullptr, 0, {}},                                \
+    {TAG " value cut", FILE, "Sect\xE9", "long", "d", 5, 4, "abcd\0"sv, 0, nullptr, 0, {}},                           \
+    {TAG " default", FILE, "Sect\xE9", "nosuch", "dflt  ", 50, 4, "dflt\0"sv, 0, nullptr, 0, {}},                     \
+    {TAG " value in the code page", FILE, "Sect\xE9", "Cl\xE9", "d", 50, 4, "caf\xE9\0"sv, 0, nullptr, 0, {}},         \
+    {TAG " non-ASCII name other case", FILE, "SECT\xC9", "CL\xC9", "d", 50, 1, "d\0"sv, 0, nullptr, 0, {}},            \
+    {TAG " best fit Latin", FILE, "Sect\xE9", "macron", "d", 50, 3, "Abc\0"sv, 0, nullptr, 0, {}},                      \
+    {TAG " best fit Greek", FILE, "Sect\xE9", "greek", "d", 50, 3, "a\xDFO\0"sv, 0, nullptr, 0, {}},                  \
+    {TAG " CJK", FILE, "Sect\xE9", "cjk", "d", 50, 2, "??\0"sv, 0, nullptr, 0, {}},                                    \
+    {TAG " surrogate pair", FILE, "Sect\xE9", "emoji", "d", 50, 4, "a??b\0"sv, 0, nullptr, 0, {}},                     \
+    {TAG " surrogate pair cut", FILE, "Sect\xE9", "emoji", "d", 3, 2, "a?\0"sv, 0, nullptr, 0, {}},                    \
+    {TAG " quotes", FILE, "Sect\xE9", "q", "d", 50, 3, "\xE9t\xE9\0"sv, 0, nullptr, 0, {}},                           \
+    {TAG " full-width quotes stay", FILE, "Sect\xE9", "full", "d", 50, 4, "\"ab\"\0"sv, 0, nullptr, 0, {}},             \
+    {TAG " name beside its best fit", FILE, "Sect\xE9", "Akey", "d", 50, 1, "y\0"sv, 0, nullptr, 0, {}},                \
+    {TAG " best fit of a name is not its name", FILE, "Sect\xE9", "\xC2key", "d", 50, 1, "d\0"sv, 0, nullptr, 0, {}},  \
+    {TAG " second section", FILE, "s2", "z", "d", 50, 1, "1\0"sv, 0, nullptr, 0, {}}
 
 inline const std::vector<IniCase>& Cases() {
     static const std::vector<IniCase> cases = {
@@ -168,6 +289,19 @@ inline const std::vector<IniCase>& Cases() {
         {"missing folder keys", kNoFolder, "a", nullptr, "a", 40, 1, "a\0"sv, 3, nullptr, 0, {}},
         {"bare name", "tvx_ini_bare.ini", "bare", "where", "dflt", 40, 6, "windir\0"sv, 0, nullptr, 0, {}},
         {"bare name not in temp", "tvx_ini_main.ini", "section1", "name1", "dflt", 40, 4, "dflt\0"sv, 2, nullptr, 0, {}},
+        TVX_UNICODE_FILE_CASES("utf-16le", kUtf16Le),
+        TVX_UNICODE_FILE_CASES("utf-16be", kUtf16Be),
+        TVX_UNICODE_FILE_CASES("utf-8", kUtf8),
+        {"utf-16le lone surrogate", kUtf16Le, "Sect\xE9", "lone", "d", 50, 3, "a?b\0"sv, 0, nullptr, 0, {}},
+        {"utf-16be lone surrogate", kUtf16Be, "Sect\xE9", "lone", "d", 50, 3, "a?b\0"sv, 0, nullptr, 0, {}},
+        // In UTF-8 the surrogate's three bytes are broken twice: its first two, then its last.
+        {"utf-8 lone surrogate", kUtf8, "Sect\xE9", "lone", "d", 50, 4, "a??b\0"sv, 0, nullptr, 0, {}},
+        // UTF-16 without a mark is 8-bit text: its NULs end every name, so no section has one.
+        {"utf-16 without mark sections", kUtf16NoMark, nullptr, nullptr, "****", 100, 0, "\0"sv, 0, nullptr, 0, {}},
+        {"utf-16 without mark value", kUtf16NoMark, "s2", "z", "d", 50, 1, "d\0"sv, 0, nullptr, 0, {}},
+        {"utf-16 odd byte value", kUtf16Odd, "a", "k", "d", 50, 2, "vw\0"sv, 0, nullptr, 0, {}},
+        {"utf-16 odd byte keys", kUtf16Odd, "a", nullptr, "", 50, 2, "k\0\0"sv, 0, nullptr, 0, {}},
+        {"utf-8 broken sequences", kUtf8Broken, "s", "k", "d", 50, 10, "a?b??c???d\0"sv, 0, nullptr, 0, {}},
     };
     return cases;
 }

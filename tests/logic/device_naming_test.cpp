@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/setup_extension_q920k.h"
+#include "platform/text/ansi.h"
+#include "platform/text/encoding.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -416,21 +418,25 @@ TEST(DriverDlls, TheSelectedDriversSectionIsInstalledWithTheFlagsGiven) {
         bool selected;
         bool infFile;
         const char* installed;  // the section installed; null: none
+        bool unicode = false;   // the INF saved as UTF-16 (little-endian, with its mark)
     } cases[] = {
         {"selected driver", true, true, "Q920k.Install.NT"},
         {"no driver selected", false, true, nullptr},
         {"its INF file missing", true, false, nullptr},
+        {"selected driver, Unicode INF", true, true, "Q920k.Install.NT", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto profile = Profile(5, 0);
         profile.is_64bit = false;
         SimRig rig(profile, std::string("_") + std::to_string(&c - cases));
+        const std::string infText =
+            "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Image\r\n\r\n"
+            "[Q920k.Install]\r\nCopyFiles=Q920k.Files\r\n\r\n"
+            "[Q920k.Install.NT]\r\nCopyFiles=Q920k.Files\r\nRegisterDlls=Q920k.Dlls\r\n";
         if (c.infFile)
-            rig.machine.files().WriteFile(kInf,
-                                          "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Image\r\n\r\n"
-                                          "[Q920k.Install]\r\nCopyFiles=Q920k.Files\r\n\r\n"
-                                          "[Q920k.Install.NT]\r\nCopyFiles=Q920k.Files\r\nRegisterDlls=Q920k.Dlls\r\n");
+            rig.machine.files().WriteFile(
+                kInf, c.unicode ? "\xFF\xFE" + plat::text::Utf16LeBytes(plat::text::AnsiToUtf16(infText)) : infText);
         NamingRig naming(rig);
         size_t device = naming.Add(Like());
         if (c.selected)

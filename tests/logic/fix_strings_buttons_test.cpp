@@ -219,6 +219,27 @@ TEST_F(FixStringsButtonsTest, ATextThatCannotBeReadIsNotWrittenAndNoOtherButtons
     EXPECT_EQ(rig.Event("0000", "EmailButton", "LaunchApplications"), "Svenska EmailApps");
 }
 
+TEST_F(FixStringsButtonsTest, AUnicodeInfGivesEveryTextButTheFriendlyNames) {
+    // The INI queries read a UTF-16 INF as Windows does: its Events sections, their buttons and
+    // their tokens are found. The friendly-name scan reads the file's bytes as 8-bit text and finds
+    // no header line in them, so FriendlyName is handled as for a button without its line.
+    rig.InstallSoftware(tvx::test::Utf16LeInf(tvx::test::kFixInf));
+    rig.Texts("Dansk");
+    rig.Device("USB\\VID_1A2B&PID_0920\\1", "0000");
+    for (const char* button : {"ScanButton", "CopyButton", "EmailButton"}) rig.EventKey("0000", button);
+    EXPECT_EQ(Run(), 0);
+    for (const char* button : {"ScanButton", "CopyButton", "EmailButton"}) {
+        SCOPED_TRACE(button);
+        EXPECT_EQ(rig.Event("0000", button, ""), std::string("Dansk ") + button + " description");
+        EXPECT_EQ(rig.Event("0000", button, "FriendlyName"), "INF name");
+    }
+    EXPECT_EQ(rig.Event("0000", "ScanButton", "LaunchApplications"), "Dansk scan applications");
+    EXPECT_EQ(rig.Event("0000", "EmailButton", "LaunchApplications"), "Dansk email applications");
+    const std::string log = rig.RepairLog();
+    EXPECT_NE(log.find("retrieved section Scanner.Events in inf C:\\Drivers\\tvx.inf"), std::string::npos) << log;
+    EXPECT_NE(log.find("Button Name\tEmailButton\r\n"), std::string::npos) << log;
+}
+
 TEST(FixStringsNames, TheEvtRegSectionReplacesAtMostSevenCharactersFromTheLastDot) {
     struct Case {
         const char* events;

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/text/ansi.h"
+#include "platform/text/encoding.h"
 #include "platform/text/guid.h"
 #include "tests/sim_fixture.h"
 
@@ -35,6 +38,12 @@ constexpr const char* kFixInf =
     "[Strings]\r\n"
     "ScanButton.Desc=\"Scan Button\"\r\n";
 
+// A driver INF saved as Unicode, as driver INFs often are: UTF-16 little-endian with its byte-order
+// mark (FF FE).
+inline std::string Utf16LeInf(std::string_view ansi) {
+    return "\xFF\xFE" + plat::text::Utf16LeBytes(plat::text::AnsiToUtf16(ansi));
+}
+
 class FixStringsRig : public SimRig {
 public:
     explicit FixStringsRig(const std::string& suffix = "") : SimRig({}, suffix) {}
@@ -42,7 +51,7 @@ public:
     plat::sim::SimRegistry& Registry() { return machine.registry(); }
 
     // The parameters key with its folder and INF name, and the INF itself.
-    void InstallSoftware(const char* inf = kFixInf) {
+    void InstallSoftware(const std::string& inf = kFixInf) {
         Param("DriverFolder", "C:\\Drivers\\");
         Param("InfName", "tvx.inf");
         machine.files().WriteFile("C:\\Drivers\\tvx.inf", inf);

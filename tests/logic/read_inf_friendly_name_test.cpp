@@ -5,6 +5,8 @@
 #include <string>
 
 #include "inf/read_inf.h"
+#include "platform/text/ansi.h"
+#include "platform/text/encoding.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -100,6 +102,40 @@ TEST_F(ReadInfFriendlyNameTest, AFileThatCannotBeReadGivesNothing) {
         EXPECT_FALSE(inf.GetButLocValueName("Scanner.EvtReg", "ScanButton", token));
         EXPECT_EQ(token, "<unset>");
     }
+}
+
+// A UTF-16 INF (little-endian, with its mark): the INI queries read it as Unicode, so the section
+// walk, the key walk and the fields work; the scan reads its bytes, in which no line starts with
+// '[' (each character's second byte is NUL), and finds nothing.
+TEST(ReadInfUnicode, TheIniQueriesReadItAndTheFriendlyNameScanFindsNothing) {
+    tvx::test::SimRig rig;
+    const std::string text = std::string("[Version]\r\n"
+                                         "Signature=\"$Windows NT$\"\r\n"
+                                         "[Scanner.Events]\r\n"
+                                         "ScanButton = %ScanButton.Desc%,{x},%ScanApps%\r\n"
+                                         "[Scanner.EvtReg]\r\n") +
+                             kText;
+    rig.machine.files().WriteFile("C:\\Drivers\\wide.inf",
+                                  "\xFF\xFE" + plat::text::Utf16LeBytes(plat::text::AnsiToUtf16(text)));
+    {
+        CReadInf inf("C:\\Drivers\\", "wide.inf");
+        std::string section = ".Events";
+        EXPECT_TRUE(inf.FindNextSection(section));
+        EXPECT_EQ(section, "Scanner.Events");
+        std::string key;
+        EXPECT_TRUE(inf.GetNextKeyName("Scanner.Events", key));
+        EXPECT_EQ(key, "ScanButton");
+        std::string token;
+        EXPECT_TRUE(inf.GetStringValueName("Scanner.Events", "ScanButton", token));
+        EXPECT_EQ(token, "ScanButton.Desc");
+        EXPECT_TRUE(inf.GetAppValueName("Scanner.Events", "ScanButton", token));
+        EXPECT_EQ(token, "ScanApps");
+        token = "<unset>";
+        EXPECT_FALSE(inf.GetButLocValueName("Scanner.EvtReg", "ScanButton", token));
+        EXPECT_FALSE(inf.GetButLocValueName("", "", token));
+        EXPECT_EQ(token, "<unset>");
+    }
+    rig.ExpectClean();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The simulated INI queries where the agreement table cannot reach: forms the machine does not
-// model fail loudly, and each query reads the file as it is now.
+// model fail loudly, each query reads the file as it is now, and the odd last byte of a UTF-16 file
+// (which Wine reads together with whatever byte follows the file in its memory) has one answer.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -37,6 +38,9 @@ TEST(IniSimRules, EveryQueryReadsTheFileAsItIsNow) {
         {"[s]\r\nk=fifth\r\n", "fifth"},
         {"\xEF\xBB\xBF[s]\r\nk=second\x1A\r\n", "second"},
         {"[t]\r\nk=first\r\n", "dflt"},
+        {std::string("\xFF\xFE[\0s\0]\0\n\0k\0=\0w\0i\0d\0e\0", 22), "wide"},
+        {std::string("\xFE\xFF\0[\0s\0]\0\n\0k\0=\0w\0i\0d\0e", 22), "wide"},
+        {std::string("[\0s\0]\0\n\0k\0=\0w\0i\0d\0e\0", 20), "dflt"},  // no mark: 8-bit text
         {"[s]\r\nk=first\r\n", "first"},
     };
     for (const auto& [bytes, answer] : contents) {
@@ -49,13 +53,20 @@ TEST(IniSimRules, EveryQueryReadsTheFileAsItIsNow) {
     rig.ExpectClean();
 }
 
-TEST(IniSimRules, AUtf16FileIsNotModelledAndSaysSo) {
+TEST(IniSimRules, AnOddLastByteOfAUtf16FileIsOneUnreadableCharacter) {
     SimRig rig;
-    const char* path = "C:\\Windows\\Temp\\wide.inf";
-    rig.machine.files().WriteFile(path, std::string("\xFF\xFE[\0s\0]\0", 8));
-    EXPECT_EQ(Query("s", "k", path), "dflt");
-    EXPECT_EQ(plat::host::Layer().not_modelled().size(), 1u);
-    plat::host::Layer().Reset();
+    const char* path = "C:\\Windows\\Temp\\odd.ini";
+    const std::pair<std::string, std::string> contents[] = {
+        {std::string("\xFF\xFE[\0s\0]\0\n\0k\0=\0v\0w\0X", 19), "vw?"},
+        {std::string("\xFE\xFF\0[\0s\0]\0\n\0k\0=\0v\0wX", 19), "vw?"},
+        {std::string("\xFF\xFE[\0s\0]\0\n\0k\0=\0\"\0v\0\"\0X", 21), "\"v\"?"},  // the quotes stay
+    };
+    for (const auto& [bytes, answer] : contents) {
+        SCOPED_TRACE(answer);
+        rig.machine.files().WriteFile(path, bytes);
+        EXPECT_EQ(Query("s", "k", path), answer);
+    }
+    rig.ExpectClean();
 }
 
 }  // namespace
