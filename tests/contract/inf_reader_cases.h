@@ -44,7 +44,9 @@ inline std::string ManySections() {
     for (int i = 0; i < 100; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "S%03d.Events", i);
-        text += "[" + std::string(name) + "]\r\n";
+        text += '[';
+        text += name;
+        text += "]\r\n";
     }
     return text;
 }
