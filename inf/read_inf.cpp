@@ -129,22 +129,29 @@ bool CReadInf::GetButLocValueName(const std::string& section, const std::string&
     return found;
 }
 
+bool CReadInf::IsScanSectionHeader(const std::string& line, const std::string& section) {
+    return IsHeaderLine(line) && line.find(section) != std::string::npos;
+}
+
+bool CReadInf::FriendlyNameToken(const std::string& line, const std::string& button, std::string& token) {
+    const bool matches = (button.empty() || line.find(button) != std::string::npos) &&
+                         line.find("FriendlyName") != std::string::npos;
+    const size_t open = line.find('%');
+    if (!matches || open == std::string::npos) return false;
+    const size_t close = line.find('%', open + 1);
+    token = line.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+    return true;
+}
+
 bool CReadInf::ScanForFriendlyName(const std::string& section, const std::string& button, std::string& token) {
     std::string line;
     for (;;) {
         if (!m_InfStream.ReadLine(line)) return false;
-        if (!line.empty() && line[0] == '[' && line.find(section) != std::string::npos) break;
+        if (IsScanSectionHeader(line, section)) break;
     }
     for (;;) {
         if (!m_InfStream.ReadLine(line)) return false;
-        const bool matches = (button.empty() || line.find(button) != std::string::npos) &&
-                             line.find("FriendlyName") != std::string::npos;
-        const size_t open = line.find('%');
-        if (matches && open != std::string::npos) {
-            const size_t close = line.find('%', open + 1);
-            token = line.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
-            return true;
-        }
-        if (!line.empty() && line[0] == '[') return false;
+        if (FriendlyNameToken(line, button, token)) return true;
+        if (IsHeaderLine(line)) return false;
     }
 }

@@ -49,6 +49,15 @@ public:
     // read or no such line comes.
     bool GetButLocValueName(const std::string& section, const std::string& button, std::string& token);
 
+    // The friendly-name scan's tests of one line, for tools that follow the scan over a text: a
+    // header line is one that starts with '['; the scan's section starts at the first header line
+    // that contains the section text; a line of that section names the button's friendly name
+    // when it holds the button name (any line, for an empty name), "FriendlyName" and a '%', and
+    // the token is what follows the first '%' up to the next one (or the line's end).
+    static bool IsHeaderLine(const std::string& line) { return !line.empty() && line[0] == '['; }
+    static bool IsScanSectionHeader(const std::string& line, const std::string& section);
+    static bool FriendlyNameToken(const std::string& line, const std::string& button, std::string& token);
+
 private:
     bool GetValueField(const std::string& section, const std::string& key, size_t field, std::string& token);
     // The friendly-name scan over the open stream.

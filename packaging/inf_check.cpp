@@ -6,9 +6,13 @@
 #include <iterator>
 #include <set>
 
+#include "inf/fix_strings.h"
 #include "inf/read_inf.h"
 #include "platform/sim/ini.h"
+#include "platform/text/ansi.h"
+#include "platform/text/encoding.h"
 #include "platform/text/names.h"
+#include "platform/text/profile_text.h"
 
 namespace tvx::packaging {
 namespace {
@@ -132,6 +136,77 @@ bool FileInFolder(const std::filesystem::path& folder, const std::string& relati
     return std::filesystem::is_regular_file(at, ec);
 }
 
+// How an INF's bytes are text. The device installer reads ANSI text and UTF-16 little-endian text
+// that starts with its byte-order mark (FF FE); the profile reader reads both and answers in the
+// ANSI code page. The co-installer's friendly-name scan reads the bytes themselves as 8-bit text.
+enum class Encoding { Ansi, Utf8WithMark, Utf16Le };
+
+// The INF as the profile reader answers it: ANSI text (Windows-1252), one byte per character, so
+// that its line ends, and with them its line numbers, are those of the file.
+struct DecodedInf {
+    Encoding encoding = Encoding::Ansi;
+    std::string text;
+    bool odd_byte = false;  // UTF-16 whose last byte is half a character
+};
+
+DecodedInf Decode(std::string_view bytes) {
+    DecodedInf inf;
+    if (bytes.substr(0, 2) == "\xFF\xFE") {
+        inf.encoding = Encoding::Utf16Le;
+        bytes.remove_prefix(2);
+        inf.odd_byte = bytes.size() % 2 != 0;
+        // As the profile reader answers: in the ANSI code page, with Windows' best fit.
+        inf.text = plat::text::Utf16ToAnsiBestFit(plat::text::Utf16LeUnits(bytes));
+    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        inf.encoding = Encoding::Utf8WithMark;
+        inf.text = plat::text::Utf16ToAnsiBestFit(plat::text::Utf8ToUtf16(bytes.substr(3)));
+    } else {
+        inf.text = std::string(bytes);
+    }
+    return inf;
+}
+
+// One line as the co-installer's friendly-name scan reads it (C runtime text mode: CR LF is one
+// line end, a lone CR is text, Ctrl-Z ends the file), with where it starts in the text.
+struct ScanLine {
+    std::string text;
+    size_t offset;
+};
+
+std::vector<ScanLine> TextModeLines(std::string_view bytes) {
+    std::vector<ScanLine> lines;
+    size_t start = 0;
+    size_t end = bytes.find('\x1A');
+    if (end == std::string_view::npos) end = bytes.size();
+    while (start < end) {
+        size_t feed = bytes.find('\n', start);
+        if (feed == std::string_view::npos || feed >= end) feed = end;
+        size_t stop = feed;
+        if (feed < end && stop > start && bytes[stop - 1] == '\r') --stop;
+        lines.push_back({std::string(bytes.substr(start, stop - start)), start});
+        start = feed + 1;
+    }
+    return lines;
+}
+
+// What the friendly-name scan finds for a button in a section: the line's start and its token.
+struct ScanFind {
+    size_t offset;
+    std::string token;
+};
+
+std::optional<ScanFind> ScanForFriendlyName(const std::vector<ScanLine>& lines, const std::string& section,
+                                            const std::string& button) {
+    size_t i = 0;
+    while (i < lines.size() && !CReadInf::IsScanSectionHeader(lines[i].text, section)) ++i;
+    for (++i; i < lines.size(); ++i) {
+        std::string token;
+        if (CReadInf::FriendlyNameToken(lines[i].text, button, token)) return ScanFind{lines[i].offset, token};
+        if (CReadInf::IsHeaderLine(lines[i].text)) break;
+    }
+    return std::nullopt;
+}
+
 // One entry of a section.
 struct SectionEntry {
     const IniSection* section;
@@ -140,10 +215,21 @@ struct SectionEntry {
 
 class Checker {
 public:
-    Checker(std::string_view text, const std::string& file, const InfCheckOptions& options)
-        : text_(text), file_(file), options_(options), ini_(plat::sim::ParseIniText(text)) {}
+    // text: the INF as the profile reader reads it; raw: the file's bytes, which the co-installer's
+    // friendly-name scan reads.
+    Checker(const DecodedInf& inf, std::string_view raw, const std::string& file, const InfCheckOptions& options)
+        : text_(inf.text), raw_(raw), inf_(inf), file_(file), options_(options), ini_(plat::sim::ParseIniText(text_)) {
+        line_starts_.push_back(0);
+        for (size_t i = 0; i < text_.size(); ++i) {
+            const bool crlf = text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n';
+            if (crlf) ++i;
+            if (text_[i] == '\r' || text_[i] == '\n') line_starts_.push_back(i + 1);
+        }
+    }
 
     std::vector<InfProblem> Run() {
+        CheckEncoding();
+        CheckFriendlyNameScan();
         CheckReadersAgree();
         CheckDuplicateSections();
         CheckVersion();
@@ -683,6 +769,87 @@ private:
         }
     }
 
+    // The line (from 1, counted as the profile reader counts them) that holds a text offset.
+    size_t LineAt(size_t offset) const {
+        return static_cast<size_t>(std::upper_bound(line_starts_.begin(), line_starts_.end(), offset) -
+                                   line_starts_.begin());
+    }
+
+    // The section a line stands in; empty above the first header.
+    std::string SectionAt(size_t line) const {
+        std::string name;
+        for (const IniSection& s : ini_.sections)
+            if (s.line <= line) name = s.name;
+        return name;
+    }
+
+    void CheckEncoding() {
+        if (inf_.encoding == Encoding::Utf8WithMark)
+            Report(0, "",
+                   "is UTF-8 text (it starts with the UTF-8 byte-order mark): the device installer reads INFs as "
+                   "ANSI or UTF-16 little-endian text only; save it as one of those");
+        if (inf_.odd_byte) {
+            const size_t line = LineAt(text_.size());
+            Report(line, SectionAt(line),
+                   "ends in half a UTF-16 character (the file has an odd number of bytes): it is cut short");
+        }
+    }
+
+    // The sections whose whole names are in the section-name list the co-installer reads.
+    std::vector<const IniSection*> SectionsTheWalkReads() const {
+        size_t list_size = 1;
+        for (const IniSection& s : ini_.sections)
+            if (!s.name.empty()) list_size += s.name.size() + 1;
+        std::vector<const IniSection*> read;
+        size_t end = 0;
+        for (const IniSection& s : ini_.sections) {
+            if (s.name.empty()) continue;
+            end += s.name.size() + 1;
+            if (list_size < CReadInf::kSectionListSize || end - 1 <= CReadInf::kSectionListSize - 2) read.push_back(&s);
+        }
+        return read;
+    }
+
+    // The co-installer reads the friendly-name token of each button of an Events section from the
+    // file's own bytes, line by line, in the section whose name it derives from the Events
+    // section's (X.Events gives X.EvtReg). Where those bytes are not the text the profile reader
+    // reads (UTF-16, UTF-8) the scan does not find the line that the text holds, or reads another
+    // token from it, and the button-string repair leaves the button's FriendlyName alone.
+    void CheckFriendlyNameScan() {
+        if (inf_.encoding == Encoding::Ansi) return;
+        const std::vector<ScanLine> text_lines = TextModeLines(text_);
+        const std::vector<ScanLine> raw_lines = TextModeLines(raw_);
+        const std::string encoding = inf_.encoding == Encoding::Utf16Le ? "UTF-16" : "UTF-8";
+        std::set<size_t> reported;
+        for (const IniSection* listed : SectionsTheWalkReads()) {
+            if (listed->name.find(kEventsPart) == std::string::npos) continue;
+            const IniSection& events = *Find(listed->name);
+            const std::string evtreg = CFixStrings::EvtRegSectionName(listed->name);
+            size_t keys_end = 0;
+            for (const IniKey& key : events.keys) {
+                if (!key.value) continue;
+                keys_end += key.name.size() + 1;
+                if (keys_end > CReadInf::kKeyListSize - 2) break;
+                const std::optional<ScanFind> meant = ScanForFriendlyName(text_lines, evtreg, key.name);
+                if (!meant || !reported.insert(meant->offset).second) continue;
+                const std::optional<ScanFind> read = ScanForFriendlyName(raw_lines, evtreg, key.name);
+                if (read && read->token == meant->token) continue;
+                const size_t line = LineAt(meant->offset);
+                const std::string button = "button '" + key.name + "' of [" + listed->name + "]";
+                Report(line, SectionAt(line),
+                       read ? "the co-installer reads the friendly-name token of " + button + " as '" + read->token +
+                                  "', not '" + meant->token + "', in a " + encoding +
+                                  " INF (its friendly-name scan reads the file's bytes as 8-bit text), so the "
+                                  "button-string repair writes another text as the button's FriendlyName"
+                            : "the co-installer will not find the friendly-name token of " + button + " ('" +
+                                  meant->token + "') in a " + encoding +
+                                  " INF (its friendly-name scan reads the file's bytes as 8-bit text), so the "
+                                  "button-string repair does not rewrite the button's FriendlyName; save the INF "
+                                  "as ANSI text to have it rewritten");
+            }
+        }
+    }
+
     struct EventSection {
         const IniSection* owner;
         const IniKey* key;
@@ -690,6 +857,9 @@ private:
     };
 
     std::string_view text_;
+    std::string_view raw_;
+    const DecodedInf& inf_;
+    std::vector<size_t> line_starts_;  // where each line of the text starts
     std::string file_;
     const InfCheckOptions& options_;
     IniFileText ini_;
@@ -699,10 +869,6 @@ private:
     std::vector<SectionEntry> single_copies_;  // CopyFiles=@file
     std::vector<EventSection> event_sections_;
 };
-
-bool IsUtf16(std::string_view bytes) {
-    return bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
-}
 
 }  // namespace
 
@@ -716,11 +882,12 @@ std::string Describe(const InfProblem& problem) {
 
 std::vector<InfProblem> CheckInfText(std::string_view text, const std::string& file_name,
                                      const InfCheckOptions& options) {
-    if (IsUtf16(text))
+    if (text.substr(0, 2) == "\xFE\xFF")
         return {InfProblem{file_name, 0, "",
-                           "is UTF-16 text; the co-installer reads its INF as 8-bit text (Windows-1252): save it so"}};
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    return Checker(text, file_name, options).Run();
+                           "is UTF-16 big-endian text (it starts with FE FF): the device installer reads INFs as "
+                           "ANSI or UTF-16 little-endian (FF FE) text only; save it as one of those"}};
+    const DecodedInf inf = Decode(text);
+    return Checker(inf, text, file_name, options).Run();
 }
 
 std::vector<InfProblem> CheckInfFile(const std::filesystem::path& path, const InfCheckOptions& options) {

@@ -1,23 +1,25 @@
 // CReadInf's section walk: which names it hands out, in which order, and when it reads the file
-// again.
+// again. Its tables are shared with the contract suite (tests/contract/inf_reader_cases.h), so
+// that they run on both machines: here on the simulated one.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "inf/read_inf.h"
+#include "tests/contract/inf_reader_cases.h"
 #include "tests/sim_fixture.h"
 
 namespace {
 
 using tvx::test::SimTest;
 
-constexpr const char* kFolder = "C:\\Drivers\\";
+const std::string kFolder = "C:\\Drivers\\";
 constexpr const char* kInf = "tvx.inf";
 
 class ReadInfSectionsTest : public SimTest {
 protected:
-    void WriteInf(const std::string& text) { rig.machine.files().WriteFile(std::string(kFolder) + kInf, text); }
+    void WriteInf(const std::string& text) { rig.machine.files().WriteFile(kFolder + kInf, text); }
     // Every name the walk hands out until it answers false.
     static std::vector<std::string> Walk(CReadInf& inf, const std::string& search) {
         std::vector<std::string> names;
@@ -44,65 +46,17 @@ TEST_F(ReadInfSectionsTest, HandsOutEveryMatchOnceThenStartsAgainFromAFreshRead)
     EXPECT_EQ(Walk(inf, ".Events"), (Names{"New.Events", "Scanner.Events"}));
 }
 
-TEST_F(ReadInfSectionsTest, MatchesBySubstringAndByCase) {
-    struct Case {
-        const char* search;
-        Names names;
-    } cases[] = {
-        {".Events", {"X.Events", "Scanner.Events.NT", "Events.Tail.Events"}},
-        {"Events", {"X.Events", "Scanner.Events.NT", "Events", "Events.Tail.Events"}},
-        {".events", {"Scanner.events"}},
-        {"", {"X.Events", "Scanner.Events.NT", "Scanner.events", "Events", "Ev", "Events.Tail.Events"}},
-        {"Nothing", {}},
-    };
-    WriteInf("[X.Events]\r\n[Scanner.Events.NT]\r\n[Scanner.events]\r\n[Events]\r\n[Ev]\r\n[Events.Tail.Events]\r\n");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.search);
-        CReadInf inf(kFolder, kInf);
-        EXPECT_EQ(Walk(inf, c.search), c.names);
+TEST_F(ReadInfSectionsTest, TheSharedTables) {
+    using namespace tvx::inf_reader_table;
+    for (const InfFile& f : AnsiFiles()) rig.machine.files().WriteFile(kFolder + f.name, f.bytes);
+    for (const SectionWalkCase& c : SectionWalkCases()) {
+        SCOPED_TRACE(std::string(c.file) + " with \"" + c.search + "\"");
+        EXPECT_EQ(RunSectionWalk(kFolder, c, Form::Ansi), "");
     }
-}
-
-TEST_F(ReadInfSectionsTest, ASearchTextGivenMidWalkIsOnlyTheOutput) {
-    WriteInf("[A.Events]\r\n[B.Other]\r\n[C.Events]\r\n");
-    CReadInf inf(kFolder, kInf);
-    std::string text = ".Events";
-    ASSERT_TRUE(inf.FindNextSection(text));
-    EXPECT_EQ(text, "A.Events");
-    text = ".Other";
-    ASSERT_TRUE(inf.FindNextSection(text));
-    EXPECT_EQ(text, "C.Events");
-    text = ".Other";
-    EXPECT_FALSE(inf.FindNextSection(text));
-    // After the end the new text is taken.
-    EXPECT_TRUE(inf.FindNextSection(text));
-    EXPECT_EQ(text, "B.Other");
-}
-
-TEST_F(ReadInfSectionsTest, NamesBeyondTheListBufferAreNotSeen) {
-    // 100 names of 12 bytes fill 1,200 bytes; the list keeps its first 1,038 bytes and two NULs.
-    std::string text;
-    Names expected;
-    for (int i = 0; i < 100; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "S%03d.Events", i);
-        text += "[" + std::string(name) + "]\r\n";
-        if ((i + 1) * 12 <= 1038) expected.push_back(name);
+    for (const SectionStepsCase& c : SectionStepsCases()) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(RunSectionSteps(kFolder, c, Form::Ansi), "");
     }
-    WriteInf(text);
-    CReadInf inf(kFolder, kInf);
-    ASSERT_EQ(expected.size(), 86u);
-    // The 87th name is cut to "S086.E" and no longer matches.
-    EXPECT_EQ(Walk(inf, ".Events"), expected);
-    Names all = Walk(inf, "");
-    ASSERT_EQ(all.size(), 87u);
-    EXPECT_EQ(all.back(), "S086.E");
-}
-
-TEST_F(ReadInfSectionsTest, AMissingFileHasNoSections) {
-    CReadInf inf(kFolder, "missing.inf");
-    EXPECT_EQ(Walk(inf, ".Events"), Names{});
-    EXPECT_EQ(Walk(inf, ""), Names{});
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The driver package's INF check: the package's own INF passes, each fault of a small INF is found
-// with the file, line and section it sits in and nothing else is reported, a package folder must
-// hold the files its INF lists, and the INF keeps what the scenarios' disc INF has.
+// with the file, line and section it sits in and nothing else is reported, a UTF-16 INF is checked
+// as the device installer reads it and the buttons whose friendly names the co-installer cannot
+// read from it are named, a package folder must hold the files its INF lists, and the INF keeps
+// what the scenarios' disc INF has.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +13,8 @@
 
 #include "packaging/inf_check.h"
 #include "platform/sim/ini.h"
+#include "platform/text/ansi.h"
+#include "platform/text/encoding.h"
 #include "platform/text/names.h"
 
 namespace {
@@ -220,10 +224,103 @@ TEST(InfCheck, LineNumbersCountEachKindOfLineEndOnce) {
     }
 }
 
-TEST(InfCheck, TextTheProfileReaderCannotReadIsAProblem) {
-    EXPECT_EQ(Described(CheckInfText(std::string("\xFF\xFE[\0V\0", 6), "u.inf")),
-              std::vector<std::string>{"u.inf: is UTF-16 text; the co-installer reads its INF as 8-bit text "
-                                       "(Windows-1252): save it so"});
+// ANSI (Windows-1252) text saved as UTF-16 little-endian with its byte-order mark, as Notepad saves
+// "Unicode"; LF line ends become CR LF when asked.
+std::string Utf16Le(const std::string& ansi, bool crlf = false) {
+    std::string text;
+    for (char c : ansi) text += c == '\n' && crlf ? std::string("\r\n") : std::string(1, c);
+    return "\xFF\xFE" + plat::text::Utf16LeBytes(plat::text::AnsiToUtf16(text));
+}
+
+// The same text with one UTF-16 character in place of a marker byte ('~', which the INFs do not use).
+std::string WithUnit(std::string utf16, char16_t unit) {
+    const std::string marker = plat::text::Utf16LeBytes(u"~");
+    const size_t at = utf16.find(marker);
+    EXPECT_NE(at, std::string::npos);
+    if (at != std::string::npos) utf16.replace(at, 2, plat::text::Utf16LeBytes(std::u16string(1, unit)));
+    return utf16;
+}
+
+std::string FriendlyNotFound(size_t line, const std::string& button, const std::string& token) {
+    return "t.inf:" + std::to_string(line) + ": [Dev.EvtReg] the co-installer will not find the friendly-name token of " +
+           "button '" + button + "' of [Dev.Events] ('" + token + "') in a UTF-16 INF (its friendly-name scan reads the " +
+           "file's bytes as 8-bit text), so the button-string repair does not rewrite the button's FriendlyName; save " +
+           "the INF as ANSI text to have it rewritten";
+}
+
+// The device installer reads a UTF-16 INF; the profile reader too, in the ANSI code page. Every
+// check runs on that text, with the lines of the file; the co-installer's friendly-name scan reads
+// the file's bytes and finds no button's token in them.
+TEST(InfCheck, AUtf16InfIsCheckedAsItIsReadAndItsFriendlyNamesAreNotFound) {
+    const std::string good = ReadFile(kFixtures / "buttons.inf");
+    const std::string scan = FriendlyNotFound(59, "ScanButton", "Scan.Friendly");
+    const std::string copy = FriendlyNotFound(60, "CopyButton", "Copy.Friendly");
+    const std::string utf16 = Utf16Le(good);
+    // Cut in the middle of [Strings]' second last line, half a character on: the token of the last
+    // line is no longer defined.
+    const std::string cut_in_strings = utf16.substr(0, utf16.find(plat::text::Utf16LeBytes(u"ton\"\nApps")) + 1);
+    const struct {
+        const char* form;
+        std::string bytes;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {"ANSI text: the scan finds both buttons", good, {}},
+        {"UTF-16LE", utf16, {scan, copy}},
+        {"UTF-16LE with CR LF line ends", Utf16Le(good, true), {scan, copy}},
+        {"UTF-16LE with a missing section",
+         Utf16Le(Applied(good, {{"[Dev.AddReg]", "[Dev.AddRegs]"}})),
+         {"t.inf:29: [Dev] AddReg names section 'Dev.AddReg', which is not in the file", scan, copy}},
+        {"UTF-16LE with a comment after an entry, in CR LF lines",
+         Utf16Le(Applied(good, {{"AddReg=Hw.AddReg", "AddReg=Hw.AddReg ; the model"}}), true),
+         {"t.inf:32: [Dev.HW] has a comment after the entry: the device installer drops it, the co-installer's "
+          "profile reader keeps it as part of the entry; put the comment on a line of its own",
+          scan, copy}},
+        {"UTF-16LE with characters beyond Windows-1252 in a string",
+         WithUnit(WithUnit(Utf16Le(Applied(good, {{"Desc=\"Tarvix Q920k\"", "Desc=\"Tarvix ~ Q920k ~\""}})), u'\u0394'),
+                  u'\u20AC'),
+         {scan, copy}},
+        {"UTF-16LE with a surrogate pair in a string",
+         WithUnit(WithUnit(Utf16Le(Applied(good, {{"Desc=\"Tarvix Q920k\"", "Desc=\"Tarvix ~~\""}})), u'\xD83D'), u'\xDE00'),
+         {scan, copy}},
+        {"UTF-16LE whose last byte is half a character", utf16.substr(0, utf16.size() - 1),
+         {scan, copy,
+          "t.inf:70: [Strings] ends in half a UTF-16 character (the file has an odd number of bytes): it is cut "
+          "short"}},
+        {"UTF-16LE cut short in [Strings], at half a character", cut_in_strings,
+         {"t.inf:55: [Dev.Events] uses %Apps%, which [Strings] does not define",
+          "t.inf:56: [Dev.Events] uses %Apps%, which [Strings] does not define", scan, copy,
+          "t.inf:69: [Strings] ends in half a UTF-16 character (the file has an odd number of bytes): it is cut "
+          "short"}},
+        {"UTF-16LE with nothing after the mark", "\xFF\xFE",
+         {"t.inf: has no [Version] section", "t.inf: has no [Manufacturer] section"}},
+        {"UTF-16BE", "\xFE\xFF" + std::string("\0[\0V", 4),
+         {"t.inf: is UTF-16 big-endian text (it starts with FE FF): the device installer reads INFs as ANSI or "
+          "UTF-16 little-endian (FF FE) text only; save it as one of those"}},
+        {"UTF-8 with the byte-order mark, ASCII only: the scan reads the same tokens", "\xEF\xBB\xBF" + good,
+         {"t.inf: is UTF-8 text (it starts with the UTF-8 byte-order mark): the device installer reads INFs as ANSI "
+          "or UTF-16 little-endian text only; save it as one of those"}},
+        {"UTF-8 with the byte-order mark and a token beyond ASCII",
+         "\xEF\xBB\xBF" + Applied(good, {{"%Scan.Friendly%", "%Sc\xC3\xA4n%"}, {"Scan.Friendly=", "Sc\xC3\xA4n="}}),
+         {"t.inf: is UTF-8 text (it starts with the UTF-8 byte-order mark): the device installer reads INFs as ANSI "
+          "or UTF-16 little-endian text only; save it as one of those",
+          "t.inf:59: [Dev.EvtReg] the co-installer reads the friendly-name token of button 'ScanButton' of "
+          "[Dev.Events] as 'Sc\xC3\xA4n', not 'Sc\xE4n', in a UTF-8 INF (its friendly-name scan reads the file's "
+          "bytes as 8-bit text), so the button-string repair writes another text as the button's FriendlyName"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.form);
+        EXPECT_EQ(Described(CheckInfText(c.bytes, "t.inf")), c.problems);
+    }
+}
+
+// The package's own INF saved as UTF-16LE: the device installer and the profile reader read the
+// same INF, and it names no friendly-name line the co-installer would miss.
+TEST(InfCheck, ThePackageInfSavedAsUtf16GivesTheSameAnswer) {
+    const std::string ansi = ReadFile(TVX_PACKAGE_INF);
+    EXPECT_EQ(Described(CheckInfText(Utf16Le(ansi), "p.inf")), Described(CheckInfText(ansi, "p.inf")));
+}
+
+TEST(InfCheck, AFileThatCannotBeReadIsAProblem) {
     const fs::path missing = Scratch("unreadable") / "none.inf";
     EXPECT_EQ(Described(CheckInfFile(missing)),
               std::vector<std::string>{missing.string() + ": cannot be read: no such file, or no access"});
