@@ -65,7 +65,7 @@ int EnumSubkeyStep(HKEY root, const char* subkeyPath, char* nameOut, DWORD* cont
         // A new walk. (A number that names no context in use is taken as none.)
         *context = 0;
         plat::ScopedKey key;
-        if (plat::RegOpenKeyA(root, subkeyPath, key.out()) != ERROR_SUCCESS) return 0;
+        if (plat::RegOpenKeyA(root, subkeyPath, key.out(root)) != ERROR_SUCCESS) return 0;
         const DWORD number = TakeContextNumber();
         // Every context in use: the walk cannot start; its key is closed again.
         if (number == 0) return 0;
@@ -81,7 +81,7 @@ int EnumSubkeyStep(HKEY root, const char* subkeyPath, char* nameOut, DWORD* cont
         SubkeyContext& c = g_Contexts[*context];
         c.nextIndex = 0;
         c.key.reset();
-        if (plat::RegOpenKeyA(root, subkeyPath, c.key.out()) != ERROR_SUCCESS) {
+        if (plat::RegOpenKeyA(root, subkeyPath, c.key.out(root)) != ERROR_SUCCESS) {
             ReleaseSubkeyContext(context);
             return 0;
         }

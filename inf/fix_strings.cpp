@@ -48,8 +48,8 @@ std::string CFixStrings::EvtRegSectionName(const std::string& szEventsSec) {
 
 bool CFixStrings::ParametersKeyPresent() {
     plat::ScopedKey key;
-    if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_KeyPath.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, key.out()) ==
-        ERROR_SUCCESS)
+    if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_KeyPath.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                            key.out(HKEY_LOCAL_MACHINE)) == ERROR_SUCCESS)
         return true;
     if (m_pLogger) m_pLogger->Print("Could not read key %s", m_KeyPath.c_str());
     return false;

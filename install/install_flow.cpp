@@ -20,8 +20,9 @@ bool IsNonVista(const COsInfo& os) {
 plat::ScopedKey CreateMarkerKey(const char* path, CLogger* logger) {
     char szClass[1] = {'\0'};
     plat::ScopedKey key;
-    const LSTATUS status = plat::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, szClass, REG_OPTION_NON_VOLATILE,
-                                                 KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, key.out(), nullptr);
+    const LSTATUS status =
+        plat::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, szClass, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, key.out(HKEY_LOCAL_MACHINE), nullptr);
     if (status != ERROR_SUCCESS) {
         key.release();
         if (logger) logger->Print("RegCreateKeyEx returned %d while trying to open %s", static_cast<int>(status), path);

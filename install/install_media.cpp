@@ -128,7 +128,9 @@ void CSetupExtension::ScheduleSetupFromMedia(char driveLetter) {
     }
     // The library's own registry view: the value must be where the logon reads RunOnce.
     plat::ScopedKey key;
-    if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_WRITE, key.out()) != ERROR_SUCCESS) return;
+    if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_WRITE, key.out(HKEY_LOCAL_MACHINE)) !=
+        ERROR_SUCCESS)
+        return;
     const LSTATUS status =
         plat::RegSetValueExA(key.get(), kRunOnceValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(szExePath.c_str()),
                              static_cast<DWORD>(szExePath.size() + 1));

@@ -51,7 +51,8 @@ bool IsSystemSetupInProgress() {
     if (g_SystemSetupState == 0) {
         g_SystemSetupState = 1;
         plat::ScopedKey key;
-        if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\Setup", 0, KEY_READ, key.out()) == ERROR_SUCCESS) {
+        if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\Setup", 0, KEY_READ, key.out(HKEY_LOCAL_MACHINE)) ==
+            ERROR_SUCCESS) {
             // Only the lowest byte counts, whatever the value's type.
             BYTE data[4] = {0, 0, 0, 0};
             DWORD cbData = sizeof data;

@@ -49,7 +49,67 @@ struct KeyTraits {
     static bool Valid(HKEY h) { return h != nullptr && h != reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE); }
     static void Close(HKEY h) { plat::RegCloseKey(h); }
 };
-using ScopedKey = Scoped<KeyTraits>;
+
+// A registry key. A key opened below a root with an empty or null path can be the root itself:
+// RegOpenKeyA always answers the handle it was given, RegOpenKeyExA does so for a predefined key.
+// That handle is not the opener's: closing a predefined key closes the handle the process keeps
+// for it under every other thread, and a caller's key stays the caller's. So a key opened below a
+// root is taken with out(root) (or constructed with its root), and it is closed only when it is
+// not that root. out() and the one-handle constructor own what they hold outright (the SetupAPI
+// calls always answer a new key).
+class ScopedKey {
+public:
+    ScopedKey() = default;
+    explicit ScopedKey(HKEY h) : h_(h) {}
+    ScopedKey(HKEY h, HKEY root) : h_(h), root_(root) {}
+    ~ScopedKey() { reset(); }
+    ScopedKey(const ScopedKey&) = delete;
+    ScopedKey& operator=(const ScopedKey&) = delete;
+    ScopedKey(ScopedKey&& other) noexcept : h_(other.h_), root_(other.root_) { other.Forget(); }
+    ScopedKey& operator=(ScopedKey&& other) noexcept {
+        if (this != &other) {
+            reset();
+            h_ = other.h_;
+            root_ = other.root_;
+            other.Forget();
+        }
+        return *this;
+    }
+
+    HKEY get() const { return h_; }
+    // For a call that opens a new key, such as SetupDiOpenDevRegKey.
+    HKEY* out() {
+        reset();
+        return &h_;
+    }
+    // For a call that opens a key below `root`: should it answer `root` itself, nothing is closed.
+    HKEY* out(HKEY root) {
+        reset();
+        root_ = root;
+        return &h_;
+    }
+    explicit operator bool() const { return KeyTraits::Valid(h_); }
+    // Whether the destructor would close the key.
+    bool owns() const { return KeyTraits::Valid(h_) && h_ != root_; }
+    HKEY release() {
+        HKEY h = h_;
+        Forget();
+        return h;
+    }
+    void reset(HKEY h = KeyTraits::Invalid()) {
+        if (owns()) KeyTraits::Close(h_);
+        h_ = h;
+        root_ = KeyTraits::Invalid();
+    }
+
+private:
+    void Forget() {
+        h_ = KeyTraits::Invalid();
+        root_ = KeyTraits::Invalid();
+    }
+    HKEY h_ = KeyTraits::Invalid();
+    HKEY root_ = KeyTraits::Invalid();  // the key this one was opened below; never closed here
+};
 
 struct DevInfoTraits {
     using Handle = HDEVINFO;

@@ -17,7 +17,8 @@ HKEY GetParams::EffectiveRoot() const { return m_hRootKey == kUnsetRoot ? HKEY_L
 
 int GetParams::ReadString(const std::string& name, std::string& out) {
     plat::ScopedKey key;
-    if (plat::RegOpenKeyExA(EffectiveRoot(), m_Path.c_str(), 0, kAccess, key.out()) != ERROR_SUCCESS) return 1;
+    if (plat::RegOpenKeyExA(EffectiveRoot(), m_Path.c_str(), 0, kAccess, key.out(EffectiveRoot())) != ERROR_SUCCESS)
+        return 1;
 
     if (name.empty())
         return plat::RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS
@@ -39,8 +40,8 @@ int GetParams::ReadString(const std::string& name, std::string& out) {
 int GetParams::WriteString(const std::string& name, const std::string& text) {
     plat::ScopedKey key;
     char szClass[1] = {0};
-    if (plat::RegCreateKeyExA(EffectiveRoot(), m_Path.c_str(), 0, szClass, 0, kAccess, nullptr, key.out(), nullptr) !=
-        ERROR_SUCCESS)
+    if (plat::RegCreateKeyExA(EffectiveRoot(), m_Path.c_str(), 0, szClass, 0, kAccess, nullptr,
+                              key.out(EffectiveRoot()), nullptr) != ERROR_SUCCESS)
         return 1;
     plat::RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                          static_cast<DWORD>(text.size() + 1));

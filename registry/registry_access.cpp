@@ -11,7 +11,7 @@ bool CSetupExtension::ReadRegistryValue(HKEY hRootKey, LPCSTR lpSubKey, LPCSTR l
     if (plat::RegOpenKeyA(hRootKey, lpSubKey, &hKey) != ERROR_SUCCESS) return false;
     // With an empty path RegOpenKeyA hands back the caller's own key, which stays the caller's to
     // close; only a key opened here is closed here.
-    plat::ScopedKey opened(hKey != hRootKey ? hKey : nullptr);
+    plat::ScopedKey opened(hKey, hRootKey);
     DWORD cbSize = cbData;
     return plat::RegQueryValueExA(hKey, lpValueName, nullptr, nullptr, lpData, &cbSize) == ERROR_SUCCESS;
 }
@@ -25,14 +25,15 @@ bool CSetupExtension::WriteRegistryString(HKEY hRootKey, LPCSTR lpSubKey, LPCSTR
                                   &hKey, nullptr) != ERROR_SUCCESS)
             return false;
     }
-    plat::ScopedKey opened(hKey != hRootKey ? hKey : nullptr);
+    plat::ScopedKey opened(hKey, hRootKey);
     return plat::RegSetValueExA(hKey, lpValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(lpText), cbData) ==
            ERROR_SUCCESS;
 }
 
 LONG CSetupExtension::DeleteRegistryKey(HKEY hRootKey, LPCSTR lpParentPath, LPCSTR lpKeyName) {
     plat::ScopedKey parent;
-    LONG status = plat::RegOpenKeyExA(hRootKey, lpParentPath, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, parent.out());
+    LONG status =
+        plat::RegOpenKeyExA(hRootKey, lpParentPath, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, parent.out(hRootKey));
     if (status != ERROR_SUCCESS) {
         if (m_pLogger) m_pLogger->Print("RegOpenKeyEx returned %d while opening %s", static_cast<int>(status),
                                         lpParentPath ? lpParentPath : "");

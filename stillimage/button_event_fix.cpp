@@ -69,7 +69,8 @@ CButtonEventFix::~CButtonEventFix() = default;
 
 bool CButtonEventFix::CollectEventHandlers() {
     plat::ScopedKey eventsKey;
-    if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kStillImageEvents, 0, KEY_READ, eventsKey.out()) != ERROR_SUCCESS)
+    if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kStillImageEvents, 0, KEY_READ, eventsKey.out(HKEY_LOCAL_MACHINE)) !=
+        ERROR_SUCCESS)
         return false;
 
     for (DWORD dwEvent = 0;; ++dwEvent) {
@@ -79,7 +80,8 @@ bool CButtonEventFix::CollectEventHandlers() {
                                 nullptr) != ERROR_SUCCESS)
             break;
         plat::ScopedKey eventKey;
-        if (plat::RegOpenKeyExA(eventsKey.get(), szEventName, 0, KEY_ALL_ACCESS, eventKey.out()) != ERROR_SUCCESS)
+        if (plat::RegOpenKeyExA(eventsKey.get(), szEventName, 0, KEY_ALL_ACCESS, eventKey.out(eventsKey.get())) !=
+            ERROR_SUCCESS)
             continue;
         char szEventGuid[128];
         if (!ReadField(eventKey.get(), "GUID", szEventGuid)) continue;
@@ -94,7 +96,8 @@ bool CButtonEventFix::CollectEventHandlers() {
             auto record = std::make_unique<EventHandlerRecord>();  // zeroed
             CopyCut(record->szEventGuid, szEventGuid);
             plat::ScopedKey handlerKey;
-            if (plat::RegOpenKeyExA(eventKey.get(), szHandlerName, 0, KEY_READ, handlerKey.out()) != ERROR_SUCCESS)
+            if (plat::RegOpenKeyExA(eventKey.get(), szHandlerName, 0, KEY_READ, handlerKey.out(eventKey.get())) !=
+                ERROR_SUCCESS)
                 continue;
             record->ftLastWrite = ftLastWrite;
             CopyCut(record->szHandlerKeyName, szHandlerName);
@@ -123,7 +126,8 @@ int CButtonEventFix::RepairInstanceEvents(const char* instanceNumber) {
 
     {
         plat::ScopedKey deviceKey;
-        if (plat::RegOpenKeyExA(classKey.get(), instanceNumber, 0, KEY_ALL_ACCESS, deviceKey.out()) == ERROR_SUCCESS) {
+        if (plat::RegOpenKeyExA(classKey.get(), instanceNumber, 0, KEY_ALL_ACCESS, deviceKey.out(classKey.get())) ==
+            ERROR_SUCCESS) {
             const std::string deviceId = std::string(plat::text::kImageClassGuid) + "\\" + instanceNumber;
             StoreText(deviceKey.get(), "DeviceID", deviceId.c_str());
         }
@@ -131,7 +135,8 @@ int CButtonEventFix::RepairInstanceEvents(const char* instanceNumber) {
 
     const std::string eventsPath = std::string(instanceNumber) + "\\Events";
     plat::ScopedKey eventsKey;
-    if (plat::RegOpenKeyExA(classKey.get(), eventsPath.c_str(), 0, KEY_READ, eventsKey.out()) != ERROR_SUCCESS)
+    if (plat::RegOpenKeyExA(classKey.get(), eventsPath.c_str(), 0, KEY_READ, eventsKey.out(classKey.get())) !=
+        ERROR_SUCCESS)
         return 0;
 
     for (DWORD dwIndex = 0;; ++dwIndex) {
@@ -141,7 +146,8 @@ int CButtonEventFix::RepairInstanceEvents(const char* instanceNumber) {
                                 nullptr) != ERROR_SUCCESS)
             break;
         plat::ScopedKey eventKey;
-        if (plat::RegOpenKeyExA(eventsKey.get(), szEventName, 0, KEY_ALL_ACCESS, eventKey.out()) != ERROR_SUCCESS)
+        if (plat::RegOpenKeyExA(eventsKey.get(), szEventName, 0, KEY_ALL_ACCESS, eventKey.out(eventsKey.get())) !=
+            ERROR_SUCCESS)
             continue;
         char szGuid[1024];
         if (!ReadField(eventKey.get(), "GUID", szGuid)) continue;
@@ -178,7 +184,7 @@ void CButtonEventFix::WriteDefaultHandler(HKEY hEventKey, const EventHandlerReco
 void CButtonEventFix::WriteHandlerKey(HKEY hEventKey, const EventHandlerRecord& record) {
     plat::ScopedKey handlerKey;
     if (plat::RegCreateKeyExA(hEventKey, record.szHandlerKeyName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              handlerKey.out(), nullptr) != ERROR_SUCCESS)
+                              handlerKey.out(hEventKey), nullptr) != ERROR_SUCCESS)
         return;
     StoreText(handlerKey.get(), "CmdLine", record.szCmdLine);
     StoreText(handlerKey.get(), "Desc", record.szDesc);

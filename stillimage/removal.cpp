@@ -64,8 +64,8 @@ void CSetupExtension::RemovePnPFinishedMarker() {
 
     {
         plat::ScopedKey key;
-        LONG status =
-            plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, szMarker, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, key.out());
+        LONG status = plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, szMarker, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                                          key.out(HKEY_LOCAL_MACHINE));
         if (status != ERROR_SUCCESS) {
             if (m_pLogger)
                 m_pLogger->Print("RegOpenKeyEx returned %d while trying to open %s", static_cast<int>(status), szMarker);

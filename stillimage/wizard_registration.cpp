@@ -77,7 +77,7 @@ bool CButtonRegWizard::ReadWizardHandlerInfo() {
     bool bRead = false;
     {
         plat::ScopedKey key;
-        if (plat::RegOpenKeyA(HKEY_LOCAL_MACHINE, kWizardScanButtonKey, key.out()) == ERROR_SUCCESS) {
+        if (plat::RegOpenKeyA(HKEY_LOCAL_MACHINE, kWizardScanButtonKey, key.out(HKEY_LOCAL_MACHINE)) == ERROR_SUCCESS) {
             auto query = [&](LPCSTR lpValueName, char* szValue) {
                 DWORD cbData = kTextLimit;
                 return plat::RegQueryValueExA(key.get(), lpValueName, nullptr, nullptr,
@@ -110,7 +110,9 @@ void CButtonRegWizard::RegisterWizardForDeviceEvents(const char* instanceNumber)
     if (!classKey) return;
     const std::string eventsPath = std::string(instanceNumber) + "\\Events";
     plat::ScopedKey eventsKey;
-    if (plat::RegOpenKeyExA(classKey.get(), eventsPath.c_str(), 0, KEY_READ, eventsKey.out()) != ERROR_SUCCESS) return;
+    if (plat::RegOpenKeyExA(classKey.get(), eventsPath.c_str(), 0, KEY_READ, eventsKey.out(classKey.get())) !=
+        ERROR_SUCCESS)
+        return;
 
     for (DWORD dwIndex = 0;; ++dwIndex) {
         char szEventKeyName[kTextBuffer] = {0};
@@ -119,7 +121,8 @@ void CButtonRegWizard::RegisterWizardForDeviceEvents(const char* instanceNumber)
                                 nullptr) != ERROR_SUCCESS)
             break;
         plat::ScopedKey eventKey;
-        if (plat::RegOpenKeyExA(eventsKey.get(), szEventKeyName, 0, KEY_ALL_ACCESS, eventKey.out()) != ERROR_SUCCESS)
+        if (plat::RegOpenKeyExA(eventsKey.get(), szEventKeyName, 0, KEY_ALL_ACCESS, eventKey.out(eventsKey.get())) !=
+            ERROR_SUCCESS)
             continue;
         char szGuid[kTextBuffer] = {0};
         DWORD cbData = kTextLimit;
@@ -160,9 +163,11 @@ bool CButtonRegWizard::CreateStillImageEventKey(const char* szEventKeyName, cons
     {
         // The system's Events key is opened, never created.
         plat::ScopedKey eventsKey;
-        if (plat::RegOpenKeyA(HKEY_LOCAL_MACHINE, kStillImageEvents, eventsKey.out()) != ERROR_SUCCESS) return false;
+        if (plat::RegOpenKeyA(HKEY_LOCAL_MACHINE, kStillImageEvents, eventsKey.out(HKEY_LOCAL_MACHINE)) !=
+            ERROR_SUCCESS)
+            return false;
         if (plat::RegCreateKeyExA(eventsKey.get(), szEventKeyName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  subKey.out(), nullptr) != ERROR_SUCCESS)
+                                  subKey.out(eventsKey.get()), nullptr) != ERROR_SUCCESS)
             return false;
     }
     // Stored with its length as byte count.

@@ -236,7 +236,8 @@ CONTRACT_CASE(Registry, OpenWithAnEmptySubkeyName) {
     HKEY root = kSentinelKey;
     CHECK_EQ(plat::RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &root), ERROR_SUCCESS);
     CHECK_EQ(root, HKEY_CURRENT_USER);
-    CHECK_EQ(plat::RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);  // predefined keys never close
+    // Not closed: closing a predefined key would close the handle the process keeps for it under
+    // every other thread. The simulated machine reports such a close as a finding.
 }
 
 // A key with subkeys cannot be deleted (5, access denied); a missing one gives 2; an empty subkey

@@ -46,6 +46,18 @@ TEST_F(FixStringsLogTest, TheParametersKeyIsLookedForInThe32BitView) {
     EXPECT_EQ(rig.RepairLog(), std::string(kOpening) + "Could not read key SOFTWARE\\Tarvix\\tvx\\Params\r\n");
 }
 
+// An empty key text names HKEY_LOCAL_MACHINE itself: it is present, holds none of the values, and
+// its handle, which the registry hands back as it is, stays open (the clean check fails on a
+// closed predefined key).
+TEST_F(FixStringsLogTest, AnEmptyKeyTextReadsTheMachineKeyItselfAndLeavesItOpen) {
+    rig.Device("USB\\VID_1A2B&PID_0920\\1", "0000");
+    EXPECT_EQ(Run(""), 0);
+    EXPECT_EQ(rig.RepairLog(), "FixLocButRegStrings\tAt Beginning\r\n"
+                               "Parameters Key\t\r\n"
+                               "Failed to retrieve DriverFolder data from registry:\r\n"
+                               "Failed to retrieve InfName data from registry:\r\n");
+}
+
 TEST_F(FixStringsLogTest, MissingFolderAndNameAreLoggedAndNoSectionIsFound) {
     rig.Param("Other", "x");
     rig.Device("USB\\VID_1A2B&PID_0920\\1", "0000");

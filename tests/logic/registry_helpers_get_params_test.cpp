@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/setup_extension_q920k.h"
+#include "platform/host/call_layer.h"
 #include "platform/scoped.h"
 #include "platform/text/guid.h"
 #include "registry/get_params.h"
@@ -127,6 +128,39 @@ TEST_F(GetParamsTest, AnOpenRootKeyNamesTheKeyBelowIt) {
     // The caller's root is still open and usable.
     DWORD size = 0;
     EXPECT_EQ(plat::RegQueryValueExA(root.get(), "Missing", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+}
+
+// An empty path names the root key itself. The registry then hands back the root's own handle
+// (the predefined key), which must stay open: the machine reports a closed predefined key, and the
+// fixture's clean check fails on it. (Values are written only at the root of the user's hive, a
+// key of its own; the machine root holds hives, not values.)
+TEST_F(GetParamsTest, AnEmptyPathWorksOnTheRootItselfAndNeverClosesIt) {
+    struct Case {
+        const char* label;
+        GetParams params;
+        bool writes;
+    } cases[] = {
+        {"root unset", GetParams(""), false},
+        {"machine key", GetParams(HKEY_LOCAL_MACHINE, ""), false},
+        {"user key", GetParams(HKEY_CURRENT_USER, ""), true},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string name = std::string("Tvx ") + c.label;  // each case its own value
+        std::string text = "unchanged";
+        EXPECT_EQ(c.params.ReadString("", text), 1);  // the root has no default value
+        EXPECT_EQ(c.params.ReadString(name, text), 1);
+        if (c.writes) {
+            EXPECT_EQ(c.params.WriteString(name, "at the root"), 0);
+            EXPECT_EQ(c.params.ReadString(name, text), 0);
+            EXPECT_EQ(text, "at the root");
+            auto v = Registry().GetValue(Hive::CurrentUser, "", name);
+            ASSERT_TRUE(v);
+            EXPECT_EQ(std::string(v->data.begin(), v->data.end()), std::string("at the root\0", 12));
+        }
+        EXPECT_TRUE(plat::host::Layer().not_modelled().empty())
+            << ::testing::PrintToString(plat::host::Layer().not_modelled());
+    }
 }
 
 TEST_F(GetParamsTest, WriteStringStoresTheTextWithItsNulAndCreatesMissingParents) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/call_layer.h"
 #include "platform/scoped.h"
 #include "platform/text/names.h"
 #include "tests/sim_fixture.h"
@@ -234,6 +235,48 @@ TEST_F(SimRegistryTest, AHandleOutlivesItsDeletedKey) {
     const BYTE data[] = "x";
     EXPECT_EQ(plat::RegSetValueExA(key.get(), "v", 0, REG_SZ, data, 2), ERROR_KEY_DELETED);
     EXPECT_EQ(plat::RegCloseKey(key.release()), ERROR_SUCCESS);
+}
+
+// Windows answers success to closing a predefined key, but closes the handle the process keeps
+// for it under every other thread: the machine answers the same and reports it as a finding.
+TEST(SimRegistryRoots, ClosingAPredefinedKeyIsAFinding) {
+    SimRig rig;
+    EXPECT_EQ(plat::RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
+    EXPECT_EQ(plat::RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+    EXPECT_EQ(plat::host::Layer().not_modelled(),
+              (std::vector<std::string>{"RegCloseKey of a predefined key (HKEY_LOCAL_MACHINE)",
+                                        "RegCloseKey of a predefined key (HKEY_CURRENT_USER)"}));
+}
+
+// An owner given the root a key was opened below closes the key only when it is not that root:
+// an empty path answers the root itself, which stays open for its own holder.
+TEST_F(SimRegistryTest, AKeyThatIsItsRootIsNotClosedByItsOwner) {
+    rig.machine.registry().SetString(Hive::CurrentUser, "Parent\\Child", "v", "1");
+    plat::ScopedKey parent;
+    ASSERT_EQ(plat::RegOpenKeyExA(HKEY_CURRENT_USER, "Parent", 0, KEY_READ, parent.out(HKEY_CURRENT_USER)),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(parent.owns());
+    for (const char* empty : {"", static_cast<const char*>(nullptr)}) {
+        {
+            plat::ScopedKey root;
+            ASSERT_EQ(plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, empty, 0, KEY_READ, root.out(HKEY_LOCAL_MACHINE)),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(root.get(), HKEY_LOCAL_MACHINE);
+            EXPECT_FALSE(root.owns());
+            plat::ScopedKey alias;
+            ASSERT_EQ(plat::RegOpenKeyA(parent.get(), empty, alias.out(parent.get())), ERROR_SUCCESS);
+            EXPECT_EQ(alias.get(), parent.get());
+            plat::ScopedKey moved(std::move(alias));
+            EXPECT_FALSE(moved.owns());
+        }
+        // The caller's key is still open.
+        DWORD size = 0;
+        EXPECT_EQ(plat::RegQueryValueExA(parent.get(), "Missing", nullptr, nullptr, nullptr, &size),
+                  ERROR_FILE_NOT_FOUND);
+    }
+    plat::ScopedKey child;
+    ASSERT_EQ(plat::RegOpenKeyA(parent.get(), "Child", child.out(parent.get())), ERROR_SUCCESS);
+    EXPECT_TRUE(child.owns());
 }
 
 // What enumeration shows of a key, and what RegQueryInfoKeyA answers for it, side by side: the
