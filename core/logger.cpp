@@ -139,9 +139,13 @@ std::string RotationPartnerPath(const std::string& path) {
 
 CLogger::CLogger(const char* fileName) {
     char szTemp[MAX_PATH + 1] = {0};
-    DWORD len = plat::GetTempPathA(MAX_PATH, szTemp);
-    if (len == 0 || len > MAX_PATH) szTemp[0] = 0;
-    m_Path = std::string(szTemp) + (fileName ? fileName : "");
+    const DWORD len = plat::GetTempPathA(MAX_PATH, szTemp);
+    // Without the temporary folder the logger stays silent: the file name alone would be a path
+    // relative to the host's current folder (for the system account, the system folder). An answer
+    // above the buffer's size is the size the folder needs; one of exactly the buffer's size, which
+    // some Windows versions give for a folder that fits without its NUL, is refused as well.
+    if (len == 0 || len >= MAX_PATH) return;
+    m_Path = std::string(szTemp, len) + (fileName ? fileName : "");
 
     m_File = OpenLogFile(m_Path, OPEN_ALWAYS, kLogAccess);
     if (m_File) {

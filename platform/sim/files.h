@@ -50,7 +50,10 @@ public:
     const std::map<char, Drive>& drives() const { return drives_; }
     // Marks a folder (and everything below it) as not writable by the account.
     void SetReadOnlyFolder(const std::string& windows_path) { read_only_.push_back(windows_path); }
-    std::string temp_path() const { return "C:\\Windows\\Temp\\"; }
+    // The temporary folder GetTempPathA answers (with its closing backslash). A machine set up
+    // with another one makes that folder as well.
+    const std::string& temp_path() const { return temp_path_; }
+    void SetTempPath(std::string windows_path) { temp_path_ = std::move(windows_path); }
     std::string windows_dir() const { return "C:\\Windows"; }
     std::string system_dir() const { return "C:\\Windows\\system32"; }
 
@@ -176,6 +179,7 @@ private:
     int next_descriptor_ = 3;                                     // 0 to 2 are the standard streams
     uint64_t bytes_read_ = 0;
     std::string current_directory_ = "C:\\Windows\\system32";
+    std::string temp_path_ = "C:\\Windows\\Temp\\";
 };
 
 }  // namespace plat::sim

@@ -1,7 +1,9 @@
 // The log writer: its framing lines, Windows text-mode bytes, rotation and silent failure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -155,6 +157,68 @@ TEST_F(LoggerTest, UnwritableTempFolderGivesASilentLogger) {
     EXPECT_FALSE(log.Write("text"));
     EXPECT_FALSE(log.WriteTimestamp());
     EXPECT_EQ(rig.Log(), "<missing>");
+}
+
+// The log lives in the temporary folder or nowhere. Without an answer from GetTempPathA, or with
+// one too long for its buffer, the logger opens nothing: the name alone would be relative to the
+// host's current folder, the system folder. A folder that fits is used up to the buffer's limit.
+TEST(LoggerTempFolder, NoTemporaryFolderMeansASilentLoggerAndNoFileAnywhere) {
+    // A folder path of `length` characters, backslash included, made of names a host file system
+    // takes.
+    auto FolderOf = [](size_t length) {
+        std::string folder = "C:\\";
+        while (folder.size() < length) {
+            const size_t room = length - folder.size();
+            if (room <= 100) {
+                folder += std::string(room - 1, 't') + "\\";
+            } else {
+                folder += std::string(std::min<size_t>(100, room - 2), 'f') + "\\";
+            }
+        }
+        return folder;
+    };
+    struct Case {
+        const char* name;
+        std::string folder;  // the temporary folder; empty: GetTempPathA fails
+        bool opens;          // the log is opened in the folder; else nothing is opened at all
+    } cases[] = {
+        {"GetTempPathA fails", "", false},
+        {"a folder of 260 characters", FolderOf(260), false},
+        {"a folder of 300 characters", FolderOf(300), false},
+        {"a folder of 259 characters", FolderOf(259), true},
+        {"a folder whose log path is 259 characters", FolderOf(259 - std::strlen("_coInst.log")), true},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tvx::test::SimRig rig({}, "-" + std::to_string(row++));
+        if (c.folder.empty()) {
+            plat::host::Layer().FailCall("GetTempPathA", ERROR_NOT_ENOUGH_MEMORY);
+        } else {
+            rig.machine.files().SetTempPath(c.folder);
+            std::filesystem::create_directories(*rig.machine.files().HostPath(c.folder));
+        }
+        {
+            CLogger log("_coInst.log");
+            plat::host::Layer().ClearFaults();
+            EXPECT_EQ(log.Path(), c.opens ? c.folder + "_coInst.log" : "");
+            std::vector<std::string> opened;
+            for (const auto& r : plat::host::Layer().trace())
+                if (r.call == "CreateFileA") opened.push_back(r.args);
+            if (c.opens) {
+                EXPECT_FALSE(opened.empty());
+            } else {
+                EXPECT_TRUE(opened.empty()) << ::testing::PrintToString(opened);
+                EXPECT_FALSE(log.IsOpen());
+                EXPECT_EQ(log.Print("%s", "text"), 0);
+            }
+        }
+        EXPECT_EQ(rig.File("C:\\Windows\\system32\\_coInst.log"), "<missing>");
+        if (c.opens && c.folder.size() + std::strlen("_coInst.log") < MAX_PATH) {
+            EXPECT_EQ(rig.File(c.folder + "_coInst.log"), StartLines() + EndLines());
+        }
+        rig.ExpectClean();
+    }
 }
 
 // A rotation that cannot finish keeps the old log whole. When the cut copy cannot take the log's
