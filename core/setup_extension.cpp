@@ -3,12 +3,30 @@
 #include "core/setup_extension.h"
 
 #include <new>
+#include <stdexcept>
 
 #include "install/system_services.h"
 #include "platform/scoped.h"
 
+namespace {
+
+// The object's log, or none when it cannot be built: the library is built while the loader loads
+// it, and nothing may leave that construction, so a logger that runs out of memory for itself or
+// for its texts leaves the object without a log (every log line is then skipped), never half
+// built. A logger that failed half-way has closed its file again as it unwound.
+CLogger* NewLogger(const char* fileName) noexcept {
+    try {
+        return new CLogger(fileName);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::logic_error&) {
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 CSetupExtension::CSetupExtension()
-    : m_hInstance(nullptr), m_pLogger(new (std::nothrow) CLogger("_coInst.log")), m_LoggerOwner(m_pLogger) {
+    : m_hInstance(nullptr), m_pLogger(NewLogger("_coInst.log")), m_LoggerOwner(m_pLogger) {
     ForgetSystemSetupReading();
 }
 

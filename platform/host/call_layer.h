@@ -83,4 +83,9 @@ private:
 
 CallLayer& Layer();
 
+// How many plat:: calls are under way on this thread: non-zero while a backend (the simulated
+// machine) or the layer itself works for a call, zero while the logic runs. A test that fails the
+// logic's own allocations leaves those of the machine alone by this.
+int CallDepth();
+
 }  // namespace plat::host

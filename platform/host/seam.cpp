@@ -144,8 +144,19 @@ std::string ResultText(const R& r) {
     return Arg(r);
 }
 
+thread_local int t_call_depth = 0;
+
+// Counts a call as under way from its entry into the layer to its return, however it ends.
+struct InCall {
+    InCall() { ++t_call_depth; }
+    ~InCall() { --t_call_depth; }
+    InCall(const InCall&) = delete;
+    InCall& operator=(const InCall&) = delete;
+};
+
 template <class R, class Call, class ArgText>
 R Invoke(const char* family, const char* name, FailKind kind, Call&& call, ArgText&& args) {
+    const InCall in_call;
     CallLayer& layer = Layer();
     DWORD status = 0;
     bool inject = layer.ShouldFail(name, kind, &status);
@@ -257,6 +268,8 @@ CallLayer& Layer() {
     static CallLayer layer;
     return layer;
 }
+
+int CallDepth() { return t_call_depth; }
 
 }  // namespace plat::host
 
