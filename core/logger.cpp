@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "platform/scoped.h"
@@ -201,10 +202,15 @@ void CLogger::Rotate() {
     if (m_File) plat::fseek(m_File.get(), 0, SEEK_END);
 }
 
+// The end lines are built in allocated texts; when memory runs out the log goes without them, as
+// nothing may leave a destructor (the library's unload runs it).
 CLogger::~CLogger() {
-    WriteTimestamp();
-    WriteLine("End Log");
-    WriteLine("");
+    try {
+        WriteTimestamp();
+        WriteLine("End Log");
+        WriteLine("");
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 bool CLogger::WriteText(std::string_view text, bool flush) {
