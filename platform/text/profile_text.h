@@ -47,6 +47,26 @@ constexpr bool EqualProfileNames(std::u16string_view a, std::u16string_view b) {
 // file); in the ANSI answer it is '?'.
 inline constexpr char16_t kReplacementUnit = 0xFFFD;
 
+// One character as UTF-8: one to four bytes. A surrogate or a value above U+10FFFF is not a
+// character; callers pass none.
+inline void AppendUtf8(std::string& out, char32_t point) {
+    if (point < 0x80) {
+        out += static_cast<char>(point);
+    } else if (point < 0x800) {
+        out += static_cast<char>(0xC0 | (point >> 6));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+        out += static_cast<char>(0xE0 | (point >> 12));
+        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (point >> 18));
+        out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    }
+}
+
 // UTF-8 as Windows' conversion reads it (MultiByteToWideChar with CP_UTF8, no flags): characters
 // above U+FFFF become surrogate pairs, and each broken sequence one U+FFFD. A broken sequence is a
 // byte that cannot start one (80-BF, C0, C1, F5-FF), or a start byte with the continuation bytes

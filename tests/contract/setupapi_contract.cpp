@@ -10,6 +10,7 @@
 #include "platform/setupapi.h"
 #include "platform/system.h"
 #include "platform/text/guid.h"
+#include "platform/text/profile_text.h"
 #include "tests/contract/check.h"
 #include "tests/contract/world.h"
 
@@ -100,18 +101,7 @@ std::string InfBytes(std::u16string_view units, const char* mark, bool big_endia
 
 std::string Utf8Bytes(std::u16string_view units) {  // for the text below: no surrogates
     std::string out = "\xEF\xBB\xBF";
-    for (char16_t c : units) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    for (char16_t c : units) plat::text::AppendUtf8(out, c);
     return out;
 }
 

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/text/profile_text.h"
+
 namespace tvx {
 namespace {
 
@@ -24,19 +26,6 @@ std::optional<char> ByteOf(char32_t cp) {
     for (int i = 0; i < 32; ++i)
         if (kHighControls[i] == cp) return static_cast<char>(0x80 + i);
     return std::nullopt;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 }  // namespace
@@ -62,7 +51,7 @@ std::optional<std::string> Utf16ToAnsi(std::u16string_view text) {
 std::string AnsiToUtf8(std::string_view ansi) {
     std::string out;
     out.reserve(ansi.size());
-    for (char c : ansi) AppendUtf8(out, UnitOf(static_cast<unsigned char>(c)));
+    for (char c : ansi) plat::text::AppendUtf8(out, UnitOf(static_cast<unsigned char>(c)));
     return out;
 }
 
