@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # run-scenario.sh must never delete what its --work folder holds unless it is that script's own
-# earlier output, and must say plainly why it refuses. Each case is refused before Wine starts, so
+# earlier output, and must say plainly why it refuses; a bad command line is refused the same way. Each case is refused before Wine starts, so
 # the test needs neither Wine nor the Windows build (stand-in files take the build's place).
 #   run_scenario_work_test.sh RUN_SCENARIO SCRATCH
 set -uo pipefail
@@ -58,6 +58,28 @@ if [ -d /dev/shm ] && [ -w /dev/shm ] && [ "$(stat -c %d /dev/shm)" != "$(stat -
 else
     echo "skip a work folder on another file system: no memory-backed folder on another file system here"
 fi
+
+# expect_bad_command NAME MESSAGE_PART ARGS...
+expect_bad_command() {
+    local name="$1" message="$2" out status
+    shift 2
+    out=$("$run_scenario" "$@" 2>&1)
+    status=$?
+    if [ $status -ne 2 ] || [[ "$out" != *"$message"* ]]; then
+        echo "FAIL $name: exit status $status (expected 2), output: $out"; failures=$((failures + 1)); return
+    fi
+    echo "ok   $name: $out"
+}
+common=(--template "$scratch/template" --windows-build "$scratch/build")
+expect_bad_command "an option without its argument" "--work needs its argument" "${common[@]}" --work
+expect_bad_command "an option followed by another" "--template needs its argument" \
+    --template --work "$scratch/new" --windows-build "$scratch/build" "$scratch/scenario/scenario.toml"
+expect_bad_command "an unknown option" "unknown option --wrok" "${common[@]}" --wrok "$scratch/new" \
+    "$scratch/scenario/scenario.toml"
+expect_bad_command "no scenario file" "no scenario file" "${common[@]}" --work "$scratch/new" "$scratch/missing.toml"
+expect_bad_command "an output into no folder" "no folder" "${common[@]}" --work "$scratch/new" \
+    "$scratch/scenario/scenario.toml" --output "$scratch/nowhere/report.txt"
+[ ! -e "$scratch/new" ] || { echo "FAIL a refused command line made its work folder"; failures=$((failures + 1)); }
 
 [ $failures -eq 0 ] || { echo "$failures case(s) failed"; exit 1; }
 rm -rf "$scratch"

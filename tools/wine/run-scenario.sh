@@ -22,16 +22,25 @@ die() { echo "run-scenario: $*" >&2; exit 3; }
 refuse() { echo "run-scenario: $*" >&2; exit 2; }
 work_mark=.tvx-wine-work
 
+usage() {
+    echo "usage: run-scenario.sh --template PREFIX --windows-build DIR --work DIR SCENARIO [OPTIONS...]" >&2
+    exit 2
+}
+# An option's argument: present and not another option.
+argument_of() {
+    [ $# -ge 2 ] && [ -n "$2" ] && [[ "$2" != --* ]] || refuse "$1 needs its argument"
+}
 while [ $# -gt 0 ]; do
     case "$1" in
-        --template) template="$2"; shift 2 ;;
-        --windows-build) windows_build="$2"; shift 2 ;;
-        --work) work="$2"; shift 2 ;;
+        --template) argument_of "$@"; template="$2"; shift 2 ;;
+        --windows-build) argument_of "$@"; windows_build="$2"; shift 2 ;;
+        --work) argument_of "$@"; work="$2"; shift 2 ;;
+        --*) refuse "unknown option $1 before the scenario (the harness's options come after it)" ;;
         *) break ;;
     esac
 done
-[ -n "$template" ] && [ -n "$windows_build" ] && [ -n "$work" ] && [ $# -ge 1 ] ||
-    { echo "usage: run-scenario.sh --template PREFIX --windows-build DIR --work DIR SCENARIO [OPTIONS...]" >&2; exit 2; }
+[ -n "$template" ] && [ -n "$windows_build" ] && [ -n "$work" ] && [ $# -ge 1 ] || usage
+[ -f "$1" ] || refuse "no scenario file $1"
 scenario="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 shift
 [ -d "$windows_build" ] || die "missing Windows build folder $windows_build"
@@ -47,6 +56,17 @@ done
 
 # Host paths as Windows programs see them under Wine (drive Z: is the host's root).
 windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
+
+options=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --output|--full-output)
+            argument_of "$@"
+            [ -d "$(dirname "$2")" ] || refuse "$1 $2: no folder $(dirname "$2")"
+            options+=("$1" "$(windows_path "$(cd "$(dirname "$2")" && pwd)/$(basename "$2")")"); shift 2 ;;
+        *) options+=("$1"); shift ;;
+    esac
+done
 
 # The nearest folder of PATH that exists (PATH itself when it does).
 existing_part() { local p="$1"; while [ ! -e "$p" ]; do p="$(dirname "$p")"; done; printf '%s' "$p"; }
@@ -87,13 +107,6 @@ prefix="$work/prefix"
 # The co-installer lives where Windows' device installer finds co-installers: the system folder.
 cp "$dll" "$prefix/drive_c/windows/system32/TarvixQ920kCO.dll"
 
-options=()
-while [ $# -gt 0 ]; do
-    case "$1" in
-        --output|--full-output) options+=("$1" "$(windows_path "$(cd "$(dirname "$2")" && pwd)/$(basename "$2")")"); shift 2 ;;
-        *) options+=("$1"); shift ;;
-    esac
-done
 
 finish() {
     # Every stand-in has ended by now; a server still busy after a minute is made to stop.
