@@ -5,6 +5,7 @@
 
 #include "entry/setup_extension_q920k.h"
 #include "platform/host/call_layer.h"
+#include "platform/sim/device_installer.h"
 
 namespace tvx::bench {
 namespace {
@@ -13,15 +14,13 @@ constexpr const char* kFinishedEvent = "tvx_PNPFinishedEvent_99";
 constexpr const char* kImagingClassKey =
     "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
 
-// One DIF call as the device installer makes it: a set holding the device, the call through the
-// base class's operation (as the library's export makes it), the set destroyed.
+// One DIF call as the device installer makes it, through the base class's operation (as the
+// library's export makes it).
 DWORD Dif(plat::sim::Machine& machine, CSetupExtension& ext, size_t device, DI_FUNCTION dif, bool post) {
-    SP_DEVINFO_DATA data;
-    HDEVINFO set = machine.setupapi().OpenSetFor(device, &data);
-    COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, NO_ERROR, nullptr};
-    const DWORD result = ext.CSetupExtension::TarvixDeviceCoInstaller(dif, set, &data, &context);
-    machine.setupapi().SetupDiDestroyDeviceInfoList(set);
-    return result;
+    return plat::sim::CallCoInstaller(machine.setupapi(), {dif, device, post},
+                                      [&](DI_FUNCTION f, HDEVINFO s, PSP_DEVINFO_DATA d, PCOINSTALLER_CONTEXT_DATA c) {
+                                          return ext.CSetupExtension::TarvixDeviceCoInstaller(f, s, d, c);
+                                      });
 }
 
 // The library's global object of a process; told where the installed software's key is when the

@@ -15,6 +15,7 @@
 #include "fuzz/fuzzed_machine.h"
 #include "platform/host/call_layer.h"
 #include "platform/host/library.h"
+#include "platform/sim/device_installer.h"
 #include "platform/sim/machine.h"
 #include "platform/text/scratch_folder.h"
 
@@ -35,12 +36,11 @@ public:
     }
 
     DWORD Dif(DI_FUNCTION code, size_t device, bool post, DWORD installResult = NO_ERROR) {
-        SP_DEVINFO_DATA data;
-        HDEVINFO set = machine_.setupapi().OpenSetFor(device, &data);
-        COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, installResult, nullptr};
-        const DWORD result = library_->CSetupExtension::TarvixDeviceCoInstaller(code, set, &data, &context);
-        machine_.setupapi().SetupDiDestroyDeviceInfoList(set);
-        return result;
+        return plat::sim::CallCoInstaller(
+            machine_.setupapi(), {code, device, post, installResult},
+            [&](DI_FUNCTION f, HDEVINFO s, PSP_DEVINFO_DATA d, PCOINSTALLER_CONTEXT_DATA c) {
+                return library_->CSetupExtension::TarvixDeviceCoInstaller(f, s, d, c);
+            });
     }
 
     void InstallPellionSoftware(std::string commandLine) {

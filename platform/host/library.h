@@ -27,6 +27,12 @@ public:
     // Answers false with error() set when the file cannot be loaded or lacks an export.
     bool Load(const std::string& path);
     void Unload();
+    // The co-installer's entry as a callable (for plat::sim::CallCoInstaller).
+    auto Entry() {
+        return [this](DI_FUNCTION dif, HDEVINFO set, PSP_DEVINFO_DATA data, PCOINSTALLER_CONTEXT_DATA context) {
+            return TarvixScannerCoInstaller(dif, set, data, context);
+        };
+    }
     bool loaded() const { return handle_ != nullptr; }
     const std::string& error() const { return error_; }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "entry/setup_extension_q920k.h"
+#include "platform/sim/device_installer.h"
 #include "platform/text/ansi.h"
 #include "platform/text/encoding.h"
 #include "tests/sim_fixture.h"
@@ -360,9 +361,9 @@ TEST(DeviceNamingDispatch, Windows2000InstallCopiesNetworkDataAndNumbersLikeDevi
     {
         CSetupExtensionQ920k ext;
         for (BOOL post : {FALSE, TRUE}) {
-            COINSTALLER_CONTEXT_DATA context{post, NO_ERROR, nullptr};
             naming.Run(self, [&](HDEVINFO set, PSP_DEVINFO_DATA data) {
-                return ext.CSetupExtension::TarvixDeviceCoInstaller(DIF_INSTALLDEVICE, set, data, &context);
+                return plat::sim::CallCoInstaller(set, *data, {DIF_INSTALLDEVICE, self, post == TRUE},
+                                                  [&](auto... call) { return ext.CSetupExtension::TarvixDeviceCoInstaller(call...); });
             });
         }
     }
@@ -391,9 +392,9 @@ TEST(DeviceNamingDispatch, Windows2000PreProcessingCopiesNetworkDataBeforeRegist
     plat::host::Layer().ClearTrace();
     {
         CSetupExtensionQ920k ext;
-        COINSTALLER_CONTEXT_DATA context{FALSE, NO_ERROR, nullptr};
         naming.Run(self, [&](HDEVINFO set, PSP_DEVINFO_DATA data) {
-            return ext.CSetupExtension::TarvixDeviceCoInstaller(DIF_INSTALLDEVICE, set, data, &context);
+            return plat::sim::CallCoInstaller(set, *data, {DIF_INSTALLDEVICE, self},
+                                              [&](auto... call) { return ext.CSetupExtension::TarvixDeviceCoInstaller(call...); });
         });
     }
     // Where in the call's trace the network identity was written and the driver was looked up.

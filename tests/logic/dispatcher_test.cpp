@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "entry/setup_extension_q920k.h"
+#include "platform/sim/device_installer.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -60,8 +61,10 @@ Scanner AddScanner(SimRig& rig, const char* model, bool hardwareKey = true, DWOR
 }
 
 DWORD Dispatch(CSetupExtension& ext, Scanner& s, DI_FUNCTION dif, bool post = false, DWORD result = 0) {
-    COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, result, nullptr};
-    return ext.CSetupExtension::TarvixDeviceCoInstaller(dif, s.set, &s.data, &context);
+    return plat::sim::CallCoInstaller(s.set, s.data, {dif, s.index, post, result},
+                                      [&](DI_FUNCTION f, HDEVINFO set, PSP_DEVINFO_DATA d, PCOINSTALLER_CONTEXT_DATA c) {
+                                          return ext.CSetupExtension::TarvixDeviceCoInstaller(f, set, d, c);
+                                      });
 }
 
 // A call without a context record, which the device installer never makes.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "entry/setup_extension_q920k.h"
+#include "platform/sim/device_installer.h"
 #include "tests/logic/install_rig.h"
 #include "platform/host/library.h"
 
@@ -74,12 +75,7 @@ struct InstallMachine {
                                         std::move(data));
     }
     DWORD Dif(CoInstallerLibrary& lib, DI_FUNCTION dif, bool post = false) {
-        SP_DEVINFO_DATA data;
-        HDEVINFO set = rig.machine.setupapi().OpenSetFor(scanner, &data);
-        COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, NO_ERROR, nullptr};
-        const DWORD result = lib.TarvixScannerCoInstaller(dif, set, &data, &context);
-        rig.machine.setupapi().SetupDiDestroyDeviceInfoList(set);
-        return result;
+        return plat::sim::CallCoInstaller(rig.machine.setupapi(), {dif, scanner, post}, lib.Entry());
     }
     // Runs InstallPellionSoftware once in a freshly loaded library.
     void InstallPellionSoftware(int times = 1) {
@@ -406,12 +402,8 @@ TEST(FinishInstall, ASetupThatCannotStartIsTheActionsResult) {
     {
         CoInstallerLibrary lib;
         ASSERT_TRUE(lib.Load(TVX_COINSTALLER_MODULE)) << lib.error();
-        SP_DEVINFO_DATA data;
-        HDEVINFO set = rig.machine.setupapi().OpenSetFor(index, &data);
-        COINSTALLER_CONTEXT_DATA context{FALSE, NO_ERROR, nullptr};
-        EXPECT_EQ(lib.TarvixScannerCoInstaller(DIF_FINISHINSTALL_ACTION, set, &data, &context),
+        EXPECT_EQ(plat::sim::CallCoInstaller(rig.machine.setupapi(), {DIF_FINISHINSTALL_ACTION, index}, lib.Entry()),
                   DWORD(ERROR_FILE_NOT_FOUND));
-        rig.machine.setupapi().SetupDiDestroyDeviceInfoList(set);
     }
     EXPECT_NE(LogLines(rig).find("CreateProcess failed, GetLastError returned: 2\r\n"), std::string::npos);
     rig.ExpectClean();

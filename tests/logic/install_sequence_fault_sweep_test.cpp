@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/sim/device_installer.h"
 #include "tests/logic/install_rig.h"
 #include "platform/host/library.h"
 
@@ -23,12 +24,7 @@ Answers RunSequence(SimRig& rig, size_t device) {
     plat::host::CoInstallerLibrary lib;
     EXPECT_TRUE(lib.Load(TVX_COINSTALLER_MODULE)) << lib.error();
     auto call = [&](DI_FUNCTION dif, bool post) {
-        SP_DEVINFO_DATA data;
-        HDEVINFO set = rig.machine.setupapi().OpenSetFor(device, &data);
-        COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, NO_ERROR, nullptr};
-        DWORD result = lib.TarvixScannerCoInstaller(dif, set, &data, &context);
-        rig.machine.setupapi().SetupDiDestroyDeviceInfoList(set);
-        return result;
+        return plat::sim::CallCoInstaller(rig.machine.setupapi(), {dif, device, post}, lib.Entry());
     };
     a.pre = call(DIF_INSTALLDEVICE, false);
     a.post = call(DIF_INSTALLDEVICE, true);

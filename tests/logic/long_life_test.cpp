@@ -7,6 +7,7 @@
 
 #include "platform/host/call_layer.h"
 #include "platform/host/library.h"
+#include "platform/sim/device_installer.h"
 #include "tests/sim_fixture.h"
 #include "tools/scenario/scenario.h"
 #include "tools/tvx-sim/machine_setup.h"
@@ -27,12 +28,7 @@ protected:
     }
 
     DWORD Dif(DI_FUNCTION code, bool post = false) {
-        SP_DEVINFO_DATA data;
-        HDEVINFO set = machine.setupapi().OpenSetFor(0, &data);
-        COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, NO_ERROR, nullptr};
-        const DWORD result = library.TarvixScannerCoInstaller(code, set, &data, &context);
-        machine.setupapi().SetupDiDestroyDeviceInfoList(set);
-        return result;
+        return plat::sim::CallCoInstaller(machine.setupapi(), {code, 0, post}, library.Entry());
     }
 
     // The new-device sequence, then the removal.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/host/library.h"
+#include "platform/sim/device_installer.h"
 #include "tests/logic/removal_rig.h"
 
 namespace {
@@ -19,11 +20,7 @@ using tvx::test::Software32;
 DWORD RunRemove(SimRig& rig, size_t device) {
     plat::host::CoInstallerLibrary lib;
     EXPECT_TRUE(lib.Load(TVX_COINSTALLER_MODULE)) << lib.error();
-    SP_DEVINFO_DATA data;
-    HDEVINFO set = rig.machine.setupapi().OpenSetFor(device, &data);
-    COINSTALLER_CONTEXT_DATA context{FALSE, NO_ERROR, nullptr};
-    const DWORD result = lib.TarvixScannerCoInstaller(DIF_REMOVE, set, &data, &context);
-    rig.machine.setupapi().SetupDiDestroyDeviceInfoList(set);
+    const DWORD result = plat::sim::CallCoInstaller(rig.machine.setupapi(), {DIF_REMOVE, device}, lib.Entry());
     lib.Unload();
     return result;
 }

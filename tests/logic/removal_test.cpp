@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "entry/setup_extension_q920k.h"
+#include "platform/sim/device_installer.h"
 #include "tests/logic/removal_rig.h"
 
 namespace {
@@ -435,8 +436,10 @@ TEST(RemovalMarker, WithoutALoggerTheTakeBackStillRuns) {
 // ---- Through the dispatcher ----
 
 DWORD Remove(CSetupExtension& ext, Scanner& s) {
-    COINSTALLER_CONTEXT_DATA context{FALSE, NO_ERROR, nullptr};
-    return ext.CSetupExtension::TarvixDeviceCoInstaller(DIF_REMOVE, s.set, &s.data, &context);
+    return plat::sim::CallCoInstaller(s.set, s.data, {DIF_REMOVE, s.index},
+                                      [&](DI_FUNCTION f, HDEVINFO set, PSP_DEVINFO_DATA d, PCOINSTALLER_CONTEXT_DATA c) {
+                                          return ext.CSetupExtension::TarvixDeviceCoInstaller(f, set, d, c);
+                                      });
 }
 
 TEST_F(RemovalTest, DifRemoveCleansTheInstanceAndTakesBackTheMarker) {

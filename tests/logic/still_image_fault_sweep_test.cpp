@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/host/library.h"
+#include "platform/sim/device_installer.h"
 #include "tests/logic/still_image_rig.h"
 
 namespace {
@@ -113,12 +114,7 @@ Answers Install(SimRig& rig, size_t device) {
     plat::host::CoInstallerLibrary lib;
     EXPECT_TRUE(lib.Load(TVX_COINSTALLER_MODULE)) << lib.error();
     auto call = [&](bool post) {
-        SP_DEVINFO_DATA data;
-        HDEVINFO set = rig.machine.setupapi().OpenSetFor(device, &data);
-        COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, NO_ERROR, nullptr};
-        DWORD result = lib.TarvixScannerCoInstaller(DIF_INSTALLDEVICE, set, &data, &context);
-        rig.machine.setupapi().SetupDiDestroyDeviceInfoList(set);
-        return result;
+        return plat::sim::CallCoInstaller(rig.machine.setupapi(), {DIF_INSTALLDEVICE, device, post}, lib.Entry());
     };
     a.pre = call(false);
     a.post = call(true);

@@ -19,6 +19,7 @@
 
 #include "platform/host/call_layer.h"
 #include "platform/host/library.h"
+#include "platform/sim/device_installer.h"
 #include "platform/sim/machine.h"
 #include "tests/sim_fixture.h"
 #include "tools/scenario/scenario.h"
@@ -146,11 +147,13 @@ bool RunSequence(const RunFaults& faults) {
     if (!loaded) return g_faults.failed != 0;
 
     auto dif = [&](const char* name, DI_FUNCTION code, bool post, std::vector<DWORD> allowed) {
+        // Only the co-installer's own allocations fail: the simulated device installer's set is
+        // made and destroyed outside the call.
         SP_DEVINFO_DATA data;
         HDEVINFO set = machine.setupapi().OpenSetFor(0, &data);
-        COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, NO_ERROR, nullptr};
         DWORD result = 0xFFFFFFFFu;
-        CallLibrary(name, !faults.unload_only, [&] { result = library.TarvixScannerCoInstaller(code, set, &data, &context); });
+        CallLibrary(name, !faults.unload_only,
+                    [&] { result = plat::sim::CallCoInstaller(set, data, {code, 0, post}, library.Entry()); });
         machine.setupapi().SetupDiDestroyDeviceInfoList(set);
         bool ok = false;
         for (DWORD a : allowed) ok = ok || result == a;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "platform/host/library.h"
+#include "platform/sim/device_installer.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -35,12 +36,7 @@ protected:
                                          "tvxQ920k");
     }
     DWORD Call(plat::host::CoInstallerLibrary& lib, DI_FUNCTION dif, bool post) {
-        SP_DEVINFO_DATA data;
-        HDEVINFO set = rig.machine.setupapi().OpenSetFor(index_, &data);
-        COINSTALLER_CONTEXT_DATA context{post ? TRUE : FALSE, 0, nullptr};
-        DWORD result = lib.TarvixScannerCoInstaller(dif, set, &data, &context);
-        rig.machine.setupapi().SetupDiDestroyDeviceInfoList(set);
-        return result;
+        return plat::sim::CallCoInstaller(rig.machine.setupapi(), {dif, index_, post}, lib.Entry());
     }
     size_t index_ = 0;
 };

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/host/library.h"
+#include "platform/sim/device_installer.h"
 #include "platform/sim/machine.h"
 #include "platform/text/scratch_folder.h"
 #include "tools/scenario/names.h"
@@ -199,15 +200,11 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
                 }
                 case StepKind::Dif: {
                     plat::sim::SimSetupApi& devices = machine.setupapi();
-                    SP_DEVINFO_DATA data;
-                    HDEVINFO set = devices.OpenSetFor(step.device, &data);
                     out.params_before = InstallParams{devices.flags(step.device), devices.flags_ex(step.device)};
-                    COINSTALLER_CONTEXT_DATA context{};
-                    context.PostProcessing = step.post_processing ? TRUE : FALSE;
-                    context.InstallResult = step.install_result;
-                    out.result = library.TarvixScannerCoInstaller(step.dif_code, set, &data, &context);
+                    out.result = plat::sim::CallCoInstaller(
+                        devices, {step.dif_code, step.device, step.post_processing, step.install_result},
+                        library.Entry());
                     out.params_after = InstallParams{devices.flags(step.device), devices.flags_ex(step.device)};
-                    devices.SetupDiDestroyDeviceInfoList(set);
                     break;
                 }
             }
