@@ -374,6 +374,10 @@ const BadInput kFixableInputs[] = {
     {"device instance ID with '/'", "[[machine.devices]]\ninstance_id = 'USB/VID_2E5A&PID_0920/5&1F2E3D4C&0&2'\n", nullptr,
      "scenario.toml", 2, "instance_id 'USB/VID_2E5A&PID_0920/5&1F2E3D4C&0&2' is written with '/'",
      "separates its parts with '\\'"},
+    {"registry file key with '/'", "[machine]\nregistry = [\"bad.reg\"]\n",
+     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE/SOFTWARE/Tarvix]\r\n", "bad.reg", 3,
+     "[HKEY_LOCAL_MACHINE/SOFTWARE/Tarvix] is written with '/': registry paths separate their keys with '\\', such as "
+     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix]"},
     {"step naming its device with '/'",
      "[[machine.devices]]\ninstance_id = 'USB\\X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\ndevice = 'USB/X/1'\n", nullptr,
      "scenario.toml", 6, "device 'USB/X/1' is written with '/'", "such as 'USB\\X\\1'"},
