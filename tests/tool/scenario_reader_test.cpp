@@ -378,6 +378,15 @@ const BadInput kFixableInputs[] = {
      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE/SOFTWARE/Tarvix]\r\n", "bad.reg", 3,
      "[HKEY_LOCAL_MACHINE/SOFTWARE/Tarvix] is written with '/': registry paths separate their keys with '\\', such as "
      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix]"},
+    {"hardware ID with '/'", "[[machine.devices]]\ninstance_id = 'X\\1'\nhardware_ids = ['USB/VID_2E5A&PID_0920']\n", nullptr,
+     "scenario.toml", 3, "each item of hardware_ids 'USB/VID_2E5A&PID_0920' is written with '/': device IDs separate "
+     "their parts with '\\', such as 'USB\\VID_2E5A&PID_0920'"},
+    {"expected WIA device ID with '/'",
+     "[[steps]]\naction = \"load\"\n[expect]\nwia_registrations = [\n  { event = \"{A6C5A715-8E14-11D2-9C6C-00C04F8EDE8C}\", "
+     "device_id = '{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}/0000' },\n]\n",
+     nullptr, "scenario.toml", 5, "device_id '{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}/0000' is written with '/'"},
+    {"log file with '/'", "[[steps]]\naction = \"load\"\n[[expect.log]]\nfile = 'logs/_coInst.log'\nline = \"x\"\n", nullptr,
+     "scenario.toml", 4, "file 'logs/_coInst.log' is written with '/'"},
     {"step naming its device with '/'",
      "[[machine.devices]]\ninstance_id = 'USB\\X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\ndevice = 'USB/X/1'\n", nullptr,
      "scenario.toml", 6, "device 'USB/X/1' is written with '/'", "such as 'USB\\X\\1'"},

@@ -251,11 +251,19 @@ public:
         return path;
     }
     // A Windows path with a '/' where Windows has its '\'.
-    [[noreturn]] void FailSlash(const toml::node& n, const std::string& what, const std::string& path) const {
+    [[noreturn]] void FailSlash(const toml::node& n, const std::string& what, const std::string& path,
+                                const char* kind = "Windows paths") const {
         std::string with_backslashes = path;
         std::replace(with_backslashes.begin(), with_backslashes.end(), '/', '\\');
-        Fail(n, what + " '" + path + "' is written with '/': Windows paths separate their parts with '\\', such as '" +
+        Fail(n, what + " '" + path + "' is written with '/': " + kind + " separate their parts with '\\', such as '" +
                     with_backslashes + "' (in single quotes)");
+    }
+    // A device's hardware ID (USB\VID_2E5A&PID_0920) or a WIA device ID ({class GUID}\0000): one
+    // written with '/' and without a backslash had its backslashes turned.
+    std::string DeviceId(const toml::node& n, const std::string& what) const {
+        const std::string id = Plain(n, what);
+        if (id.find('/') != std::string::npos && id.find('\\') == std::string::npos) FailSlash(n, what, id, "device IDs");
+        return id;
     }
     // A command line whose program is a Windows path: that path has no '/' (a switch such as /s,
     // after it, may).
@@ -509,7 +517,9 @@ DeviceSetup ReadDevice(const Reader& r, const toml::node& node, const std::vecto
                    "parts with '\\', such as 'USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&2' (in single quotes)");
     if (auto* n = t.get("description")) d.description = r.Text(*n, "description");
     if (auto* n = t.get("manufacturer")) d.manufacturer = r.Text(*n, "manufacturer");
-    if (auto* n = t.get("hardware_ids")) d.hardware_ids = r.PlainList(*n, "hardware_ids");
+    if (auto* n = t.get("hardware_ids"))
+        for (const toml::node& item : r.Array(*n, "hardware_ids"))
+            d.hardware_ids.push_back(r.DeviceId(item, "each item of hardware_ids"));
     if (auto* n = t.get("class_guid")) {
         d.class_guid = r.Plain(*n, "class_guid");
         if (!plat::text::IsGuidText(d.class_guid))
@@ -554,7 +564,7 @@ DeviceSetup ReadDevice(const Reader& r, const toml::node& node, const std::vecto
         if (auto* v = st.get("description")) driver.description = r.Text(*v, "description");
         if (auto* v = st.get("manufacturer")) driver.manufacturer = r.Text(*v, "manufacturer");
         if (auto* v = st.get("provider")) driver.provider = r.Text(*v, "provider");
-        if (auto* v = st.get("hardware_id")) driver.hardware_id = r.Plain(*v, "hardware_id");
+        if (auto* v = st.get("hardware_id")) driver.hardware_id = r.DeviceId(*v, "hardware_id");
         d.selected_driver = std::move(driver);
     }
     if (auto* n = t.get("description_unreadable")) d.description_unreadable = r.Bool(*n, "description_unreadable");
@@ -934,11 +944,14 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             x.line = Reader::Line(item);
             x.event = r.GuidText(r.Required(wt, item, "event", "a WIA registration expectation needs its event"),
                                  "event");
-            if (auto* v = wt.get("device_id")) x.device_id = r.Plain(*v, "device_id");
+            if (auto* v = wt.get("device_id")) x.device_id = r.DeviceId(*v, "device_id");
             if (auto* v = wt.get("clsid")) x.clsid = r.GuidText(*v, "clsid");
             if (auto* v = wt.get("name")) x.name = r.Text(*v, "name");
             if (auto* v = wt.get("description")) x.description = r.Text(*v, "description");
-            if (auto* v = wt.get("icon")) x.icon = r.Plain(*v, "icon");
+            if (auto* v = wt.get("icon")) {
+                x.icon = r.Plain(*v, "icon");  // a file and a resource index: 'sti.dll,0'
+                if (x.icon->find('/') != std::string::npos) r.FailSlash(*v, "icon", *x.icon);
+            }
             if (auto* v = wt.get("flags")) x.flags = r.U32(*v, "flags");
             if (auto* v = wt.get("result")) x.result = r.HResult(*v, "result");
             e.wia_registrations->push_back(std::move(x));
@@ -986,7 +999,10 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             r.CheckKeys(lt, {"file", "line", "contains", "present", "count"}, "[[expect.log]]");
             LogExpectation x;
             x.line = Reader::Line(item);
-            if (auto* f = lt.get("file")) x.file = r.Plain(*f, "file");
+            if (auto* f = lt.get("file")) {
+                x.file = r.Plain(*f, "file");  // a file name in the temporary folder
+                if (x.file.find('/') != std::string::npos) r.FailSlash(*f, "file", x.file);
+            }
             const toml::node* line = lt.get("line");
             const toml::node* contains = lt.get("contains");
             if ((line != nullptr) == (contains != nullptr))
