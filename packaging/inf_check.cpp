@@ -933,6 +933,9 @@ std::vector<InfProblem> CheckInfFile(const std::filesystem::path& path, const In
     if (status.type() == std::filesystem::file_type::not_found) return problem("cannot be read: there is no such file");
     if (status.type() == std::filesystem::file_type::directory)
         return problem("is a folder, not an INF file (tvx-inf-check --package FOLDER checks a driver package folder)");
+    // A device such as /dev/zero would be read without end.
+    if (status.type() == std::filesystem::file_type::character || status.type() == std::filesystem::file_type::block)
+        return problem("is a device, not an INF file");
     std::ifstream in(path, std::ios::binary);
     if (!in) return problem(std::string("cannot be read: ") + std::strerror(errno));
     std::string text;

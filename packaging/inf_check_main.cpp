@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
         checked = "driver package " + args[1];
     } else {
         for (const std::string& inf : args) {
-            if (!inf.empty() && inf[0] == '-') return Usage();
+            if (inf.empty() || inf[0] == '-') return Usage();
             std::error_code ec;
             if (std::filesystem::is_directory(inf, ec)) {
                 std::fprintf(stderr, "%s: is a folder, not an INF file (tvx-inf-check --package %s checks a driver "

@@ -361,6 +361,7 @@ TEST(InfCheck, WhatIsNoReadableInfIsOneProblem) {
         {"blank lines only", folder / "blank.inf", "holds no INF text, only blanks, line ends or a byte-order mark"},
         // Linux refuses to read a process's memory at address 0: the read itself fails.
         {"a file whose read fails", "/proc/self/mem", "cannot be read: Input/output error"},
+        {"a device that never ends", "/dev/zero", "is a device, not an INF file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
