@@ -373,7 +373,7 @@ const BadInput kFixableInputs[] = {
      nullptr, "scenario.toml", 4, "each registry key 'HKLM/SOFTWARE' is written with '/'"},
     {"device instance ID with '/'", "[[machine.devices]]\ninstance_id = 'USB/VID_2E5A&PID_0920/5&1F2E3D4C&0&2'\n", nullptr,
      "scenario.toml", 2, "instance_id 'USB/VID_2E5A&PID_0920/5&1F2E3D4C&0&2' is written with '/'",
-     "separates its parts with '\\'"},
+     "device instance IDs separate their parts with '\\', such as 'USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&2'"},
     {"registry file key with '/'", "[machine]\nregistry = [\"bad.reg\"]\n",
      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE/SOFTWARE/Tarvix]\r\n", "bad.reg", 3,
      "[HKEY_LOCAL_MACHINE/SOFTWARE/Tarvix] is written with '/': registry paths separate their keys with '\\', such as "

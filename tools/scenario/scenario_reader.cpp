@@ -513,8 +513,7 @@ DeviceSetup ReadDevice(const Reader& r, const toml::node& node, const std::vecto
     // device's key below Enum as Windows lays them out.
     if (d.instance_id.find('/') != std::string::npos &&
         std::count(d.instance_id.begin(), d.instance_id.end(), '\\') < 2)
-        r.Fail(id, "instance_id '" + d.instance_id + "' is written with '/': a device instance ID separates its "
-                   "parts with '\\', such as 'USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&2' (in single quotes)");
+        r.FailSlash(id, "instance_id", d.instance_id, "device instance IDs");
     if (auto* n = t.get("description")) d.description = r.Text(*n, "description");
     if (auto* n = t.get("manufacturer")) d.manufacturer = r.Text(*n, "manufacturer");
     if (auto* n = t.get("hardware_ids"))
