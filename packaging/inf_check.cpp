@@ -2,10 +2,13 @@
 #include "packaging/inf_check.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
 
+#include "core/setup_extension_q920k.h"
 #include "inf/fix_strings.h"
 #include "inf/read_inf.h"
 #include "platform/sim/ini.h"
@@ -31,6 +34,8 @@ constexpr std::string_view kCoInstallerEntry = "TarvixScannerCoInstaller";
 constexpr std::string_view kModelValue = "CoinstallerModel";
 // The co-installer reads the model string into 32 bytes, its terminator included.
 constexpr size_t kModelMax = 31;
+// The model this package's co-installer is built for.
+constexpr std::string_view kPackageModel = CSetupExtensionQ920k::kModelTag;
 // The co-installer finds the scanner's button events in the sections whose names contain this.
 constexpr std::string_view kEventsPart = ".Events";
 
@@ -510,9 +515,11 @@ private:
         return true;
     }
 
+    // Each entry that writes the model string gets at most one problem; "writes no model string"
+    // is for an HW section none of whose entries names the value at all.
     void CheckModelValue(const IniSection& hw) {
-        bool written = false;
-        for (const SectionEntry& entry : AddRegEntries(hw, kModelValue)) {
+        const std::vector<SectionEntry> entries = AddRegEntries(hw, kModelValue);
+        for (const SectionEntry& entry : entries) {
             if (!WritesHkrItself(entry, kModelValue)) continue;
             const std::vector<std::string> fields = Fields(EntryText(*entry.key));
             const std::optional<unsigned long> flags = Number(FieldAt(fields, 3));
@@ -522,18 +529,43 @@ private:
                        "writes CoinstallerModel with flags '" + FieldAt(fields, 3) +
                            "': it must be a plain string (REG_SZ, flags empty or 0)");
             } else if (model.empty()) {
-                Report(entry.key->line, entry.section->name, "writes an empty CoinstallerModel");
+                Report(entry.key->line, entry.section->name,
+                       "writes an empty CoinstallerModel: it must name the model, \"" + std::string(kPackageModel) +
+                           "\"");
             } else if (model.size() > kModelMax) {
                 Report(entry.key->line, entry.section->name,
                        "writes CoinstallerModel '" + model + "' of " + std::to_string(model.size()) +
-                           " characters; the co-installer reads at most " + std::to_string(kModelMax));
-            } else {
-                written = true;
+                           " characters; the co-installer reads at most " + std::to_string(kModelMax) +
+                           " and takes a longer value as no model string at all");
+            } else if (model != kPackageModel && !HasUndefinedToken(FieldAt(fields, 4))) {
+                // The co-installer takes whatever model string it finds: it logs it and installs
+                // this package's software with it. Another model's string is a copy slip.
+                Report(entry.key->line, entry.section->name,
+                       "writes CoinstallerModel '" + model + "', " +
+                           (EqualNames(model, kPackageModel)
+                                ? "which differs from this package's model '" + std::string(kPackageModel) +
+                                      "' in letter case"
+                                : "which names another model than this package's, '" + std::string(kPackageModel) + "'") +
+                           ": write HKR,,CoinstallerModel,,\"" + std::string(kPackageModel) + "\"");
             }
         }
-        if (!written)
+        if (entries.empty())
             Report(hw.line, hw.name,
-                   "writes no model string: an AddReg section of it must hold HKR,,CoinstallerModel,,\"<model>\"");
+                   "writes no model string: an AddReg section of it must hold HKR,,CoinstallerModel,,\"" +
+                       std::string(kPackageModel) + "\"");
+    }
+
+    // Whether the text uses a %token% that [Strings] does not define (reported with the tokens).
+    bool HasUndefinedToken(const std::string& text) const {
+        const IniSection* strings = Find("Strings");
+        for (size_t open = text.find('%'); open != std::string::npos; open = text.find('%', open)) {
+            const size_t close = text.find('%', open + 1);
+            if (close == std::string::npos) return true;
+            const std::string token = text.substr(open + 1, close - open - 1);
+            if (!token.empty() && !(strings && FindKey(*strings, token))) return true;
+            open = close + 1;
+        }
+        return false;
     }
 
     void CheckCoInstallerRegistration(const IniSection& coinstallers) {
@@ -887,13 +919,33 @@ std::vector<InfProblem> CheckInfText(std::string_view text, const std::string& f
                            "is UTF-16 big-endian text (it starts with FE FF): the device installer reads INFs as "
                            "ANSI or UTF-16 little-endian (FF FE) text only; save it as one of those"}};
     const DecodedInf inf = Decode(text);
+    if (inf.text.find_first_not_of(" \t\r\n\x1A") == std::string::npos)
+        return {InfProblem{file_name, 0, "",
+                           text.empty() ? "is empty (0 bytes): it holds no INF text"
+                                        : "holds no INF text, only blanks, line ends or a byte-order mark"}};
     return Checker(inf, text, file_name, options).Run();
 }
 
 std::vector<InfProblem> CheckInfFile(const std::filesystem::path& path, const InfCheckOptions& options) {
+    auto problem = [&](const std::string& what) { return std::vector<InfProblem>{InfProblem{path.string(), 0, "", what}}; };
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return problem("cannot be read: there is no such file");
+    if (status.type() == std::filesystem::file_type::directory)
+        return problem("is a folder, not an INF file (tvx-inf-check --package FOLDER checks a driver package folder)");
+    // A device such as /dev/zero would be read without end.
+    if (status.type() == std::filesystem::file_type::character || status.type() == std::filesystem::file_type::block)
+        return problem("is a device, not an INF file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) return {InfProblem{path.string(), 0, "", "cannot be read: no such file, or no access"}};
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in) return problem(std::string("cannot be read: ") + std::strerror(errno));
+    std::string text;
+    // The stream reports a failed read as an exception, whatever its exception mask.
+    try {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        return problem(std::string("cannot be read: ") + std::strerror(errno ? errno : EIO));
+    }
+    if (in.bad()) return problem("cannot be read to its end");
     return CheckInfText(text, path.string(), options);
 }
 
@@ -902,8 +954,14 @@ std::vector<InfProblem> CheckPackageFolder(const std::filesystem::path& folder) 
     if (!std::filesystem::is_directory(folder, ec))
         return {InfProblem{folder.string(), 0, "", "is not a folder: no driver package there (make package lays it out)"}};
     std::vector<std::filesystem::path> infs;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-        if (entry.is_regular_file() && EqualNames(entry.path().extension().string(), ".inf")) infs.push_back(entry.path());
+    std::filesystem::directory_iterator it(folder, ec);
+    if (ec) return {InfProblem{folder.string(), 0, "", "cannot be read: " + ec.message()}};
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+        std::error_code type_ec;
+        if (it->is_regular_file(type_ec) && EqualNames(it->path().extension().string(), ".inf"))
+            infs.push_back(it->path());
+    }
+    if (ec) return {InfProblem{folder.string(), 0, "", "cannot be read to its end: " + ec.message()}};
     if (infs.empty()) return {InfProblem{folder.string(), 0, "", "holds no INF file"}};
     std::sort(infs.begin(), infs.end());
     std::vector<InfProblem> problems;

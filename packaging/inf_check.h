@@ -2,8 +2,9 @@
 // rules by which the co-installer reads the INF (plat::sim::ParseIniText), and finds what would
 // make the device installer or the co-installer fail on it: a section named by the INF but not in
 // it, a %token% that [Strings] does not define, a co-installer that is not registered or not
-// copied, a source file that is not listed or not in the package folder, and text that the two
-// readers read differently. Host tools only.
+// copied, a model string that is missing, empty, too long or another model's, a source file that is
+// not listed or not in the package folder, and text that the two readers read differently. Host
+// tools only.
 #pragma once
 
 #include <filesystem>
@@ -34,7 +35,8 @@ struct InfCheckOptions {
 std::vector<InfProblem> CheckInfText(std::string_view text, const std::string& file_name,
                                      const InfCheckOptions& options = {});
 
-// Checks an INF file; a file that cannot be read is a problem.
+// Checks an INF file. What is no INF to check is one problem that says why: no such file, a
+// folder, a device, a file that cannot be read, an empty file.
 std::vector<InfProblem> CheckInfFile(const std::filesystem::path& path, const InfCheckOptions& options = {});
 
 // Checks a driver package folder: it exists, holds at least one INF (*.inf, any letter case), and

@@ -2,8 +2,10 @@
 // check, and prints one line per problem ("FILE:LINE: [SECTION] what is wrong").
 //   tvx-inf-check INF...
 //   tvx-inf-check --package FOLDER
-// Exit status: 0 every INF passes, 1 a problem was found, 2 bad command line.
+// Exit status: 0 every INF passes, 1 a problem was found (a file that cannot be read is one),
+// 2 bad command line (a folder given where an INF is expected is one).
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -33,7 +35,14 @@ int main(int argc, char** argv) {
         checked = "driver package " + args[1];
     } else {
         for (const std::string& inf : args) {
-            if (!inf.empty() && inf[0] == '-') return Usage();
+            if (inf.empty() || inf[0] == '-') return Usage();
+            std::error_code ec;
+            if (std::filesystem::is_directory(inf, ec)) {
+                std::fprintf(stderr, "%s: is a folder, not an INF file (tvx-inf-check --package %s checks a driver "
+                                     "package folder)\n",
+                             inf.c_str(), inf.c_str());
+                return Usage();
+            }
             std::vector<InfProblem> found = CheckInfFile(inf);
             problems.insert(problems.end(), found.begin(), found.end());
         }

@@ -21,6 +21,23 @@ run_check(2)
 run_check(2 --package)
 run_check(2 --verbose ${FIXTURES}/coinstaller.inf)
 
+# What is no INF: a folder is a bad command line (the package folder has its own option); a file
+# that is missing or empty is a problem of that file. Each says which and what is wrong, no crash.
+file(REMOVE_RECURSE ${SCRATCH})
+file(MAKE_DIRECTORY ${SCRATCH}/folder)
+run_check(2 ${SCRATCH}/folder)
+expect_in("${err}" "${SCRATCH}/folder: is a folder, not an INF file (tvx-inf-check --package ${SCRATCH}/folder checks a driver package folder)\n")
+expect_in("${err}" "usage: tvx-inf-check INF...")
+run_check(2 ${FIXTURES}/coinstaller.inf ${SCRATCH}/folder)
+run_check(2 "")
+run_check(1 ${SCRATCH}/none.inf)
+expect_in("${err}" "${SCRATCH}/none.inf: cannot be read: there is no such file\n")
+file(WRITE ${SCRATCH}/empty.inf "")
+run_check(1 ${SCRATCH}/empty.inf)
+expect_in("${err}" "${SCRATCH}/empty.inf: is empty (0 bytes): it holds no INF text\n")
+run_check(1 --package ${SCRATCH}/folder)
+expect_in("${err}" "${SCRATCH}/folder: holds no INF file\n")
+
 # INFs saved as UTF-16 little-endian with the byte-order mark, as Notepad saves "Unicode" (iconv's
 # UTF-16 writes the mark and the machine's byte order, little-endian here).
 find_program(ICONV iconv REQUIRED)

@@ -173,15 +173,38 @@ TEST(InfCheck, EachFaultIsFoundWhereItIsAndNothingElse) {
          {f + "12: [SourceDisksFiles] lists 'TarvixQ920kCO.dll' on source disk '2', which [SourceDisksNames] does "
               "not define"}},
         {"an empty model string", {{"CoinstallerModel,,\"tvxQ920k\"", "CoinstallerModel,,\"\""}},
-         {f + "29: [Dev.HW] writes no model string: an AddReg section of it must hold "
-              "HKR,,CoinstallerModel,,\"<model>\"",
-          f + "44: [Hw.AddReg] writes an empty CoinstallerModel"}},
+         {f + "44: [Hw.AddReg] writes an empty CoinstallerModel: it must name the model, \"tvxQ920k\""}},
         {"a model string longer than the co-installer reads",
          {{"\"tvxQ920k\"", "\"tvxQ920k-with-a-far-too-long-name\""}},
+         {f + "44: [Hw.AddReg] writes CoinstallerModel 'tvxQ920k-with-a-far-too-long-name' of 33 characters; the "
+              "co-installer reads at most 31 and takes a longer value as no model string at all"}},
+        {"a model string of 31 characters, the most the co-installer reads",
+         {{"\"tvxQ920k\"", "\"tvxQ920k-with-a-long-model-name\""}},
+         {f + "44: [Hw.AddReg] writes CoinstallerModel 'tvxQ920k-with-a-long-model-name', which names another model "
+              "than this package's, 'tvxQ920k': write HKR,,CoinstallerModel,,\"tvxQ920k\""}},
+        {"another model's string", {{"\"tvxQ920k\"", "\"tvxQ910\""}},
+         {f + "44: [Hw.AddReg] writes CoinstallerModel 'tvxQ910', which names another model than this package's, "
+              "'tvxQ920k': write HKR,,CoinstallerModel,,\"tvxQ920k\""}},
+        {"the model string in other letter case", {{"\"tvxQ920k\"", "\"TVXQ920K\""}},
+         {f + "44: [Hw.AddReg] writes CoinstallerModel 'TVXQ920K', which differs from this package's model "
+              "'tvxQ920k' in letter case: write HKR,,CoinstallerModel,,\"tvxQ920k\""}},
+        {"another model's string through [Strings]",
+         {{"\"tvxQ920k\"", "%Model%"}, {"Apps=\"*\"", "Apps=\"*\"\nModel=\"tvxQ930\""}},
+         {f + "44: [Hw.AddReg] writes CoinstallerModel 'tvxQ930', which names another model than this package's, "
+              "'tvxQ920k': write HKR,,CoinstallerModel,,\"tvxQ920k\""}},
+        {"the model string through [Strings]", {{"\"tvxQ920k\"", "%Model%"}, {"Apps=\"*\"", "Apps=\"*\"\nModel=\"tvxQ920k\""}},
+         {}},
+        {"the model string from a token [Strings] does not define: one problem", {{"\"tvxQ920k\"", "%Model%"}},
+         {f + "44: [Hw.AddReg] uses %Model%, which [Strings] does not define"}},
+        {"no model string at all", {{"HKR,,CoinstallerModel,,\"tvxQ920k\"", "HKR,,Other,,\"tvxQ920k\""}},
          {f + "29: [Dev.HW] writes no model string: an AddReg section of it must hold "
-              "HKR,,CoinstallerModel,,\"<model>\"",
-          f + "44: [Hw.AddReg] writes CoinstallerModel 'tvxQ920k-with-a-far-too-long-name' of 33 characters; the "
-              "co-installer reads at most 31"}},
+              "HKR,,CoinstallerModel,,\"tvxQ920k\""}},
+        {"the model string written below another root key: one problem",
+         {{"HKR,,CoinstallerModel", "HKLM,,CoinstallerModel"}},
+         {f + "44: [Hw.AddReg] writes CoinstallerModel below HKLM, not HKR (the device's own key)"}},
+        {"the model string as a number: one problem", {{"CoinstallerModel,,", "CoinstallerModel,0x00010001,"}},
+         {f + "44: [Hw.AddReg] writes CoinstallerModel with flags '0x00010001': it must be a plain string (REG_SZ, "
+              "flags empty or 0)"}},
         {"a comment after an entry, which only the device installer drops",
          {{"AddReg=Dev.AddReg", "AddReg=Dev.AddReg ; the friendly name"}},
          {f + "27: [Dev] has a comment after the entry: the device installer drops it, the co-installer's "
@@ -292,7 +315,7 @@ TEST(InfCheck, AUtf16InfIsCheckedAsItIsReadAndItsFriendlyNamesAreNotFound) {
           "t.inf:69: [Strings] ends in half a UTF-16 character (the file has an odd number of bytes): it is cut "
           "short"}},
         {"UTF-16LE with nothing after the mark", "\xFF\xFE",
-         {"t.inf: has no [Version] section", "t.inf: has no [Manufacturer] section"}},
+         {"t.inf: holds no INF text, only blanks, line ends or a byte-order mark"}},
         {"UTF-16BE", "\xFE\xFF" + std::string("\0[\0V", 4),
          {"t.inf: is UTF-16 big-endian text (it starts with FE FF): the device installer reads INFs as ANSI or "
           "UTF-16 little-endian (FF FE) text only; save it as one of those"}},
@@ -320,10 +343,30 @@ TEST(InfCheck, ThePackageInfSavedAsUtf16GivesTheSameAnswer) {
     EXPECT_EQ(Described(CheckInfText(Utf16Le(ansi), "p.inf")), Described(CheckInfText(ansi, "p.inf")));
 }
 
-TEST(InfCheck, AFileThatCannotBeReadIsAProblem) {
-    const fs::path missing = Scratch("unreadable") / "none.inf";
-    EXPECT_EQ(Described(CheckInfFile(missing)),
-              std::vector<std::string>{missing.string() + ": cannot be read: no such file, or no access"});
+// What is no INF to check is one problem that says what is wrong with it, never a crash.
+TEST(InfCheck, WhatIsNoReadableInfIsOneProblem) {
+    const fs::path folder = Scratch("unreadable");
+    std::ofstream(folder / "empty.inf").flush();
+    std::ofstream(folder / "blank.inf") << "\r\n  \r\n\t\r\n";
+    fs::create_directories(folder / "folder.inf");
+    const struct {
+        const char* what;
+        fs::path path;
+        const char* problem;
+    } cases[] = {
+        {"no such file", folder / "none.inf", "cannot be read: there is no such file"},
+        {"a folder", folder / "folder.inf",
+         "is a folder, not an INF file (tvx-inf-check --package FOLDER checks a driver package folder)"},
+        {"an empty file", folder / "empty.inf", "is empty (0 bytes): it holds no INF text"},
+        {"blank lines only", folder / "blank.inf", "holds no INF text, only blanks, line ends or a byte-order mark"},
+        // Linux refuses to read a process's memory at address 0: the read itself fails.
+        {"a file whose read fails", "/proc/self/mem", "cannot be read: Input/output error"},
+        {"a device that never ends", "/dev/zero", "is a device, not an INF file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Described(CheckInfFile(c.path)), std::vector<std::string>{c.path.string() + ": " + c.problem});
+    }
 }
 
 // A package folder holds every file its INF lists, where Windows would find it: letter case aside.

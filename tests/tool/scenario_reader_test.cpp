@@ -202,6 +202,7 @@ struct BadInput {
     const char* file;  // the file the error must name
     int line;
     const char* message;
+    const char* also = nullptr;  // a second part the message must hold, when given
 };
 
 const BadInput kBadInputs[] = {
@@ -214,7 +215,7 @@ const BadInput kBadInputs[] = {
      "unknown key 'machin' in the scenario"},
     {"unknown key in a table", "[machine.os]\nmajor = 5\nminr = 1\n", nullptr, "scenario.toml", 3,
      "unknown key 'minr' in [machine.os]"},
-    {"wrong type", "[machine]\nbits = \"64\"\n", nullptr, "scenario.toml", 2, "bits must be an integer, not a string"},
+    {"wrong type", "[machine]\nbits = true\n", nullptr, "scenario.toml", 2, "bits must be an integer, not a boolean"},
     {"value out of range", "[machine]\nbits = 48\n", nullptr, "scenario.toml", 2, "bits must be 32 or 64"},
     {"negative number", "[machine.os]\nbuild = -1\n", nullptr, "scenario.toml", 2, "build is out of range"},
     {"missing registry file", "[machine]\nregistry = [\n  \"nope.reg\"]\n", nullptr, "scenario.toml", 3,
@@ -240,13 +241,15 @@ const BadInput kBadInputs[] = {
     {"step without action", "[[steps]]\ncode = 2\n", nullptr, "scenario.toml", 1, "a step needs its action"},
     {"unknown action", "[[steps]]\naction = \"reboot\"\n", nullptr, "scenario.toml", 2, "unknown action 'reboot'"},
     {"unknown DIF name", "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = \"DIF_INSTALL\"\n",
-     nullptr, "scenario.toml", 5, "unknown DIF code name 'DIF_INSTALL'"},
+     nullptr, "scenario.toml", 5, "unknown DIF code name 'DIF_INSTALL'",
+     "(the nearest known names: DIF_INSTALLDEVICE, DIF_INSTALLCLASSDRIVERS, DIF_INSTALLWIZARD, DIF_INSTALLDEVICEFILES, "
+     "DIF_INSTALLINTERFACES; or write the code as a number)"},
     {"DIF call on a machine without devices", "[[steps]]\naction = \"dif\"\ncode = 2\n", nullptr, "scenario.toml", 1,
      "[machine] has no devices"},
     {"DIF call on an unknown device", "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\ndevice = 'X\\2'\n",
      nullptr, "scenario.toml", 6, "no device with instance id X\\2"},
     {"unknown result name", "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\nexpect_result = \"OK\"\n",
-     nullptr, "scenario.toml", 6, "unknown result name 'OK'"},
+     nullptr, "scenario.toml", 6, "unknown result name 'OK'", "the nearest known name"},
     {"key of another step kind", "[[steps]]\naction = \"load\"\ncommand_line = \"x\"\n", nullptr, "scenario.toml", 3,
      "unknown key 'command_line' in a load step"},
     {"unload without load", "[[steps]]\naction = \"unload\"\n", nullptr, "scenario.toml", 1, "unload while the library is not loaded"},
@@ -263,7 +266,9 @@ const BadInput kBadInputs[] = {
     {"WIA event that is no GUID", "[[machine.wia.event_results]]\nevent = \"A6C5A715\"\nresult = 1\n", nullptr,
      "scenario.toml", 2, "event must be a GUID in braces"},
     {"unknown HRESULT name", "[machine.wia]\ncreate_result = \"E_BROKEN\"\n", nullptr, "scenario.toml", 2,
-     "unknown HRESULT name 'E_BROKEN'"},
+     "unknown HRESULT name 'E_BROKEN'",
+     "(known names: S_OK, S_FALSE, E_NOTIMPL, E_NOINTERFACE, E_FAIL, E_ACCESSDENIED, E_OUTOFMEMORY, E_INVALIDARG, "
+     "REGDB_E_CLASSNOTREG, CO_E_SERVER_EXEC_FAILURE; or write a number such as 0x80004005)"},
     {"WIA event given twice",
      "[[machine.wia.event_results]]\nevent = \"{A6C5A715-8E14-11D2-9C6C-00C04F8EDE8C}\"\nresult = 1\n"
      "[[machine.wia.event_results]]\nevent = \"{a6c5a715-8e14-11d2-9c6c-00c04f8ede8c}\"\nresult = 2\n",
@@ -314,23 +319,217 @@ const BadInput kBadInputs[] = {
      nullptr, "scenario.toml", 3, "exactly one of line"},
 };
 
+// What a new user writes wrong most: the message says what to write instead.
+const BadInput kFixableInputs[] = {
+    // Names: the known ones, or the nearest of a long list.
+    {"DIF name in lower case", "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = \"dif_remove\"\n",
+     nullptr, "scenario.toml", 5, "unknown DIF code name 'dif_remove'", "(the nearest known name: DIF_REMOVE;"},
+    {"DIF name with a letter missing",
+     "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = \"DIF_INSTALDEVICE\"\n", nullptr,
+     "scenario.toml", 5, "unknown DIF code name 'DIF_INSTALDEVICE'", "(the nearest known name: DIF_INSTALLDEVICE;"},
+    {"misspelt install result",
+     "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\npass = \"post\"\n"
+     "install_result = \"ERROR_DI_DO_DEFALT\"\n",
+     nullptr, "scenario.toml", 7, "unknown result name 'ERROR_DI_DO_DEFALT' in install_result",
+     "(the nearest known name: ERROR_DI_DO_DEFAULT;"},
+    {"result name written short",
+     "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\n"
+     "expect_result = \"POSTPROCESSING_REQUIRED\"\n",
+     nullptr, "scenario.toml", 6, "unknown result name", "(the nearest known name: ERROR_DI_POSTPROCESSING_REQUIRED;"},
+    {"misspelt HRESULT of an event", "[[machine.wia.event_results]]\nevent = \"{A6C5A715-8E14-11D2-9C6C-00C04F8EDE8C}\"\n"
+     "result = \"E_FAILED\"\n", nullptr, "scenario.toml", 3, "unknown HRESULT name 'E_FAILED' in result",
+     "known names: S_OK, S_FALSE, E_NOTIMPL"},
+    {"result of another type", "[machine.wia]\ncreate_result = 1.5\n", nullptr, "scenario.toml", 2,
+     "create_result must be a name or a number, not a floating-point number"},
+
+    // Numbers and booleans in quotes.
+    {"quoted number", "[machine]\nbits = \"64\"\n", nullptr, "scenario.toml", 2,
+     "bits is a number in quotes, which TOML reads as a string: write 64 without the quotes"},
+    {"quoted version number", "[machine.os]\nmajor = \"5\"\n", nullptr, "scenario.toml", 2,
+     "major is a number in quotes", "write 5 without the quotes"},
+    {"quoted hex HRESULT", "[[machine.wia.event_results]]\nevent = \"{A6C5A715-8E14-11D2-9C6C-00C04F8EDE8C}\"\n"
+     "result = \"0x80004005\"\n", nullptr, "scenario.toml", 3, "result is a number in quotes",
+     "write 0x80004005 without the quotes"},
+    {"quoted DIF code", "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = \"0x02\"\n",
+     nullptr, "scenario.toml", 5, "code is a number in quotes", "write 0x02 without the quotes"},
+    {"quoted expected result",
+     "[[machine.devices]]\ninstance_id = 'X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\nexpect_result = \"0xE0000226\"\n",
+     nullptr, "scenario.toml", 6, "expect_result is a number in quotes", "write 0xE0000226 without the quotes"},
+    {"quoted registry type number",
+     "[[machine.devices]]\ninstance_id = 'X\\1'\n[machine.devices.hardware_key_values]\nA = { type = \"4\", number = 1 }\n",
+     nullptr, "scenario.toml", 4, "type is a number in quotes", "write 4 without the quotes"},
+    {"quoted negative number", "[machine]\ntick_count_start = \"-1\"\n", nullptr, "scenario.toml", 2,
+     "tick_count_start is a number in quotes"},
+    {"quoted boolean", "[[steps]]\naction = \"load\"\n[[expect.registry]]\nkey = 'HKLM\\A'\npresent = \"false\"\n", nullptr,
+     "scenario.toml", 5, "present is true or false in quotes, which TOML reads as a string: write false without the quotes"},
+
+    // Windows paths and registry keys written with '/'.
+    {"registry expectation with '/'", "[[steps]]\naction = \"load\"\n[[expect.registry]]\nkey = 'HKLM/SOFTWARE/Tarvix'\n",
+     nullptr, "scenario.toml", 4, "key 'HKLM/SOFTWARE/Tarvix' is written with '/': registry paths separate their keys with '\\'",
+     "such as 'HKLM\\SOFTWARE\\Tarvix' (in single quotes)"},
+    {"key time with '/' after the root key", "[[machine.key_times]]\nkey = 'HKEY_LOCAL_MACHINE/SYSTEM\\Setup'\ntime = 1\n",
+     nullptr, "scenario.toml", 2, "is written with '/'", "'HKEY_LOCAL_MACHINE\\SYSTEM\\Setup'"},
+    {"net change key with '/'", "[[steps]]\naction = \"load\"\n[expect.net_change]\nregistry = ['HKLM/SOFTWARE']\n",
+     nullptr, "scenario.toml", 4, "each registry key 'HKLM/SOFTWARE' is written with '/'"},
+    {"device instance ID with '/'", "[[machine.devices]]\ninstance_id = 'USB/VID_2E5A&PID_0920/5&1F2E3D4C&0&2'\n", nullptr,
+     "scenario.toml", 2, "instance_id 'USB/VID_2E5A&PID_0920/5&1F2E3D4C&0&2' is written with '/'",
+     "device instance IDs separate their parts with '\\', such as 'USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&2'"},
+    {"registry file key with '/'", "[machine]\nregistry = [\"bad.reg\"]\n",
+     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE/SOFTWARE/Tarvix]\r\n", "bad.reg", 3,
+     "[HKEY_LOCAL_MACHINE/SOFTWARE/Tarvix] is written with '/': registry paths separate their keys with '\\', such as "
+     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix]"},
+    {"hardware ID with '/'", "[[machine.devices]]\ninstance_id = 'X\\1'\nhardware_ids = ['USB/VID_2E5A&PID_0920']\n", nullptr,
+     "scenario.toml", 3, "each item of hardware_ids 'USB/VID_2E5A&PID_0920' is written with '/': device IDs separate "
+     "their parts with '\\', such as 'USB\\VID_2E5A&PID_0920'"},
+    {"expected WIA device ID with '/'",
+     "[[steps]]\naction = \"load\"\n[expect]\nwia_registrations = [\n  { event = \"{A6C5A715-8E14-11D2-9C6C-00C04F8EDE8C}\", "
+     "device_id = '{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}/0000' },\n]\n",
+     nullptr, "scenario.toml", 5, "device_id '{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}/0000' is written with '/'"},
+    {"log file with '/'", "[[steps]]\naction = \"load\"\n[[expect.log]]\nfile = 'logs/_coInst.log'\nline = \"x\"\n", nullptr,
+     "scenario.toml", 4, "file 'logs/_coInst.log' is written with '/'"},
+    {"step naming its device with '/'",
+     "[[machine.devices]]\ninstance_id = 'USB\\X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\ndevice = 'USB/X/1'\n", nullptr,
+     "scenario.toml", 6, "device 'USB/X/1' is written with '/'", "such as 'USB\\X\\1'"},
+    {"program path with '/'", "[[machine.programs]]\npath = 'D:/setup.exe'\n", nullptr, "scenario.toml", 2,
+     "path 'D:/setup.exe' is written with '/': Windows paths separate their parts with '\\', such as 'D:\\setup.exe'"},
+    {"selected driver's INF with '/'",
+     "[[machine.devices]]\ninstance_id = 'X\\1'\nselected_driver = { inf_file = 'C:/WINDOWS/inf/oem3.inf', section = \"S\" }\n",
+     nullptr, "scenario.toml", 3, "inf_file 'C:/WINDOWS/inf/oem3.inf' is written with '/'"},
+    {"machine file with '/'", "[[machine.files]]\npath = '%WINDIR%/TWAIN_32/x.ds'\n", nullptr, "scenario.toml", 2,
+     "path '%WINDIR%/TWAIN_32/x.ds' is written with '/'", "'%WINDIR%\\TWAIN_32\\x.ds'"},
+    {"net change file with '/'", "[[steps]]\naction = \"load\"\n[expect.net_change]\nfiles = ['%TEMP%/_coInst.log']\n",
+     nullptr, "scenario.toml", 4, "each file path '%TEMP%/_coInst.log' is written with '/'"},
+    {"expected program with '/'", "[[steps]]\naction = \"load\"\n[expect]\nprograms = [{ command_line = 'D:/setup.exe ' }]\n",
+     nullptr, "scenario.toml", 4, "command_line 'D:/setup.exe ' is written with '/'"},
+    {"expected program's folder with '/'",
+     "[[steps]]\naction = \"load\"\n[expect]\nprograms = [{ command_line = 'D:\\setup.exe ', directory = 'D:/fw' }]\n",
+     nullptr, "scenario.toml", 4, "directory 'D:/fw' is written with '/'"},
+    {"program waited for with '/'", "[[steps]]\naction = \"load\"\n[expect]\nwaits_forever = '\"D:/fw/tool.exe\" -auto'\n",
+     nullptr, "scenario.toml", 4, "waits_forever '\"D:/fw/tool.exe\" -auto' is written with '/'"},
+
+    // Windows paths in double quotes.
+    {"expected command line in double quotes",
+     "[[steps]]\naction = \"load\"\n[expect]\nprograms = [\n  { command_line = \"D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe -auto\" },\n]\n",
+     nullptr, "scenario.toml", 5,
+     "command_line holds a control character: it reads D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe -auto (control characters "
+     "shown as \\f, \\t, \\x01, ...)",
+     "write Windows paths, keys and command lines in single quotes, such as 'D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe -auto'"},
+    {"program path in double quotes", "[[machine.programs]]\npath = \"D:\\fwUpdate\\tool.exe\"\n", nullptr, "scenario.toml", 2,
+     "path holds a control character: it reads D:\\fwUpdate\\tool.exe", "such as 'D:\\fwUpdate\\tool.exe'"},
+    {"log expectation that could never be met",
+     "[[steps]]\naction = \"load\"\n[[expect.log]]\ncontains = \"D:\\fwUpdate\\tarvix\"\ncount = 0\n", nullptr,
+     "scenario.toml", 4, "contains holds a control character: it reads D:\\fwUpdate\\tarvix"},
+    {"log line with a control character no escape names",
+     "[[steps]]\naction = \"load\"\n[[expect.log]]\nline = \"a\\u0001b\"\n", nullptr, "scenario.toml", 4,
+     "line holds a control character: it reads a\\x01b", "write Windows paths, keys and command lines in single quotes"},
+    {"registry key in double quotes", "[[steps]]\naction = \"load\"\n[[expect.registry]]\nkey = \"HKLM\\\\SOFTWARE\\tvx\"\n",
+     nullptr, "scenario.toml", 4, "key holds a control character: it reads HKLM\\SOFTWARE\\tvx", "such as 'HKLM\\SOFTWARE\\tvx'"},
+    {"event name in double quotes", "[[steps]]\naction = \"load\"\n[expect]\nevents = [\"Global\\tvx_PNPFinishedEvent_99\"]\n",
+     nullptr, "scenario.toml", 4, "each item of expect.events holds a control character"},
+    {"file path in double quotes", "[[machine.files]]\npath = \"%TEMP%\\new.log\"\n", nullptr, "scenario.toml", 2,
+     "path holds a control character: it reads %TEMP%\\new.log", "such as '%TEMP%\\new.log'"},
+    {"model string in double quotes", "[[steps]]\naction = \"install_pellion_software\"\ncommand_line = \"tvx\\tQ920k\"\n",
+     nullptr, "scenario.toml", 3, "command_line holds a control character"},
+    {"instance ID in double quotes: an escape TOML does not know",
+     "[[machine.devices]]\ninstance_id = \"USB\\VID_2E5A&PID_0920\\5\"\n", nullptr, "scenario.toml", 2, "escape sequence",
+     "write Windows paths and keys in single quotes"},
+
+    // Machines that cannot be.
+    {"a CD-ROM drive as C:", "[[machine.drives]]\nletter = \"C\"\ntype = \"cdrom\"\n", nullptr, "scenario.toml", 3,
+     "drive C: is the system drive", "its type is \"fixed\", not \"cdrom\""},
+    {"a network drive as C:", "[[machine.drives]]\nletter = \"c:\"\ntype = \"remote\"\n", nullptr, "scenario.toml", 3,
+     "not \"remote\""},
+    {"selected driver on a drive the machine does not have",
+     "[[machine.drives]]\nletter = \"D\"\n[[machine.devices]]\ninstance_id = 'X\\1'\n"
+     "selected_driver = { inf_file = 'E:\\TarvixWia_LXR415_U.INF', section = \"S\" }\n",
+     nullptr, "scenario.toml", 5,
+     "inf_file E:\\TarvixWia_LXR415_U.INF is on drive E:, which the machine does not have (C: and the drives of "
+     "[[machine.drives]])"},
+    {"selected driver's INF that is no full path",
+     "[[machine.devices]]\ninstance_id = 'X\\1'\nselected_driver = { inf_file = 'oem3.inf', section = \"S\" }\n", nullptr,
+     "scenario.toml", 3, "inf_file must be a full Windows path"},
+    {"device given twice", "[[machine.devices]]\ninstance_id = 'USB\\X\\1'\n[[machine.devices]]\ninstance_id = 'usb\\x\\1'\n",
+     nullptr, "scenario.toml", 3, "device usb\\x\\1 is given twice"},
+    {"two devices with one driver key",
+     "[[machine.devices]]\ninstance_id = 'USB\\X\\1'\ndriver_instance = \"0000\"\n"
+     "[[machine.devices]]\ninstance_id = 'USB\\X\\2'\ndriver_instance = \"0000\"\n",
+     nullptr, "scenario.toml", 4,
+     "device USB\\X\\2 has driver_instance \"0000\", the driver key of device USB\\X\\1 (line 1): every device has a "
+     "driver key of its own"},
+};
+
+void ExpectRefused(const BadInput& row, const fs::path& case_folder) {
+    WriteFile(case_folder / "scenario.toml", row.toml);
+    if (row.reg) WriteFile(case_folder / "bad.reg", row.reg);
+    try {
+        tvx::ReadScenario(case_folder / "scenario.toml");
+        ADD_FAILURE() << "read without an error";
+    } catch (const tvx::ScenarioError& e) {
+        EXPECT_EQ(fs::path(e.file()).filename(), row.file) << e.what();
+        EXPECT_EQ(e.line(), row.line) << e.what();
+        EXPECT_NE(e.message().find(row.message), std::string::npos) << e.what();
+        if (row.also) {
+            EXPECT_NE(e.message().find(row.also), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(e.message().empty());
+    }
+}
+
 TEST(ScenarioReader, RefusesBadInputNamingFileLineAndCause) {
     fs::path folder = tvx::test::FreshScratchFolder();
     for (const BadInput& row : kBadInputs) {
         SCOPED_TRACE(row.what);
-        fs::path case_folder = folder / std::to_string(&row - kBadInputs);
-        WriteFile(case_folder / "scenario.toml", row.toml);
-        if (row.reg) WriteFile(case_folder / "bad.reg", row.reg);
-        try {
-            tvx::ReadScenario(case_folder / "scenario.toml");
-            ADD_FAILURE() << "read without an error";
-        } catch (const tvx::ScenarioError& e) {
-            EXPECT_EQ(fs::path(e.file()).filename(), row.file) << e.what();
-            EXPECT_EQ(e.line(), row.line) << e.what();
-            EXPECT_NE(e.message().find(row.message), std::string::npos) << e.what();
-            EXPECT_FALSE(e.message().empty());
-        }
+        ExpectRefused(row, folder / std::to_string(&row - kBadInputs));
     }
+}
+
+TEST(ScenarioReader, RefusesCommonMistakesSayingWhatToWriteInstead) {
+    fs::path folder = tvx::test::FreshScratchFolder();
+    for (const BadInput& row : kFixableInputs) {
+        SCOPED_TRACE(row.what);
+        ExpectRefused(row, folder / std::to_string(&row - kFixableInputs));
+    }
+}
+
+// What Windows allows is kept: the checks above refuse only what cannot be meant.
+TEST(ScenarioReader, KeepsWhatLooksLikeAMistakeButIsNot) {
+    const tvx::Scenario s = tvx::ParseScenario(R"(
+[[machine.drives]]
+letter = "C"
+[[machine.drives]]
+letter = "D"
+[[machine.devices]]
+instance_id = 'USB\VID_2E5A&PID_0920\5&1F2E3D4C&0&2'
+driver_instance = "0000"
+selected_driver = { inf_file = 'D:\TarvixWia_LXR415_U.INF', section = "S" }
+[[machine.devices]]
+instance_id = 'ROOT\IMAGE\0000'
+class_guid = "{4D36E967-E325-11CE-BFC1-08002BE10318}"
+driver_instance = "0000"
+selected_driver = { inf_file = 'c:\WINDOWS\inf\oem3.inf', section = "S" }
+[[steps]]
+action = "load"
+[[expect.registry]]
+key = 'HKCR\MIME\Database\Content Type\text/html'
+[expect]
+programs = [{ command_line = 'D:\setup.exe /s', directory = "" }]
+debug_output = ["Could not obtain current HW instance info for device\n"]
+[[expect.log]]
+file = "_scan_buttons.log"
+contains = "FixLocButRegStrings\tAt Beginning"
+)",
+                                               "scenario.toml");
+    const tvx::MachineSetup& m = s.machine;
+    ASSERT_EQ(m.drives.size(), 2u);
+    EXPECT_EQ(m.drives[0].type, tvx::kDriveFixed) << "C: is the system drive";
+    EXPECT_EQ(m.drives[1].type, tvx::kDriveCdrom) << "other drives are optical drives unless said otherwise";
+    ASSERT_EQ(m.devices.size(), 2u) << "driver keys of two classes share their instance numbers";
+    EXPECT_EQ(s.expect.registry[0].key, "HKEY_CLASSES_ROOT\\MIME\\Database\\Content Type\\text/html")
+        << "below the root key '/' is part of a key's name";
+    EXPECT_EQ((*s.expect.programs)[0].command_line, "D:\\setup.exe /s") << "a switch after the program";
+    EXPECT_EQ(*(*s.expect.programs)[0].directory, "") << "the caller's own folder";
+    EXPECT_EQ((*s.expect.debug_output)[0].back(), '\n') << "debugger texts end in a line end";
+    EXPECT_EQ(s.expect.log[0].text, "FixLocButRegStrings\tAt Beginning") << "the logs hold tabs";
 }
 
 // Where TOML text may hold characters outside the ASCII range: in strings of every form and in

@@ -1,6 +1,8 @@
 // Names and explanations of DIF codes, results, value types and flags. Portable.
 #include "tools/scenario/names.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 namespace tvx {
@@ -89,6 +91,20 @@ const Named kResults[] = {
     {0xE000022Bu, "ERROR_DI_DONT_INSTALL", ""},
     {0xE000022Fu, "ERROR_NO_CATALOG_FOR_OEM_INF", ""},
     {0xE0000235u, "ERROR_IN_WOW64", ""},
+};
+
+// The HRESULTs scenarios name; any other is written as a number.
+const Named kHResults[] = {
+    {0x00000000u, "S_OK", ""},
+    {0x00000001u, "S_FALSE", ""},
+    {0x80004001u, "E_NOTIMPL", ""},
+    {0x80004002u, "E_NOINTERFACE", ""},
+    {0x80004005u, "E_FAIL", ""},
+    {0x80070005u, "E_ACCESSDENIED", ""},
+    {0x8007000Eu, "E_OUTOFMEMORY", ""},
+    {0x80070057u, "E_INVALIDARG", ""},
+    {0x80040154u, "REGDB_E_CLASSNOTREG", ""},
+    {0x80080005u, "CO_E_SERVER_EXEC_FAILURE", ""},
 };
 
 const Named kRegTypes[] = {
@@ -219,6 +235,43 @@ const Named* FindName(const Named (&table)[N], std::string_view name) {
 }
 
 template <size_t N>
+std::vector<std::string> AllNames(const Named (&table)[N]) {
+    std::vector<std::string> names;
+    for (const Named& n : table) names.push_back(n.name);
+    return names;
+}
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// How many characters must be inserted, deleted or replaced to turn one text into the other,
+// letter case aside.
+size_t EditDistance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            const size_t replace = diagonal + (Upper(a[i - 1]) == Upper(b[j - 1]) ? 0 : 1);
+            row[j] = std::min({above + 1, row[j - 1] + 1, replace});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
+    if (part.empty() || part.size() > text.size()) return false;
+    for (size_t at = 0; at + part.size() <= text.size(); ++at) {
+        bool same = true;
+        for (size_t i = 0; i < part.size() && same; ++i) same = Upper(text[at + i]) == Upper(part[i]);
+        if (same) return true;
+    }
+    return false;
+}
+
+template <size_t N>
 std::string DescribeFlags(const Named (&table)[N], uint32_t flags) {
     if (flags == 0) return "0";
     std::string out;
@@ -239,6 +292,48 @@ std::string DescribeFlags(const Named (&table)[N], uint32_t flags) {
 }
 
 }  // namespace
+
+std::vector<std::string> DifCodeNames() { return AllNames(kDifCodes); }
+
+std::vector<std::string> ResultNames() {
+    std::vector<std::string> names = AllNames(kResults);
+    names.insert(names.begin() + 1, "ERROR_SUCCESS");
+    return names;
+}
+
+std::optional<uint32_t> HResultByName(std::string_view name) {
+    const Named* n = FindName(kHResults, name);
+    if (!n) return std::nullopt;
+    return n->value;
+}
+
+std::vector<std::string> HResultNames() { return AllNames(kHResults); }
+
+std::vector<std::string> NearestNames(std::string_view given, const std::vector<std::string>& known) {
+    constexpr size_t kMost = 5;
+    std::vector<std::string> nearest;
+    // The names that hold the text given, as a name written short does.
+    for (const std::string& name : known)
+        if (ContainsIgnoringCase(name, given) && nearest.size() < kMost) nearest.push_back(name);
+    if (!nearest.empty()) return nearest;
+    // Else those fewest edits away.
+    size_t best = SIZE_MAX;
+    for (const std::string& name : known) best = std::min(best, EditDistance(given, name));
+    for (const std::string& name : known)
+        if (EditDistance(given, name) == best && nearest.size() < kMost) nearest.push_back(name);
+    return nearest;
+}
+
+std::string KnownNamesHint(std::string_view given, const std::vector<std::string>& known) {
+    // A list this short is read at a glance: all of it.
+    constexpr size_t kShortList = 12;
+    const bool all = known.size() <= kShortList;
+    const std::vector<std::string> names = all ? known : NearestNames(given, known);
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+    if (all) return "known names: " + list;
+    return std::string(names.size() == 1 ? "the nearest known name: " : "the nearest known names: ") + list;
+}
 
 std::string Hex8(uint32_t value) {
     char buf[16];

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tvx {
 
@@ -57,6 +58,21 @@ std::string ServiceStateName(uint32_t state);
 std::optional<uint32_t> ServiceStateByName(std::string_view name);
 // Every state's name, for messages: "stopped, start pending, ...".
 std::string ServiceStateNames();
+
+// Every DIF code name, and every result name (ERROR_SUCCESS beside NO_ERROR), for messages.
+std::vector<std::string> DifCodeNames();
+std::vector<std::string> ResultNames();
+
+// The HRESULTs a scenario may give by name (S_OK, E_FAIL, REGDB_E_CLASSNOTREG, ...).
+std::optional<uint32_t> HResultByName(std::string_view name);
+std::vector<std::string> HResultNames();
+
+// The known names nearest to a name that is none of them: those that hold it (a name written
+// short), else those the fewest edits away; letter case aside, at most five, in the list's order.
+std::vector<std::string> NearestNames(std::string_view given, const std::vector<std::string>& known);
+// For a message about an unknown name: "known names: A, B, C" when the list is short, else
+// "the nearest known names: X, Y".
+std::string KnownNamesHint(std::string_view given, const std::vector<std::string>& known);
 
 // "0x0000002A": eight hex digits.
 std::string Hex8(uint32_t value);

@@ -1,6 +1,8 @@
 // Reading and writing .reg files. Portable.
 #include "tools/scenario/reg_file.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -247,6 +249,15 @@ RegFile ParseRegFile(std::string_view bytes, const std::string& file_name) {
                 inner.remove_prefix(1);
             }
             std::optional<std::string> path = CanonicalRegistryPath(inner);
+            // A root key holding a '/': the path was written with the wrong separator. (Below the
+            // root key a '/' belongs to a key's name, as in the MIME type keys "text/html".)
+            std::string with_backslashes(inner);
+            std::replace(with_backslashes.begin(), with_backslashes.end(), '/', '\\');
+            if (!path && inner.substr(0, inner.find('\\')).find('/') != std::string_view::npos &&
+                CanonicalRegistryPath(with_backslashes))
+                Fail(file_name, line,
+                     "[" + std::string(inner) + "] is written with '/': registry paths separate their keys with '\\', "
+                     "such as [" + with_backslashes + "]");
             if (!path)
                 Fail(file_name, line,
                      "unknown root key in [" + std::string(inner) +

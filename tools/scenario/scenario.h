@@ -35,7 +35,7 @@ constexpr uint32_t kDriveRamdisk = 6;
 
 struct DriveSetup {
     char letter = 'D';
-    uint32_t type = kDriveCdrom;
+    uint32_t type = kDriveCdrom;  // C:, the system drive, is always fixed
     std::string label;
     std::optional<uint32_t> serial;
     std::filesystem::path folder;  // absolute; empty: an empty drive
@@ -271,8 +271,9 @@ struct Scenario {
 };
 
 // Reads a scenario file; relative paths in it are relative to its folder. Throws ScenarioError
-// (file, line, what is wrong) for every problem: unknown key, wrong type, missing file, malformed
-// .reg, a step that names no known device.
+// (file, line, what is wrong, and how to write it where that is clear) for every problem: unknown
+// key or name, wrong type, missing file, malformed .reg, a path or key written with '/' or holding
+// control characters, a machine that cannot be, a step that names no known device.
 Scenario ReadScenario(const std::filesystem::path& file);
 // The same from text in hand; `file` names it in errors and anchors relative paths.
 Scenario ParseScenario(std::string_view toml_text, const std::filesystem::path& file);

@@ -148,7 +148,62 @@ public:
         if (!ansi) Fail(n, what + " holds a character that the machine's ANSI code page (Windows-1252) cannot hold");
         return *ansi;
     }
+    // A text that names something on the machine, as the co-installer would meet it (a path, a
+    // key, an ID, a command line, a name): no control character. In double quotes TOML reads a
+    // backslash and a letter as an escape, so a Windows path there ("D:\fwUpdate\tarvix...") comes
+    // out with a form feed and a tab in it; such a text would never match anything on the machine.
+    // Log lines hold tabs (the timestamps, the labels): `tab_allowed` keeps them.
+    std::string Plain(const toml::node& n, const std::string& what, bool tab_allowed = false) const {
+        std::string text = Text(n, what);
+        const bool control = std::any_of(text.begin(), text.end(), [&](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return (u < 0x20 || u == 0x7F) && !(c == '\t' && tab_allowed);
+        });
+        if (!control) return text;
+        // The text as it reads, every control character escaped (tabs too, once the text is wrong).
+        std::string shown;
+        bool named_escapes_only = true;
+        for (char c : text) {
+            const auto u = static_cast<unsigned char>(c);
+            switch (c) {
+                case '\b': shown += "\\b"; break;
+                case '\t': shown += "\\t"; break;
+                case '\n': shown += "\\n"; break;
+                case '\f': shown += "\\f"; break;
+                case '\r': shown += "\\r"; break;
+                default:
+                    if (u >= 0x20 && u != 0x7F) {
+                        shown += c;
+                    } else {
+                        static const char kHex[] = "0123456789ABCDEF";
+                        shown += std::string("\\x") + kHex[u >> 4] + kHex[u & 15];
+                        named_escapes_only = false;
+                    }
+            }
+        }
+        std::string message = what + " holds a control character: it reads " + shown +
+                              " (control characters shown as \\f, \\t, \\x01, ...). In double quotes TOML reads a "
+                              "backslash and a letter as an escape (\\t a tab, \\f a form feed, \\n a line end); "
+                              "write Windows paths, keys and command lines in single quotes";
+        if (named_escapes_only && shown.find('\'') == std::string::npos) message += ", such as '" + shown + "'";
+        Fail(n, message);
+    }
+    // A text given where a number or a boolean is expected: what TOML would have read without the
+    // quotes.
+    static bool LooksLikeInteger(std::string_view s) {
+        if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.remove_prefix(1);
+        std::string_view digits = "0123456789_";
+        if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X' || s[1] == 'o' || s[1] == 'b')) {
+            digits = s[1] == 'o' ? "01234567_" : s[1] == 'b' ? "01_" : "0123456789abcdefABCDEF_";
+            s.remove_prefix(2);
+        }
+        return !s.empty() && s.find_first_not_of(digits) == std::string_view::npos && s.front() != '_';
+    }
+    [[noreturn]] void FailQuotedNumber(const toml::node& n, const std::string& what, const std::string& text) const {
+        Fail(n, what + " is a number in quotes, which TOML reads as a string: write " + text + " without the quotes");
+    }
     uint64_t Number(const toml::node& n, const std::string& what, uint64_t max) const {
+        if (n.is_string() && LooksLikeInteger(n.as_string()->get())) FailQuotedNumber(n, what, n.as_string()->get());
         if (!n.is_integer()) Fail(n, what + " must be an integer, not " + TypeName(n));
         int64_t v = n.as_integer()->get();
         if (v < 0 || static_cast<uint64_t>(v) > max) Fail(n, what + " is out of range (0 to " + std::to_string(max) + ")");
@@ -158,6 +213,9 @@ public:
         return static_cast<uint32_t>(Number(n, what, 0xFFFFFFFFu));
     }
     bool Bool(const toml::node& n, const std::string& what) const {
+        if (n.is_string() && (n.as_string()->get() == "true" || n.as_string()->get() == "false"))
+            Fail(n, what + " is true or false in quotes, which TOML reads as a string: write " +
+                        n.as_string()->get() + " without the quotes");
         if (!n.is_boolean()) Fail(n, what + " must be true or false, not " + TypeName(n));
         return n.as_boolean()->get();
     }
@@ -166,34 +224,89 @@ public:
         for (const toml::node& item : Array(n, what)) out.push_back(Text(item, "each item of " + what));
         return out;
     }
+    std::vector<std::string> PlainList(const toml::node& n, const std::string& what) const {
+        std::vector<std::string> out;
+        for (const toml::node& item : Array(n, what)) out.push_back(Plain(item, "each item of " + what));
+        return out;
+    }
+    // A registry key path from its root key on, in its canonical form.
+    std::string RegistryKey(const toml::node& n, const std::string& what) const {
+        const std::string text = Plain(n, what);
+        if (std::optional<std::string> path = CanonicalRegistryPath(text)) return *path;
+        // A root key that holds a '/': the path was written with the wrong separator. (Below the
+        // root key a '/' is part of a key's name, as in the MIME type keys "text/html".)
+        std::string with_backslashes = text;
+        std::replace(with_backslashes.begin(), with_backslashes.end(), '/', '\\');
+        if (text.substr(0, text.find('\\')).find('/') != std::string::npos && CanonicalRegistryPath(with_backslashes))
+            Fail(n, what + " '" + text + "' is written with '/': registry paths separate their keys with '\\', "
+                            "such as '" + with_backslashes + "' (in single quotes)");
+        Fail(n, what + " must start with a root key such as HKEY_LOCAL_MACHINE or HKLM");
+    }
+    // A full Windows path, D:\folder\file.
+    std::string FullPath(const toml::node& n, const std::string& what, const std::string& example) const {
+        const std::string path = Plain(n, what);
+        if (path.find('/') != std::string::npos) FailSlash(n, what, path);
+        if (path.size() < 3 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || path[2] != '\\')
+            Fail(n, what + " must be a full Windows path such as '" + example + "'");
+        return path;
+    }
+    // A Windows path with a '/' where Windows has its '\'.
+    [[noreturn]] void FailSlash(const toml::node& n, const std::string& what, const std::string& path,
+                                const char* kind = "Windows paths") const {
+        std::string with_backslashes = path;
+        std::replace(with_backslashes.begin(), with_backslashes.end(), '/', '\\');
+        Fail(n, what + " '" + path + "' is written with '/': " + kind + " separate their parts with '\\', such as '" +
+                    with_backslashes + "' (in single quotes)");
+    }
+    // A device's hardware ID (USB\VID_2E5A&PID_0920) or a WIA device ID ({class GUID}\0000): one
+    // written with '/' and without a backslash had its backslashes turned.
+    std::string DeviceId(const toml::node& n, const std::string& what) const {
+        const std::string id = Plain(n, what);
+        if (id.find('/') != std::string::npos && id.find('\\') == std::string::npos) FailSlash(n, what, id, "device IDs");
+        return id;
+    }
+    // A command line whose program is a Windows path: that path has no '/' (a switch such as /s,
+    // after it, may).
+    std::string CommandLine(const toml::node& n, const std::string& what) const {
+        const std::string line = Plain(n, what);
+        const bool quoted = !line.empty() && line[0] == '"';
+        const size_t end = quoted ? line.find('"', 1) : line.find(' ');
+        const std::string program = line.substr(0, end);
+        if (program.find('/') != std::string::npos) FailSlash(n, what, line);
+        return line;
+    }
     // A file or folder named relative to the scenario.
     fs::path Resolve(const toml::node& n, const std::string& what) const {
         fs::path p = fs::path(Utf8(n, what));
         return p.is_absolute() ? p : folder_ / p;
     }
 
-    // A DIF code or a result: a SetupAPI/Win32 name or a number.
+    // A name of one of the kinds below, or a number; anything else is an error that says so.
+    std::string NameOrNumber(const toml::node& n, const std::string& what) const {
+        if (!n.is_string()) Fail(n, what + " must be a name or a number, not " + TypeName(n));
+        std::string name = n.as_string()->get();
+        if (LooksLikeInteger(name)) FailQuotedNumber(n, what, name);
+        return name;
+    }
+    // A DIF code: a SetupAPI name or a number.
     uint32_t DifCode(const toml::node& n) const {
         if (n.is_integer()) return U32(n, "code");
-        std::string name = Utf8(n, "code");
+        std::string name = NameOrNumber(n, "code");
         std::optional<uint32_t> code = DifCodeByName(name);
-        if (!code) Fail(n, "unknown DIF code name '" + name + "' (write a number for codes without a name)");
+        if (!code)
+            Fail(n, "unknown DIF code name '" + name + "' (" + KnownNamesHint(name, DifCodeNames()) +
+                        "; or write the code as a number)");
         return *code;
     }
     // An HRESULT: a number, or one of the few names scenarios use.
     uint32_t HResult(const toml::node& n, const std::string& what) const {
         if (n.is_integer()) return U32(n, what);
-        std::string name = Utf8(n, what);
-        static const std::pair<const char*, uint32_t> kNames[] = {
-            {"S_OK", 0x00000000u},          {"S_FALSE", 0x00000001u},
-            {"E_NOTIMPL", 0x80004001u},     {"E_NOINTERFACE", 0x80004002u},
-            {"E_FAIL", 0x80004005u},        {"E_ACCESSDENIED", 0x80070005u},
-            {"E_OUTOFMEMORY", 0x8007000Eu}, {"E_INVALIDARG", 0x80070057u},
-            {"REGDB_E_CLASSNOTREG", 0x80040154u}, {"CO_E_SERVER_EXEC_FAILURE", 0x80080005u},
-        };
-        for (const auto& [known, value] : kNames)
-            if (name == known) return value;
-        Fail(n, "unknown HRESULT name '" + name + "' in " + what + " (write a number such as 0x80004005 instead)");
+        std::string name = NameOrNumber(n, what);
+        std::optional<uint32_t> value = HResultByName(name);
+        if (!value)
+            Fail(n, "unknown HRESULT name '" + name + "' in " + what + " (" + KnownNamesHint(name, HResultNames()) +
+                        "; or write a number such as 0x80004005)");
+        return *value;
     }
     // A GUID text in braces, kept in upper case.
     std::string GuidText(const toml::node& n, const std::string& what) const {
@@ -203,11 +316,14 @@ public:
         for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         return text;
     }
+    // A Win32 or SetupAPI result: a name or a number.
     uint32_t Result(const toml::node& n, const std::string& what) const {
         if (n.is_integer()) return U32(n, what);
-        std::string name = Utf8(n, what);
+        std::string name = NameOrNumber(n, what);
         std::optional<uint32_t> value = ResultByName(name);
-        if (!value) Fail(n, "unknown result name '" + name + "' in " + what + " (write a number instead)");
+        if (!value)
+            Fail(n, "unknown result name '" + name + "' in " + what + " (" + KnownNamesHint(name, ResultNames()) +
+                        "; or write a number such as 0xE000020E)");
         return *value;
     }
 
@@ -271,7 +387,7 @@ private:
     }
     uint32_t TypeNumber(const toml::node& n) const {
         if (n.is_integer()) return U32(n, "type");
-        std::string name = Utf8(n, "type");
+        std::string name = NameOrNumber(n, "type");
         for (uint32_t t = 0; t <= 11; ++t)
             if (RegTypeName(t) == name) return t;
         Fail(n, "unknown registry type '" + name + "' (REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, "
@@ -340,6 +456,8 @@ DriveSetup ReadDrive(const Reader& r, const toml::node& node) {
     if (l.size() != 1 || !std::isalpha(static_cast<unsigned char>(l[0])))
         r.Fail(letter, "letter must be one drive letter such as \"D\"");
     d.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(l[0])));
+    // C: is the system drive: the Windows folder and the temporary folder are on it.
+    if (d.letter == 'C') d.type = kDriveFixed;
     if (auto* n = t.get("type")) {
         std::string type = r.Utf8(*n, "type");
         if (type == "removable") d.type = kDriveRemovable;
@@ -348,6 +466,9 @@ DriveSetup ReadDrive(const Reader& r, const toml::node& node) {
         else if (type == "cdrom") d.type = kDriveCdrom;
         else if (type == "ramdisk") d.type = kDriveRamdisk;
         else r.Fail(*n, "unknown drive type '" + type + "' (removable, fixed, remote, cdrom or ramdisk)");
+        if (d.letter == 'C' && d.type != kDriveFixed)
+            r.Fail(*n, "drive C: is the system drive, which holds the Windows folder and the temporary folder: its "
+                       "type is \"fixed\", not \"" + type + "\" (leave type out for C:)");
     }
     if (auto* n = t.get("label")) d.label = r.Text(*n, "label");
     if (auto* n = t.get("serial")) d.serial = r.U32(*n, "serial");
@@ -375,7 +496,7 @@ std::vector<RegistryValue> ReadValues(const Reader& r, const toml::node& node, c
     return values;
 }
 
-DeviceSetup ReadDevice(const Reader& r, const toml::node& node) {
+DeviceSetup ReadDevice(const Reader& r, const toml::node& node, const std::vector<DriveSetup>& drives) {
     const toml::table& t = r.Table(node, "each [[machine.devices]]");
     r.CheckKeys(t,
                 {"instance_id", "description", "manufacturer", "hardware_ids", "class_guid", "class",
@@ -385,21 +506,28 @@ DeviceSetup ReadDevice(const Reader& r, const toml::node& node) {
     DeviceSetup d;
     d.line = Reader::Line(node);
     const toml::node& id = r.Required(t, node, "instance_id", "a device needs its instance_id");
-    d.instance_id = r.Text(id, "instance_id");
+    d.instance_id = r.Plain(id, "instance_id");
     if (d.instance_id.empty() || d.instance_id.size() > 199)
         r.Fail(id, "instance_id must have 1 to 199 characters");
+    // ENUMERATOR\DEVICE\INSTANCE: written with '/' in place of the backslashes, the ID names no
+    // device's key below Enum as Windows lays them out.
+    if (d.instance_id.find('/') != std::string::npos &&
+        std::count(d.instance_id.begin(), d.instance_id.end(), '\\') < 2)
+        r.FailSlash(id, "instance_id", d.instance_id, "device instance IDs");
     if (auto* n = t.get("description")) d.description = r.Text(*n, "description");
     if (auto* n = t.get("manufacturer")) d.manufacturer = r.Text(*n, "manufacturer");
-    if (auto* n = t.get("hardware_ids")) d.hardware_ids = r.TextList(*n, "hardware_ids");
+    if (auto* n = t.get("hardware_ids"))
+        for (const toml::node& item : r.Array(*n, "hardware_ids"))
+            d.hardware_ids.push_back(r.DeviceId(item, "each item of hardware_ids"));
     if (auto* n = t.get("class_guid")) {
-        d.class_guid = r.Text(*n, "class_guid");
+        d.class_guid = r.Plain(*n, "class_guid");
         if (!plat::text::IsGuidText(d.class_guid))
             r.Fail(*n, "class_guid must be a GUID in braces, such as \"" + std::string(plat::text::kImageClassGuid) +
                            "\"");
     }
-    if (auto* n = t.get("class")) d.class_name = r.Text(*n, "class");
+    if (auto* n = t.get("class")) d.class_name = r.Plain(*n, "class");
     if (auto* n = t.get("driver_instance")) {
-        d.driver_instance = r.Text(*n, "driver_instance");
+        d.driver_instance = r.Plain(*n, "driver_instance");
         if (d.driver_instance.find('\\') != std::string::npos)
             r.Fail(*n, "driver_instance is the number below the class key, such as \"0000\", without a backslash");
     }
@@ -420,13 +548,22 @@ DeviceSetup ReadDevice(const Reader& r, const toml::node& node) {
         r.CheckKeys(st, {"inf_file", "section", "description", "manufacturer", "provider", "hardware_id"},
                     "selected_driver");
         SelectedDriverSetup driver;
-        driver.inf_file = r.Text(r.Required(st, *n, "inf_file", "a selected driver needs its inf_file"), "inf_file");
-        driver.section = r.Text(r.Required(st, *n, "section", "a selected driver needs its install section"),
-                                "section");
+        const toml::node& inf = r.Required(st, *n, "inf_file", "a selected driver needs its inf_file");
+        driver.inf_file = r.FullPath(inf, "inf_file", "C:\\WINDOWS\\inf\\oem3.inf");
+        // The device installer selected the driver from this INF: it is on a drive of the machine.
+        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(driver.inf_file[0])));
+        const bool on_a_drive = letter == 'C' || std::any_of(drives.begin(), drives.end(), [&](const DriveSetup& drive) {
+                                    return drive.letter == letter;
+                                });
+        if (!on_a_drive)
+            r.Fail(inf, "inf_file " + driver.inf_file + " is on drive " + std::string(1, letter) +
+                            ":, which the machine does not have (C: and the drives of [[machine.drives]])");
+        driver.section = r.Plain(r.Required(st, *n, "section", "a selected driver needs its install section"),
+                                 "section");
         if (auto* v = st.get("description")) driver.description = r.Text(*v, "description");
         if (auto* v = st.get("manufacturer")) driver.manufacturer = r.Text(*v, "manufacturer");
         if (auto* v = st.get("provider")) driver.provider = r.Text(*v, "provider");
-        if (auto* v = st.get("hardware_id")) driver.hardware_id = r.Text(*v, "hardware_id");
+        if (auto* v = st.get("hardware_id")) driver.hardware_id = r.DeviceId(*v, "hardware_id");
         d.selected_driver = std::move(driver);
     }
     if (auto* n = t.get("description_unreadable")) d.description_unreadable = r.Bool(*n, "description_unreadable");
@@ -459,10 +596,7 @@ KeyTimeSetup ReadKeyTime(const Reader& r, const toml::node& node) {
     r.CheckKeys(t, {"key", "time"}, "[[machine.key_times]]");
     KeyTimeSetup k;
     k.line = Reader::Line(node);
-    const toml::node& key = r.Required(t, node, "key", "a key time needs its key");
-    std::optional<std::string> path = CanonicalRegistryPath(r.Text(key, "key"));
-    if (!path) r.Fail(key, "key must start with a root key such as HKEY_LOCAL_MACHINE or HKLM");
-    k.key = *path;
+    k.key = r.RegistryKey(r.Required(t, node, "key", "a key time needs its key"), "key");
     k.time = r.Number(r.Required(t, node, "time", "a key time needs its time (a FILETIME number)"), "time",
                       0x7FFFFFFFFFFFFFFFull);
     return k;
@@ -475,7 +609,7 @@ ServiceSetup ReadService(const Reader& r, const toml::node& node) {
     ServiceSetup s;
     s.line = Reader::Line(node);
     const toml::node& name = r.Required(t, node, "name", "a service needs its name");
-    s.name = r.Text(name, "name");
+    s.name = r.Plain(name, "name");
     if (auto* n = t.get("display_name")) s.display_name = r.Text(*n, "display_name");
     if (auto* n = t.get("state")) {
         s.state = r.Utf8(*n, "state");
@@ -496,7 +630,7 @@ WindowSetup ReadWindow(const Reader& r, const toml::node& node) {
     WindowSetup w;
     w.line = Reader::Line(node);
     const toml::node& cls = r.Required(t, node, "class", "a window needs its class");
-    w.class_name = r.Text(cls, "class");
+    w.class_name = r.Plain(cls, "class");
     if (auto* n = t.get("title")) w.title = r.Text(*n, "title");
     return w;
 }
@@ -507,9 +641,7 @@ ProgramSetup ReadProgram(const Reader& r, const toml::node& node) {
     ProgramSetup p;
     p.line = Reader::Line(node);
     const toml::node& path = r.Required(t, node, "path", "a program needs its path, such as 'D:\\setup.exe'");
-    p.path = r.Text(path, "path");
-    if (p.path.size() < 3 || p.path[1] != ':' || p.path[2] != '\\')
-        r.Fail(path, "path must be a full Windows path such as 'D:\\setup.exe'");
+    p.path = r.FullPath(path, "path", "D:\\setup.exe");
     if (auto* n = t.get("run_time_ms")) p.run_time_ms = r.U32(*n, "run_time_ms");
     if (auto* n = t.get("exit_code")) p.exit_code = r.U32(*n, "exit_code");
     if (auto* n = t.get("never_ends")) p.never_ends = r.Bool(*n, "never_ends");
@@ -521,7 +653,8 @@ ProgramSetup ReadProgram(const Reader& r, const toml::node& node) {
 // A scenario's file path: %WINDIR%\... or %TEMP%\...
 std::string PlaceholderPathText(const Reader& r, const toml::node& n, const std::string& what,
                                 bool bare_allowed = false) {
-    std::string path = r.Text(n, what);
+    std::string path = r.Plain(n, what);
+    if (path.find('/') != std::string::npos) r.FailSlash(n, what, path);
     std::string wrong = CheckPlaceholderPath(path, bare_allowed);
     if (!wrong.empty()) r.Fail(n, what + ": " + wrong);
     return path;
@@ -578,10 +711,18 @@ MachineSetup ReadMachine(const Reader& r, const toml::node& node) {
     }
     if (auto* n = t.get("devices")) {
         for (const toml::node& item : r.Array(*n, "devices")) {
-            DeviceSetup d = ReadDevice(r, item);
-            for (const DeviceSetup& other : m.devices)
+            DeviceSetup d = ReadDevice(r, item, m.drives);
+            for (const DeviceSetup& other : m.devices) {
                 if (plat::text::EqualNames(other.instance_id, d.instance_id))
                     r.Fail(item, "device " + d.instance_id + " is given twice");
+                // Windows gives every device a driver key of its own below its class's key.
+                if (!d.driver_instance.empty() && plat::text::EqualNames(other.driver_instance, d.driver_instance) &&
+                    plat::text::EqualNames(other.class_guid, d.class_guid))
+                    r.Fail(item, "device " + d.instance_id + " has driver_instance \"" + d.driver_instance +
+                                     "\", the driver key of device " + other.instance_id +
+                                     " (line " + std::to_string(other.line) +
+                                     "): every device has a driver key of its own");
+            }
             m.devices.push_back(std::move(d));
         }
     }
@@ -634,7 +775,7 @@ Step ReadStep(const Reader& r, const toml::node& node, const MachineSetup& machi
     if (a == "install_pellion_software") {
         r.CheckKeys(t, {"action", "command_line"}, "an install_pellion_software step");
         s.kind = StepKind::InstallPellionSoftware;
-        if (auto* n = t.get("command_line")) s.command_line = r.Text(*n, "command_line");
+        if (auto* n = t.get("command_line")) s.command_line = r.Plain(*n, "command_line");
         return s;
     }
     if (a != "dif")
@@ -651,7 +792,7 @@ Step ReadStep(const Reader& r, const toml::node& node, const MachineSetup& machi
     if (auto* n = t.get("install_result")) s.install_result = r.Result(*n, "install_result");
     if (machine.devices.empty()) r.Fail(node, "a dif step needs a device, and [machine] has no devices");
     if (auto* n = t.get("device")) {
-        std::string id = r.Text(*n, "device");
+        std::string id = r.Plain(*n, "device");
         bool found = false;
         for (size_t i = 0; i < machine.devices.size() && !found; ++i) {
             if (plat::text::EqualNames(machine.devices[i].instance_id, id)) {
@@ -659,6 +800,7 @@ Step ReadStep(const Reader& r, const toml::node& node, const MachineSetup& machi
                 found = true;
             }
         }
+        if (!found && id.find('/') != std::string::npos) r.FailSlash(*n, "device", id);
         if (!found) r.Fail(*n, "no device with instance id " + id + " in [machine]");
     }
     if (auto* n = t.get("expect_result")) {
@@ -714,10 +856,7 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             r.CheckKeys(rt, {"key", "value", "present", "data"}, "[[expect.registry]]");
             RegistryExpectation x;
             x.line = Reader::Line(item);
-            const toml::node& key = r.Required(rt, item, "key", "a registry expectation needs its key");
-            std::optional<std::string> path = CanonicalRegistryPath(r.Text(key, "key"));
-            if (!path) r.Fail(key, "key must start with a root key such as HKEY_LOCAL_MACHINE or HKLM");
-            x.key = *path;
+            x.key = r.RegistryKey(r.Required(rt, item, "key", "a registry expectation needs its key"), "key");
             if (auto* v = rt.get("value")) x.value = r.Text(*v, "value");
             if (auto* p = rt.get("present")) x.present = r.Bool(*p, "present");
             if (auto* d = rt.get("data")) {
@@ -737,15 +876,18 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             ProgramExpectation x;
             x.line = Reader::Line(item);
             const toml::node& cmd = r.Required(pt, item, "command_line", "a program expectation needs its command_line");
-            x.command_line = r.Text(cmd, "command_line");
-            if (auto* d = pt.get("directory")) x.directory = r.Text(*d, "directory");
+            x.command_line = r.CommandLine(cmd, "command_line");
+            if (auto* d = pt.get("directory")) {
+                x.directory = r.Plain(*d, "directory");  // "": the caller's own folder
+                if (x.directory->find('/') != std::string::npos) r.FailSlash(*d, "directory", *x.directory);
+            }
             if (auto* w = pt.get("waited")) x.waited = r.Bool(*w, "waited");
             e.programs->push_back(std::move(x));
         }
     }
     if (auto* n = t.get("events")) {
         e.events_line = Reader::Line(*n);
-        e.events = r.TextList(*n, "expect.events");
+        e.events = r.PlainList(*n, "expect.events");
     }
     if (auto* n = t.get("services")) {
         for (const toml::node& item : r.Array(*n, "expect.services")) {
@@ -753,7 +895,7 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             r.CheckKeys(st, {"name", "state", "changes"}, "[[expect.services]]");
             ServiceExpectation x;
             x.line = Reader::Line(item);
-            x.name = r.Text(r.Required(st, item, "name", "a service expectation needs the service's name"), "name");
+            x.name = r.Plain(r.Required(st, item, "name", "a service expectation needs the service's name"), "name");
             if (auto* v = st.get("state")) {
                 x.state = r.Utf8(*v, "state");
                 if (!ServiceStateByName(*x.state))
@@ -777,8 +919,8 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             r.CheckKeys(mt, {"window_class", "message", "wparam", "lparam"}, "a message expectation");
             MessageExpectation x;
             x.line = Reader::Line(item);
-            x.window_class = r.Text(r.Required(mt, item, "window_class", "a message expectation needs its window_class"),
-                                    "window_class");
+            x.window_class = r.Plain(r.Required(mt, item, "window_class", "a message expectation needs its window_class"),
+                                     "window_class");
             x.message = r.U32(r.Required(mt, item, "message", "a message expectation needs its message number"),
                               "message");
             if (auto* w = mt.get("wparam")) x.wparam = r.Number(*w, "wparam", 0x7FFFFFFFFFFFFFFFull);
@@ -788,7 +930,7 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
     }
     if (auto* n = t.get("waits_forever")) {
         e.waits_forever_line = Reader::Line(*n);
-        e.waits_forever = r.Text(*n, "waits_forever");
+        e.waits_forever = r.CommandLine(*n, "waits_forever");
     }
     if (auto* n = t.get("wia_registrations")) {
         e.wia_registrations_line = Reader::Line(*n);
@@ -801,11 +943,14 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             x.line = Reader::Line(item);
             x.event = r.GuidText(r.Required(wt, item, "event", "a WIA registration expectation needs its event"),
                                  "event");
-            if (auto* v = wt.get("device_id")) x.device_id = r.Text(*v, "device_id");
+            if (auto* v = wt.get("device_id")) x.device_id = r.DeviceId(*v, "device_id");
             if (auto* v = wt.get("clsid")) x.clsid = r.GuidText(*v, "clsid");
             if (auto* v = wt.get("name")) x.name = r.Text(*v, "name");
             if (auto* v = wt.get("description")) x.description = r.Text(*v, "description");
-            if (auto* v = wt.get("icon")) x.icon = r.Text(*v, "icon");
+            if (auto* v = wt.get("icon")) {
+                x.icon = r.Plain(*v, "icon");  // a file and a resource index: 'sti.dll,0'
+                if (x.icon->find('/') != std::string::npos) r.FailSlash(*v, "icon", *x.icon);
+            }
             if (auto* v = wt.get("flags")) x.flags = r.U32(*v, "flags");
             if (auto* v = wt.get("result")) x.result = r.HResult(*v, "result");
             e.wia_registrations->push_back(std::move(x));
@@ -837,11 +982,8 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
         x.line = Reader::Line(*n);
         if (auto* keys = nt.get("registry")) {
             x.registry_line = Reader::Line(*keys);
-            for (const toml::node& item : r.Array(*keys, "expect.net_change.registry")) {
-                std::optional<std::string> path = CanonicalRegistryPath(r.Text(item, "each registry key"));
-                if (!path) r.Fail(item, "a key must start with a root key such as HKEY_LOCAL_MACHINE or HKLM");
-                x.registry.push_back(*path);
-            }
+            for (const toml::node& item : r.Array(*keys, "expect.net_change.registry"))
+                x.registry.push_back(r.RegistryKey(item, "each registry key"));
         }
         if (auto* files = nt.get("files")) {
             x.files_line = Reader::Line(*files);
@@ -856,13 +998,16 @@ Expectations ReadExpectations(const Reader& r, const toml::node& node) {
             r.CheckKeys(lt, {"file", "line", "contains", "present", "count"}, "[[expect.log]]");
             LogExpectation x;
             x.line = Reader::Line(item);
-            if (auto* f = lt.get("file")) x.file = r.Text(*f, "file");
+            if (auto* f = lt.get("file")) {
+                x.file = r.Plain(*f, "file");  // a file name in the temporary folder
+                if (x.file.find('/') != std::string::npos) r.FailSlash(*f, "file", x.file);
+            }
             const toml::node* line = lt.get("line");
             const toml::node* contains = lt.get("contains");
             if ((line != nullptr) == (contains != nullptr))
                 r.Fail(item, "a log expectation needs exactly one of line (a whole line) or contains (part of a line)");
             x.whole_line = line != nullptr;
-            x.text = r.Text(line ? *line : *contains, line ? "line" : "contains");
+            x.text = r.Plain(line ? *line : *contains, line ? "line" : "contains", true);
             if (auto* p = lt.get("present")) x.present = r.Bool(*p, "present");
             if (auto* c = lt.get("count")) {
                 if (lt.contains("present")) r.Fail(*c, "count and present together: count = 0 says absent");
@@ -893,7 +1038,13 @@ Scenario ParseScenario(std::string_view toml_text, const std::filesystem::path& 
     try {
         root = toml::parse(toml_text, file_name);
     } catch (const toml::parse_error& e) {
-        throw ScenarioError(file_name, static_cast<int>(e.source().begin.line), std::string(e.description()));
+        std::string message(e.description());
+        // "C:\WINNT" in double quotes: TOML knows no escape \W. The cure is the one for every
+        // Windows path.
+        if (message.find("escape sequence") != std::string::npos)
+            message += " (in double quotes a backslash starts an escape: write Windows paths and keys in single "
+                       "quotes, such as 'C:\\WINDOWS\\inf\\oem3.inf')";
+        throw ScenarioError(file_name, static_cast<int>(e.source().begin.line), message);
     }
     fs::path folder = file.parent_path();
     if (folder.empty()) folder = ".";
