@@ -8,7 +8,7 @@
 #include <iterator>
 #include <set>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "inf/fix_strings.h"
 #include "inf/read_inf.h"
 #include "platform/sim/ini.h"
