@@ -270,9 +270,10 @@ struct Scenario {
     Expectations expect;
 };
 
-// Reads a scenario file; relative paths in it are relative to its folder. Throws ScenarioError
-// (file, line, what is wrong) for every problem: unknown key, wrong type, missing file, malformed
-// .reg, a step that names no known device.
+// Reads a scenario file, or the scenario.toml of a folder given instead; relative paths in it are
+// relative to its folder. Throws ScenarioError (file, line, what is wrong) for every problem: a
+// file that cannot be read, a folder without scenario.toml, unknown key, wrong type, missing file,
+// malformed .reg, a step that names no known device.
 Scenario ReadScenario(const std::filesystem::path& file);
 // The same from text in hand; `file` names it in errors and anchors relative paths.
 Scenario ParseScenario(std::string_view toml_text, const std::filesystem::path& file);

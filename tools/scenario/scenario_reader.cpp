@@ -914,10 +914,24 @@ Scenario ParseScenario(std::string_view toml_text, const std::filesystem::path& 
     return s;
 }
 
-Scenario ReadScenario(const std::filesystem::path& file) {
+Scenario ReadScenario(const std::filesystem::path& given) {
+    // A scenario is named by its file or by its folder, which holds it as scenario.toml.
+    std::error_code ec;
+    fs::path file = given;
+    if (fs::is_directory(given, ec)) {
+        file = given / "scenario.toml";
+        if (!fs::exists(file, ec))
+            throw ScenarioError(given.string(), 0, "a folder without a scenario.toml: name a scenario's file or its folder");
+    }
+    if (fs::is_directory(file, ec)) throw ScenarioError(file.string(), 0, "cannot read the scenario file: it is a folder");
     std::ifstream in(file, std::ios::binary);
     if (!in) throw ScenarioError(file.string(), 0, "cannot read the scenario file: no such file or not readable");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    try {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure& e) {
+        throw ScenarioError(file.string(), 0, "cannot read the scenario file: " + e.code().message());
+    }
     return ParseScenario(text, file);
 }
 

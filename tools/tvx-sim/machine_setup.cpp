@@ -81,8 +81,15 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         fs::path folder = DriveFolder(run_folder, d.letter);
         if (d.letter == 'C') folder = machine.c_drive_folder();
         if (!d.folder.empty()) {
-            fs::create_directories(folder);
-            fs::copy(d.folder, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+            // The scenario's folder was there when it was read; it may have gone since, or hold
+            // what cannot be copied (an unreadable file, a link that leads nowhere).
+            std::error_code ec;
+            fs::create_directories(folder, ec);
+            if (!ec) fs::copy(d.folder, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+            if (ec)
+                throw ScenarioError(scenario.file.string(), d.line,
+                                    "cannot copy drive " + std::string(1, d.letter) + ": folder " + d.folder.string() +
+                                        ": " + ec.message());
         }
         plat::sim::Drive drive;
         drive.letter = d.letter;
@@ -152,10 +159,17 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         const std::string path = MachinePath(machine.files(), f.path);
         std::optional<fs::path> host = machine.files().HostPath(path);
         if (!host) throw ScenarioError(scenario.file.string(), f.line, "cannot make " + f.path + " on the machine");
-        if (f.folder)
-            fs::create_directories(*host);
-        else
-            machine.files().WriteFile(path, f.bytes);
+        // An earlier file of the scenario can stand where this one needs a folder.
+        std::error_code ec;
+        fs::create_directories(f.folder ? *host : host->parent_path(), ec);
+        if (!ec && !f.folder) {
+            std::ofstream out(*host, std::ios::binary | std::ios::trunc);
+            out << f.bytes;
+            std::error_code kind;
+            if (!out.flush())
+                ec = std::make_error_code(fs::is_directory(*host, kind) ? std::errc::is_a_directory : std::errc::io_error);
+        }
+        if (ec) throw ScenarioError(scenario.file.string(), f.line, "cannot make " + f.path + " on the machine: " + ec.message());
     }
 
     // Last, so that no later set-up write moves the time again.
