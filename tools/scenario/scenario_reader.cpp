@@ -356,7 +356,7 @@ DriveSetup ReadDrive(const Reader& r, const toml::node& node) {
         std::error_code ec;
         if (!fs::is_directory(d.folder, ec))
             r.Fail(*n, "cannot read drive " + std::string(1, d.letter) + ": folder " + d.folder.string() +
-                           ": no such directory");
+                           (fs::exists(d.folder, ec) ? ": not a folder" : ": no such directory"));
     }
     return d;
 }
@@ -563,7 +563,8 @@ MachineSetup ReadMachine(const Reader& r, const toml::node& node) {
             fs::path file = r.Resolve(item, "each registry file");
             std::error_code ec;
             if (!fs::is_regular_file(file, ec))
-                r.Fail(item, "cannot read registry file " + file.string() + ": no such file");
+                r.Fail(item, "cannot read registry file " + file.string() +
+                                 (fs::is_directory(file, ec) ? ": it is a folder" : ": no such file"));
             m.registry.push_back(ReadRegFile(file));
         }
     }
@@ -921,7 +922,9 @@ Scenario ReadScenario(const std::filesystem::path& given) {
     if (fs::is_directory(given, ec)) {
         file = given / "scenario.toml";
         if (!fs::exists(file, ec))
-            throw ScenarioError(given.string(), 0, "a folder without a scenario.toml: name a scenario's file or its folder");
+            throw ScenarioError(given.string(), 0,
+                                "the folder holds no scenario.toml (a scenario is named by its file or by the "
+                                "folder that holds it as scenario.toml)");
     }
     if (fs::is_directory(file, ec)) throw ScenarioError(file.string(), 0, "cannot read the scenario file: it is a folder");
     std::ifstream in(file, std::ios::binary);

@@ -230,7 +230,7 @@ int ExtractDefault(const std::string& folder, bool force) {
     }
     if (fs::exists(status)) {
         if (!fs::is_directory(status)) {
-            TellBadInput(folder + ": not a folder");
+            TellBadInput(folder + ": not a folder (a file of that name is there)");
             return kExitBadInput;
         }
         const bool empty = fs::is_empty(folder, ec);
@@ -248,8 +248,8 @@ int ExtractDefault(const std::string& folder, bool force) {
     try {
         scenario = tvx::sim::WriteDefaultScenario(folder);
     } catch (const fs::filesystem_error& e) {
-        std::cerr << "tvx-sim: cannot write the built-in scenario's file " << e.path1().string() << ": "
-                  << e.code().message() << "\n";
+        std::cerr << "tvx-sim: cannot write the built-in scenario into " << folder << ": " << e.path1().string()
+                  << ": " << e.code().message() << "\n";
         return kExitRunFailed;
     }
     std::cout << "The built-in scenario is in " << scenario.parent_path().string() << "; run it with\n"
