@@ -920,7 +920,13 @@ Scenario ReadScenario(const std::filesystem::path& given) {
     std::error_code ec;
     fs::path file = given;
     if (fs::is_directory(given, ec)) {
-        file = given / "scenario.toml";
+        // Named as the folder is named: "." or ".." stand for the folder's own name.
+        fs::path folder = given.has_filename() ? given : given.parent_path();
+        if (folder.filename() == "." || folder.filename() == "..") {
+            folder = fs::absolute(folder, ec).lexically_normal();
+            if (!folder.has_filename()) folder = folder.parent_path();
+        }
+        file = folder / "scenario.toml";
         if (!fs::exists(file, ec))
             throw ScenarioError(given.string(), 0,
                                 "the folder holds no scenario.toml (a scenario is named by its file or by the "

@@ -52,6 +52,12 @@ expect_in("${out}" "\"name\": \"install then remove\",\n    \"file\": \"${SCENAR
 run_sim(0 check ${SCENARIOS}/default ${SCENARIOS}/sti-service-restart/)
 expect_in("${out}" "PASS first plug-in (${SCENARIOS}/default/scenario.toml)")
 expect_in("${out}" "2 scenarios: 2 passed, 0 failed")
+# "." names the folder it stands for: its page is named after that folder.
+run_sim(0 check --html ${WORK}/pages/dot ${SCENARIOS}/default/.)
+expect_in("${out}" "PASS first plug-in (${SCENARIOS}/default/scenario.toml)")
+if(NOT EXISTS ${WORK}/pages/dot/default.html)
+    message(FATAL_ERROR "check --html of scenarios/default/. wrote no default.html")
+endif()
 
 # Bad input of every kind a newcomer meets: the scenario's file (with the line, where there is one)
 # and what is wrong with it, exit status 2, and nothing left behind. The cases' files and folders:

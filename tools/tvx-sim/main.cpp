@@ -128,6 +128,9 @@ int Run(const RunCommand& cmd, const std::string& module) {
         TellBadInput(e.what());
         return kExitBadInput;
     }
+    // Gone before the report is printed: a reader that stops reading early (`| head`) ends the
+    // process by SIGPIPE in the middle of it, and nothing may be left behind then either.
+    builtin = plat::text::ScratchFolder();
 
     tvx::Report report = cmd.normalised ? tvx::NormaliseReport(run.report) : run.report;
     if (cmd.net_change)
