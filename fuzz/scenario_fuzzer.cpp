@@ -34,15 +34,13 @@ const fs::path& ScenarioFile() {
     return file;
 }
 
-// Where the runs make their drive folders: a folder of this process's own, empty between runs.
-const fs::path& RunsFolder() {
-    static const plat::text::ScratchFolder folder = [] {
-        std::optional<plat::text::ScratchFolder> made =
-            plat::text::ScratchFolder::Make(plat::text::ScratchFolder::DefaultBelow(), "fuzz-scenario-runs-");
-        if (!made) Finding("cannot make a folder for the runs");
-        return std::move(*made);
-    }();
-    return folder.path();
+// Where a run makes its drive folders: a folder of the input's own, which the run must leave
+// empty. (libFuzzer may end the process without destroying what a static keeps.)
+plat::text::ScratchFolder MakeRunsFolder() {
+    std::optional<plat::text::ScratchFolder> made =
+        plat::text::ScratchFolder::Make(plat::text::ScratchFolder::DefaultBelow(), "fuzz_scenario-runs-");
+    if (!made) Finding("cannot make a folder for the run");
+    return std::move(*made);
 }
 
 // A ScenarioError must name its file and what is wrong, and a line of the scenario when it names
@@ -81,9 +79,10 @@ bool QuickToRun(const tvx::Scenario& scenario) {
 }
 
 void Run(const tvx::Scenario& scenario, std::string_view text) {
+    const plat::text::ScratchFolder runs = MakeRunsFolder();
     tvx::sim::RunOptions options;
     options.module_path = TVX_COINSTALLER_MODULE;
-    options.scratch = RunsFolder();
+    options.scratch = runs.path();
     try {
         const tvx::sim::RunResult run = tvx::sim::RunAndCheck(scenario, options);
         const tvx::Report normalised = tvx::NormaliseReport(run.report);
@@ -96,7 +95,7 @@ void Run(const tvx::Scenario& scenario, std::string_view text) {
         Finding(std::string("the run itself failed: ") + e.what());
     }
     std::error_code ec;
-    if (!fs::is_empty(RunsFolder(), ec) || ec) Finding("a run left a folder behind in " + RunsFolder().string());
+    if (!fs::is_empty(runs.path(), ec) || ec) Finding("a run left a folder behind in " + runs.path().string());
 }
 
 }  // namespace
