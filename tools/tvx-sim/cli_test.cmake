@@ -130,6 +130,10 @@ expect_in("${err}" "cannot write the final registry to ${WORK}: it is a folder")
 run_sim(3 check --html ${WORK}/extract-file ${SCENARIOS}/default)
 expect_in("${err}" "cannot write the report page ${WORK}/extract-file/default.html: cannot make its folder")
 
+# A co-installer that cannot be loaded fails the run itself, with its machine already set up.
+run_sim(3 --module ${WORK}/no-such-coinstaller.so run)
+expect_in("${err}" "cannot load ${WORK}/no-such-coinstaller.so")
+
 # extract-default writes into a new or an empty folder, and over a scenario only when told to.
 run_sim(0 extract-default ${WORK}/extracted)
 expect_in("${out}" "tvx-sim run ${WORK}/extracted")
