@@ -300,7 +300,12 @@ void ApplyRegFile(const RegFile& file, RegFileTarget& target) {
 RegFile ReadRegFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw ScenarioError(path.string(), 0, "cannot read the .reg file: no such file or not readable");
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure& e) {
+        throw ScenarioError(path.string(), 0, "cannot read the .reg file: " + e.code().message());
+    }
     return ParseRegFile(bytes, path.string());
 }
 

@@ -270,10 +270,11 @@ struct Scenario {
     Expectations expect;
 };
 
-// Reads a scenario file; relative paths in it are relative to its folder. Throws ScenarioError
-// (file, line, what is wrong, and how to write it where that is clear) for every problem: unknown
-// key or name, wrong type, missing file, malformed .reg, a path or key written with '/' or holding
-// control characters, a machine that cannot be, a step that names no known device.
+// Reads a scenario file, or the scenario.toml of a folder given instead; relative paths in it are
+// relative to its folder. Throws ScenarioError (file, line, what is wrong, and how to write it where
+// that is clear) for every problem: a file that cannot be read, a folder without scenario.toml,
+// unknown key or name, wrong type, missing file, malformed .reg, a path or key written with '/' or
+// holding control characters, a machine that cannot be, a step that names no known device.
 Scenario ReadScenario(const std::filesystem::path& file);
 // The same from text in hand; `file` names it in errors and anchors relative paths.
 Scenario ParseScenario(std::string_view toml_text, const std::filesystem::path& file);

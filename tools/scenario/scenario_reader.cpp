@@ -477,7 +477,7 @@ DriveSetup ReadDrive(const Reader& r, const toml::node& node) {
         std::error_code ec;
         if (!fs::is_directory(d.folder, ec))
             r.Fail(*n, "cannot read drive " + std::string(1, d.letter) + ": folder " + d.folder.string() +
-                           ": no such directory");
+                           (fs::exists(d.folder, ec) ? ": not a folder" : ": no such directory"));
     }
     return d;
 }
@@ -696,7 +696,8 @@ MachineSetup ReadMachine(const Reader& r, const toml::node& node) {
             fs::path file = r.Resolve(item, "each registry file");
             std::error_code ec;
             if (!fs::is_regular_file(file, ec))
-                r.Fail(item, "cannot read registry file " + file.string() + ": no such file");
+                r.Fail(item, "cannot read registry file " + file.string() +
+                                 (fs::is_directory(file, ec) ? ": it is a folder" : ": no such file"));
             m.registry.push_back(ReadRegFile(file));
         }
     }
@@ -1065,10 +1066,32 @@ Scenario ParseScenario(std::string_view toml_text, const std::filesystem::path& 
     return s;
 }
 
-Scenario ReadScenario(const std::filesystem::path& file) {
+Scenario ReadScenario(const std::filesystem::path& given) {
+    // A scenario is named by its file or by its folder, which holds it as scenario.toml.
+    std::error_code ec;
+    fs::path file = given;
+    if (fs::is_directory(given, ec)) {
+        // Named as the folder is named: "." or ".." stand for the folder's own name.
+        fs::path folder = given.has_filename() ? given : given.parent_path();
+        if (folder.filename() == "." || folder.filename() == "..") {
+            folder = fs::absolute(folder, ec).lexically_normal();
+            if (!folder.has_filename()) folder = folder.parent_path();
+        }
+        file = folder / "scenario.toml";
+        if (!fs::exists(file, ec))
+            throw ScenarioError(given.string(), 0,
+                                "the folder holds no scenario.toml (a scenario is named by its file or by the "
+                                "folder that holds it as scenario.toml)");
+    }
+    if (fs::is_directory(file, ec)) throw ScenarioError(file.string(), 0, "cannot read the scenario file: it is a folder");
     std::ifstream in(file, std::ios::binary);
     if (!in) throw ScenarioError(file.string(), 0, "cannot read the scenario file: no such file or not readable");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    try {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure& e) {
+        throw ScenarioError(file.string(), 0, "cannot read the scenario file: " + e.code().message());
+    }
     return ParseScenario(text, file);
 }
 

@@ -52,6 +52,28 @@ private:
     plat::sim::SimRegistry& registry_;
 };
 
+// Copies a scenario's drive folder with everything in it, links followed. The folder was there
+// when the scenario was read, but it may have gone since, or hold what cannot be copied (a file
+// that cannot be read, a link that leads nowhere, a device): then the entry and what is wrong.
+std::optional<std::string> CopyFolder(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::create_directories(to, ec);
+    if (ec) return to.string() + ": " + ec.message();
+    fs::recursive_directory_iterator it(from, fs::directory_options::follow_directory_symlink, ec);
+    for (const fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const fs::path& entry = it->path();
+        const fs::path target = to / entry.lexically_relative(from);
+        const fs::file_status status = fs::status(entry, ec);
+        if (!ec && fs::is_directory(status))
+            fs::create_directories(target, ec);
+        else if (!ec)
+            fs::copy_file(entry, target, fs::copy_options::overwrite_existing, ec);
+        if (ec) return entry.string() + ": " + ec.message();
+    }
+    if (ec) return from.string() + ": " + ec.message();
+    return std::nullopt;
+}
+
 void SetValues(plat::sim::SimRegistry& registry, const std::string& key_path, const std::vector<RegistryValue>& values) {
     for (const RegistryValue& v : values)
         registry.SetValue(Hive::LocalMachine, key_path, v.name, v.type, std::vector<BYTE>(v.data.begin(), v.data.end()));
@@ -81,8 +103,9 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         fs::path folder = DriveFolder(run_folder, d.letter);
         if (d.letter == 'C') folder = machine.c_drive_folder();
         if (!d.folder.empty()) {
-            fs::create_directories(folder);
-            fs::copy(d.folder, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+            if (std::optional<std::string> wrong = CopyFolder(d.folder, folder))
+                throw ScenarioError(scenario.file.string(), d.line,
+                                    "cannot copy drive " + std::string(1, d.letter) + ": folder: " + *wrong);
         }
         plat::sim::Drive drive;
         drive.letter = d.letter;
@@ -152,10 +175,17 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         const std::string path = MachinePath(machine.files(), f.path);
         std::optional<fs::path> host = machine.files().HostPath(path);
         if (!host) throw ScenarioError(scenario.file.string(), f.line, "cannot make " + f.path + " on the machine");
-        if (f.folder)
-            fs::create_directories(*host);
-        else
-            machine.files().WriteFile(path, f.bytes);
+        // An earlier file of the scenario can stand where this one needs a folder.
+        std::error_code ec;
+        fs::create_directories(f.folder ? *host : host->parent_path(), ec);
+        if (!ec && !f.folder) {
+            std::ofstream out(*host, std::ios::binary | std::ios::trunc);
+            out << f.bytes;
+            std::error_code kind;
+            if (!out.flush())
+                ec = std::make_error_code(fs::is_directory(*host, kind) ? std::errc::is_a_directory : std::errc::io_error);
+        }
+        if (ec) throw ScenarioError(scenario.file.string(), f.line, "cannot make " + f.path + " on the machine: " + ec.message());
     }
 
     // Last, so that no later set-up write moves the time again.

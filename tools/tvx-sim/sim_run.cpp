@@ -10,7 +10,9 @@
 #include "platform/sim/device_installer.h"
 #include "platform/sim/machine.h"
 #include "platform/text/scratch_folder.h"
+#include "tools/scenario/expectations.h"
 #include "tools/scenario/names.h"
+#include "tools/tvx-sim/interrupt.h"
 #include "tools/tvx-sim/machine_setup.h"
 
 namespace tvx::sim {
@@ -134,6 +136,7 @@ bool KeptOnPurpose(const std::string& open) {
 }  // namespace
 
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
+    StopIfInterrupted();
     const plat::text::ScratchFolder folder = MakeRunFolder(options.scratch);
     plat::sim::Machine machine(ProfileOf(scenario), DriveFolder(folder.path(), 'C'));
     RunResult run;
@@ -257,6 +260,18 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     run.final_files = SnapshotFiles(machine.files());
     report.files = DiffFiles(files_before, run.final_files);
     report.logs = LogChanges(logs_before, SnapshotLogs(machine.files()), machine.files().temp_path());
+    return run;
+}
+
+RunResult RunAndCheck(const Scenario& scenario, const RunOptions& options) {
+    RunResult run = RunScenario(scenario, options);
+    bool has_expectations = !scenario.expect.empty();
+    for (const Step& step : scenario.steps) has_expectations = has_expectations || step.expect_result;
+    if (has_expectations) {
+        run.report.expectations_checked = true;
+        run.report.unmet_expectations =
+            CheckExpectations(scenario, run.report, LookupIn(run.final_registry), run.final_files);
+    }
     return run;
 }
 

@@ -44,6 +44,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Throws ScenarioError when the machine cannot be set up as the scenario says (before anything of
+// the co-installer runs), RunError when the library cannot be loaded, and Interrupted (nothing
+// made) once SIGINT or SIGTERM was caught (interrupt.h).
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options);
+
+// The same, and the scenario's expectations checked when it has any.
+RunResult RunAndCheck(const Scenario& scenario, const RunOptions& options);
 
 }  // namespace tvx::sim

@@ -1,6 +1,7 @@
 // The whole-system fault sweep. tvx-sim only.
 #include "tools/tvx-sim/sweep.h"
 
+#include <optional>
 #include <set>
 
 #include "platform/text/names.h"
@@ -8,6 +9,7 @@
 #include "tools/scenario/file_snapshot.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/report.h"
+#include "tools/scenario/scenario_error.h"
 #include "tools/tvx-sim/sim_run.h"
 
 namespace tvx::sim {
@@ -133,9 +135,18 @@ SweepFigures SweepScenarios(const std::vector<Scenario>& scenarios, const SweepO
     SweepFigures figures;
     const uint64_t stride = options.stride ? options.stride : 1;
     for (const Scenario& scenario : scenarios) {
-        ++figures.scenarios;
         RunOptions plain{options.module_path, false, {}};
-        const RunResult base = RunScenario(scenario, plain);
+        // Every run sets the machine up alike: the fault-free run finds what is wrong with it.
+        std::optional<RunResult> first;
+        try {
+            first = RunScenario(scenario, plain);
+        } catch (const ScenarioError& e) {
+            ++figures.bad;
+            if (options.bad_scenario) options.bad_scenario(e.what());
+            continue;
+        }
+        const RunResult& base = *first;
+        ++figures.scenarios;
         size_t findings_before = figures.findings.size();
         for (const std::string& open : base.report.open_handles)
             figures.findings.push_back(scenario.name + ", without a fault: left open " + open);

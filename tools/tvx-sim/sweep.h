@@ -20,10 +20,14 @@ struct SweepOptions {
     uint64_t stride = 1;
     // Told of each scenario's figures as it is done (a line for people).
     std::function<void(const std::string&)> progress;
+    // Told of each scenario whose machine cannot be set up (file:line: what is wrong); the sweep
+    // goes on with the others.
+    std::function<void(const std::string&)> bad_scenario;
 };
 
 struct SweepFigures {
-    size_t scenarios = 0;
+    size_t scenarios = 0;  // swept
+    size_t bad = 0;        // not swept: their machines cannot be set up
     uint64_t calls = 0;  // failable calls of the fault-free runs
     uint64_t swept = 0;  // of those, the ones failed in turn
     uint64_t runs = 0;   // runs with a fault
