@@ -264,12 +264,11 @@ const Entry kGlossary[] = {
 }  // namespace
 
 std::string_view Glossary(std::string_view name) {
-    for (const Entry& e : kGlossary)
-        if (e.name == name) return e.explanation;
-    for (const Entry& e : kGlossary)
-        if (e.name.size() > 1 && e.name.back() == '_' && name.size() > e.name.size() &&
-            name.substr(0, e.name.size()) == e.name)
+    for (const Entry& e : kGlossary) {
+        const bool prefix = e.name.back() == '_';
+        if (prefix ? name.size() > e.name.size() && name.substr(0, e.name.size()) == e.name : name == e.name)
             return e.explanation;
+    }
     return {};
 }
 
