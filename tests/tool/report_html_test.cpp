@@ -336,6 +336,14 @@ TEST(ReportHtml, OpensWithOneSentenceOfTheOutcome) {
          "The co-installer answered 2 of 3 calls without error and step 4 (DIF_NEWDEVICEWIZARD_FINISHINSTALL) with "
          "ERROR_ACCESS_DENIED; it started 2 programs and left the registry as it was.",
          true},
+        {"the class installer fails and the co-installer passes it on",
+         [](tvx::Report& r) {
+             r.steps[2].install_result = 0x4C7;
+             r.steps[2].result = 0x4C7;
+         },
+         "The co-installer answered 2 of 3 calls without error and step 3 (DIF_INSTALLDEVICE) with ERROR_CANCELLED "
+         "passed on from the class installer; it started 2 programs and left the registry as it was.",
+         true},
         {"two calls fail, one with a code without a name",
          [](tvx::Report& r) {
              r.steps[2].result = 0x1234;

@@ -312,7 +312,7 @@ double Timeline::TextWidth(const std::string& utf8, Font font) {
 
 double Timeline::MinWidth(size_t step) const {
     const ReportStep& s = r_.steps[step];
-    if (!IsCall(s)) return 36;
+    if (!IsCall(s)) return 38;
     // The step's number and a space before the name; the text starts 6 px into the box.
     const double name = TextWidth(std::to_string(step + 1) + " " + CallName(s), Font::Mono);
     return std::max({60.0, name + 12, TextWidth(CallDetail(s), Font::Mono) + 12});
@@ -853,7 +853,8 @@ void Header(std::string& out, const Report& r) {
     if (!meta.empty()) out += "<p class=\"meta\">" + meta + "</p>\n";
     if (!r.description.empty()) out += "<p class=\"description\">" + Ansi(r.description) + "</p>\n";
     out += "<p class=\"intro\">" + Esc(words::Introduction()) +
-           " At the top, a timeline shows when each call ran and how long the co-installer waited.</p>\n";
+           " At the top, a timeline shows when each call ran and how long the co-installer waited. A Windows name "
+           "underlined with dots says what it means when the pointer rests on it.</p>\n";
     out += "<nav>";
     const std::pair<const char*, const char*> links[] = {
         {"timeline", "Timeline"},      {"machine", "Machine"},    {"calls", "Calls"},

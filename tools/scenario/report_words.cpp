@@ -212,7 +212,10 @@ std::string Outcome(const Report& r) {
             forever.push_back(StepAndCall(i, s) + ": it waits forever for " + ProgramFile(s.waits_forever) + ")");
         } else if (s.result && !AnswersWithoutError(*s.result)) {
             std::string name = ResultName(*s.result);
-            errors.push_back(StepAndCall(i, s) + ") with " + (name.empty() ? "the error " + Hex8(*s.result) : name));
+            // After the class installer, a co-installer passes on the installation's own failure.
+            const bool passed_on = s.post_processing && *s.result == s.install_result;
+            errors.push_back(StepAndCall(i, s) + ") with " + (name.empty() ? "the error " + Hex8(*s.result) : name) +
+                             (passed_on ? " passed on from the class installer" : ""));
         } else {
             ++clean;
         }
