@@ -2,7 +2,7 @@
 # its report as a web page (build/demo/report.html);
 # `make test` installs what is missing, builds everything and runs every test.
 # `make bench` measures (bench/run_bench.py): figures in build/bench/.
-.PHONY: all deps host windows sanitize package test fuzz demo sweep bench clean
+.PHONY: all host windows sanitize package test fuzz demo sweep bench clean
 
 JOBS ?= $(shell nproc)
 # Seconds each fuzz target runs under `make fuzz`.
@@ -10,14 +10,15 @@ FUZZ_SECONDS ?= 180
 
 all: host
 
-deps:
-	@scripts/ensure-deps.sh
-
-host: deps
+# Each target installs the Debian packages it needs that are missing (scripts/ensure-deps.sh):
+# `make demo` needs only the host's, not Wine, MinGW-w64, clang or Chromium.
+host:
+	@scripts/ensure-deps.sh host
 	cmake --preset host >/dev/null
 	cmake --build --preset host -j $(JOBS)
 
-windows: deps
+windows:
+	@scripts/ensure-deps.sh windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
@@ -26,11 +27,13 @@ package: host windows
 	cmake --build --preset host --target tvx-package
 
 # The host tree built by clang with ASan and UBSan, and the fuzz targets (build/sanitize).
-sanitize: deps
+sanitize:
+	@scripts/ensure-deps.sh sanitize
 	cmake --preset sanitize >/dev/null
 	cmake --build --preset sanitize -j $(JOBS)
 
 test: host windows sanitize
+	@scripts/ensure-deps.sh test
 	ctest --preset host -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 
@@ -48,7 +51,7 @@ demo: host
 # BENCH_SCENARIOS=REGEX measures only the scenarios whose folder names match; BENCH_WINE_RUNS=N runs
 # each N times instead of five (the whole Wine part takes about an hour on a 2-core machine).
 bench: host windows
-	@scripts/ensure-deps.sh --bench
+	@scripts/ensure-deps.sh bench
 	python3 bench/run_bench.py --out build/bench $(if $(BENCH_SCENARIOS),--scenario-filter '$(BENCH_SCENARIOS)') \
 		$(if $(BENCH_WINE_RUNS),--runs $(BENCH_WINE_RUNS))
 

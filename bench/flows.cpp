@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "platform/host/call_layer.h"
 
 namespace tvx::bench {

@@ -3,13 +3,13 @@
 figure, its goal and whether it is met, writes the figures to OUT/results.json and draws the scaling
 curves as OUT/scaling.svg.
 
-  1. Scaling: every flow on machines of size 1x, 10x and 100x: callgrind's instruction count of the
+  1. Scaling (part scaling): every flow on machines of size 1x, 10x and 100x: callgrind's instruction count of the
      flow alone (deterministic) and its wall time (Google Benchmark: the fastest of several batches,
      the median beside it), and the ratios 10x/1x and 100x/10x. Goal: every ratio <= 11.
-  2. Simulation against Wine: every scenario run on the simulated machine (in-process, as tvx-sim
+  2. Simulation against Wine (part scenarios): every scenario run on the simulated machine (in-process, as tvx-sim
      runs it) and on Wine through the harness (tools/wine/run-scenario.sh, the whole script), the
      median of five runs each. Goal: the simulated machine at least 1,000 times faster.
-  3. Log rotation: a logger opening a 50 MB log against one of 51,201 bytes. Goal: at most 1.2 times
+  3. Log rotation (part log): a logger opening a 50 MB log against one of 51,201 bytes. Goal: at most 1.2 times
      the time, and the same bytes read.
 """
 
@@ -251,6 +251,14 @@ def print_table(rows):
         f"{r[0]}: {r[1]}" for r in missed) if missed else ""))
 
 
+# The parts of the benchmark, as --parts names them.
+PARTS = {
+    "scaling": "the co-installer's walks and scans on machines of growing size",
+    "scenarios": "each scenario on the simulated machine and under Wine",
+    "log": "log appends and rotation",
+}
+
+
 def main():
     here = Path(__file__).resolve().parent
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -261,13 +269,18 @@ def main():
     parser.add_argument("--scenarios", type=Path, default=here.parent / "scenarios")
     parser.add_argument("--scenario-filter", default="", help="only scenarios whose folder name matches")
     parser.add_argument("--runs", type=int, default=5, help="runs per scenario and machine (median)")
-    parser.add_argument("--parts", default="scaling,scenarios,log", help="which parts to measure")
+    parser.add_argument("--parts", default=",".join(PARTS), metavar="PART,...",
+                        help="which parts to measure, separated by commas: " + "; ".join(
+                            f"{name} ({what})" for name, what in PARTS.items()) + " (default: all)")
     parser.add_argument("--no-wine", dest="wine", action="store_false", help="scenarios on the simulated machine only")
     args = parser.parse_args()
     for name in ("source", "host", "windows", "out", "scenarios"):
         setattr(args, name, getattr(args, name).resolve())
     args.out.mkdir(parents=True, exist_ok=True)
-    parts = set(args.parts.split(","))
+    parts = set(p.strip() for p in args.parts.split(",") if p.strip())
+    unknown = sorted(parts - set(PARTS))
+    if unknown or not parts:
+        parser.error(f"unknown part {', '.join(unknown) or '(none given)'}: the parts are {', '.join(PARTS)}")
 
     results = {"build": "host build (build/host, as `make host` builds it)",
                "sim_measured": "in-process: tvx-sim's scenario run (set-up, calls, report) inside tvx-bench",

@@ -5,7 +5,6 @@
 #include <new>
 #include <stdexcept>
 
-#include "install/system_services.h"
 #include "platform/scoped.h"
 
 namespace {
@@ -26,9 +25,7 @@ CLogger* NewLogger(const char* fileName) noexcept {
 }  // namespace
 
 CSetupExtension::CSetupExtension()
-    : m_hInstance(nullptr), m_pLogger(NewLogger("_coInst.log")), m_LoggerOwner(m_pLogger) {
-    ForgetSystemSetupReading();
-}
+    : m_hInstance(nullptr), m_pLogger(NewLogger("_coInst.log")), m_LoggerOwner(m_pLogger) {}
 
 CSetupExtension::~CSetupExtension() = default;
 

@@ -4,11 +4,11 @@
 //
 // Where the operations live: the construction, the installed-software test and the reserved
 // operations in core/setup_extension.cpp; the dispatcher, the finish-install action, the reboot
-// test and the driver instance number in core/dispatcher.cpp; the install decision and the marker
+// test and the driver instance number in entry/dispatcher.cpp; the install decision and the marker
 // in install/install_flow.cpp; the disc search and the setup launch in install/install_media.cpp;
 // the firmware tool in install/firmware.cpp; the registry wrappers in registry/registry_access.cpp;
-// device naming and network data in stillimage/device_naming.cpp; the removal in
-// stillimage/removal.cpp; the model's overrides in core/setup_extension_q920k.cpp.
+// device naming and network data in stillimage/device_naming.cpp; the device identity in
+// stillimage/device_identity.cpp; the removal in stillimage/removal.cpp; the model's overrides in entry/setup_extension_q920k.cpp.
 //
 // The virtual operations are declared in the order of the class's table of virtual operations,
 // unused slots included: a model variant built against this class overrides by slot, so an
@@ -99,7 +99,7 @@ public:
     bool WriteRegistryString(HKEY hRootKey, LPCSTR lpSubKey, LPCSTR lpValueName, LPCSTR lpText, DWORD cbData);
     LONG DeleteRegistryKey(HKEY hRootKey, LPCSTR lpParentPath, LPCSTR lpKeyName);
 
-    // Device identity (twain/device_identity.cpp): the driver instance number, the manufacturer,
+    // Device identity (stillimage/device_identity.cpp): the driver instance number, the manufacturer,
     // the description and the serial part (the device instance ID after its last backslash, at
     // most 70 characters). 1 when the description, the manufacturer and the instance ID were read
     // and the ID has a backslash; 0 otherwise, the texts of the reads before the failure filled.

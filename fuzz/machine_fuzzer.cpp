@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "fuzz/fuzz_finding.h"
 #include "fuzz/fuzzed_machine.h"
 #include "platform/host/call_layer.h"

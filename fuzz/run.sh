@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs fuzz targets of the sanitized tree, each for some seconds over its seed corpus
+# Runs fuzz targets of the sanitized tree (fuzz_inf, fuzz_reg_file, fuzz_scenario, fuzz_machine; the
+# part after fuzz_ alone names one too), each for some seconds over its seed corpus
 # (fuzz/corpus/<target>/) and the inputs it found in earlier runs (<build>/corpus/<target>/), with
 # its dictionary when it has one, and prints per target the inputs run, the coverage reached and
 # whether it found anything. A crash, a sanitizer report, a broken promise of the target, a hang
@@ -20,7 +21,7 @@ build=$(cd "$1" && pwd)
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(inf reg_file scenario machine)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_inf fuzz_reg_file fuzz_scenario fuzz_machine)
 
 # The machine target makes its simulated drives in the temporary folder: keep them in the build.
 mkdir -p "$build/tmp"
@@ -31,7 +32,8 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 status=0
 rows=()
 for t in "${targets[@]}"; do
-    exe="$build/fuzz_$t"
+    t="fuzz_${t#fuzz_}"
+    exe="$build/$t"
     [ -x "$exe" ] || { echo "no fuzz target $exe (make sanitize)" >&2; exit 2; }
     found="$build/corpus/$t"
     if $test_run; then
@@ -59,13 +61,13 @@ for t in "${targets[@]}"; do
     else
         status=1
         outcome="FOUND (exit $rc), see $log"
-        echo "---- fuzz_$t: the end of its log ($log)" >&2
+        echo "---- $t: the end of its log ($log)" >&2
         tail -n 60 "$log" >&2
     fi
-    rows+=("$(printf '%-10s %10s %8s %7s %7s %7s  %s' "$t" "${runs:--}" "${speed:--}" "${cov:--}" "${ft:--}" \
+    rows+=("$(printf '%-14s %10s %8s %7s %7s %7s  %s' "$t" "${runs:--}" "${speed:--}" "${cov:--}" "${ft:--}" \
         "${corp:--}" "$outcome")")
 done
 
-printf '%-10s %10s %8s %7s %7s %7s  %s\n' target runs "runs/s" cov ft corpus outcome
+printf '%-14s %10s %8s %7s %7s %7s  %s\n' target runs "runs/s" cov ft corpus outcome
 printf '%s\n' "${rows[@]}"
 exit $status

@@ -13,13 +13,20 @@ bool CoInstallerLibrary::Load(const std::string& path) {
         error_ = "cannot load " + path + ": " + (why ? why : "unknown error");
         return false;
     }
-    dll_main_ = reinterpret_cast<DllMainFn>(dlsym(handle_, "DllMain"));
-    coinstaller_ = reinterpret_cast<CoInstallerFn>(dlsym(handle_, "TarvixScannerCoInstaller"));
-    command_ = reinterpret_cast<CommandFn>(dlsym(handle_, "InstallPellionSoftware"));
-    // The C++ entry point, under the host compiler's name for int DllEntryPoint(HINSTANCE, DWORD, LPVOID).
-    entry_point_ = reinterpret_cast<EntryPointFn>(dlsym(handle_, "_Z13DllEntryPointP11HINSTANCE__jPv"));
-    if (!dll_main_ || !coinstaller_ || !command_ || !entry_point_) {
-        error_ = "cannot load " + path + ": an export is missing";
+    // The C++ entry point goes by the host compiler's name for int DllEntryPoint(HINSTANCE, DWORD, LPVOID).
+    const char* const kDllEntryPoint = "_Z13DllEntryPointP11HINSTANCE__jPv";
+    std::string missing;
+    auto find = [&](const char* name) {
+        void* address = dlsym(handle_, name);
+        if (!address) missing += (missing.empty() ? "" : ", ") + std::string(name);
+        return address;
+    };
+    dll_main_ = reinterpret_cast<DllMainFn>(find("DllMain"));
+    coinstaller_ = reinterpret_cast<CoInstallerFn>(find("TarvixScannerCoInstaller"));
+    command_ = reinterpret_cast<CommandFn>(find("InstallPellionSoftware"));
+    entry_point_ = reinterpret_cast<EntryPointFn>(find(kDllEntryPoint));
+    if (!missing.empty()) {
+        error_ = "cannot load " + path + ": it does not export " + missing;
         dlclose(handle_);
         handle_ = nullptr;
         return false;

@@ -1,6 +1,6 @@
 # Reads the export and import tables of the Windows build of the co-installer and checks that it
-# is a 64-bit DLL exporting exactly its four entries and importing from system DLLs only, and that
-# the DLL as shipped carries no debugging sections.
+# is a 64-bit DLL exporting exactly its four entries and importing from exactly its seven system
+# DLLs (the list the README gives), and that the DLL as shipped carries no debugging sections.
 #   cmake -DDLL=path/TarvixQ920kCO.dll -DOBJDUMP=x86_64-w64-mingw32-objdump -P check_exports.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -10,11 +10,10 @@ set(expected_exports
     InstallPellionSoftware
     TarvixScannerCoInstaller)
 
-# DLLs in the system folder of every Windows the co-installer supports (XP x64 onwards).
-set(system_dlls
-    advapi32.dll cfgmgr32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll newdev.dll ntdll.dll
-    ole32.dll oleaut32.dll rpcrt4.dll setupapi.dll shell32.dll shlwapi.dll sti.dll user32.dll
-    version.dll)
+# The system DLLs the co-installer imports from, as the README lists them; each is in the system
+# folder of every Windows the co-installer supports (XP x64 onwards). A new one is a decision: add it
+# here and to the README's list together.
+set(expected_imports ADVAPI32.dll KERNEL32.dll msvcrt.dll ole32.dll OLEAUT32.dll SETUPAPI.dll USER32.dll)
 
 if(NOT EXISTS "${DLL}")
     message(FATAL_ERROR "cannot check exports of ${DLL}: no such file (build the windows preset first: "
@@ -63,9 +62,22 @@ foreach(line IN LISTS imports)
     string(REGEX REPLACE "^DLL Name: " "" name "${line}")
     string(STRIP "${name}" name)
     list(APPEND imported "${name}")
+endforeach()
+set(imported_lower ${imported})
+list(TRANSFORM imported_lower TOLOWER)
+set(expected_lower ${expected_imports})
+list(TRANSFORM expected_lower TOLOWER)
+foreach(name IN LISTS imported)
     string(TOLOWER "${name}" lower)
-    if(NOT lower IN_LIST system_dlls)
-        string(APPEND problems "\n  imports ${name}, which is not a system DLL")
+    if(NOT lower IN_LIST expected_lower)
+        string(APPEND problems "\n  imports from ${name}, which is not one of the DLLs it is known to need "
+                               "(${expected_imports}); add it here and to the README together")
+    endif()
+endforeach()
+foreach(name IN LISTS expected_imports)
+    string(TOLOWER "${name}" lower)
+    if(NOT lower IN_LIST imported_lower)
+        string(APPEND problems "\n  no longer imports from ${name}: take it out of the list here and in the README")
     endif()
 endforeach()
 

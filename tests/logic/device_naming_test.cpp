@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "platform/text/ansi.h"
 #include "platform/text/encoding.h"
 #include "tests/sim_fixture.h"

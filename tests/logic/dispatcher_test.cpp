@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "tests/sim_fixture.h"
 
 namespace {

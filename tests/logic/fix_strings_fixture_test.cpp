@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "tests/logic/fix_strings_rig.h"
 
 namespace {

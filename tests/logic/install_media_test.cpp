@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "tests/logic/install_rig.h"
 
 namespace {

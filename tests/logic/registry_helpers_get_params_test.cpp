@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "platform/host/call_layer.h"
 #include "platform/scoped.h"
 #include "platform/text/guid.h"

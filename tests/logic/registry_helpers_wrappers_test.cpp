@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "platform/scoped.h"
 #include "tests/sim_fixture.h"
 

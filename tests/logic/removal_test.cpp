@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "tests/logic/removal_rig.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "tests/sim_fixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 #include "devices/stale_usb.h"
 #include "platform/host/library.h"
 #include "tests/sim_fixture.h"

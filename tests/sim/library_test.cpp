@@ -84,4 +84,13 @@ TEST(LibraryLoad, MissingFileIsReportedNotLoaded) {
     EXPECT_FALSE(lib.loaded());
 }
 
+// Another shared library in place of the co-installer: the message names every entry it lacks.
+TEST(LibraryLoad, ALibraryWithoutTheEntriesNamesThem) {
+    plat::host::CoInstallerLibrary lib;
+    EXPECT_FALSE(lib.Load("libm.so.6"));
+    EXPECT_FALSE(lib.loaded());
+    for (const char* name : {"DllMain", "TarvixScannerCoInstaller", "InstallPellionSoftware", "DllEntryPoint"})
+        EXPECT_NE(lib.error().find(name), std::string::npos) << lib.error();
+}
+
 }  // namespace

@@ -8,6 +8,9 @@ public:
     static constexpr const char* kModelTag = "tvxQ920k";
     static constexpr const char* kInstallMediaFile = "TarvixWia_LXR415_U.INF";
 
+    // A load of the library starts without a reading of the system-setup test, also where the same
+    // code serves several loads in one host process.
+    CSetupExtensionQ920k();
     ~CSetupExtensionQ920k() override = default;
     std::string GetModelTag() override;
     std::string GetReservedText() override;

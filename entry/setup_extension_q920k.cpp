@@ -1,7 +1,10 @@
 // CSetupExtensionQ920k: the Q920k's constants and overrides. Portable logic.
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 
 #include "inf/fix_strings.h"
+#include "install/system_services.h"
+
+CSetupExtensionQ920k::CSetupExtensionQ920k() { ForgetSystemSetupReading(); }
 
 std::string CSetupExtensionQ920k::GetModelTag() { return kModelTag; }
 std::string CSetupExtensionQ920k::GetReservedText() { return ""; }

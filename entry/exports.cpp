@@ -7,12 +7,12 @@
 // its limits (std::length_error, a std::logic_error). Each entry catches those and answers as a call
 // that could not do its work: the step under way ends where the allocation failed and nothing more
 // is written. Anything else raised inside a Windows call is not the library's and passes unchanged.
-#include "core/exports.h"
+#include "entry/exports.h"
 
 #include <new>
 #include <stdexcept>
 
-#include "core/setup_extension_q920k.h"
+#include "entry/setup_extension_q920k.h"
 
 namespace {
 CSetupExtensionQ920k g_SetupExtension;
