@@ -116,7 +116,7 @@ std::string ExplainNames(const std::string& html) {
             }
             size_t end = i;
             bool capital = false;
-            while (end < next && NameCharacter(html[end])) capital = capital || (html[end] >= 'A' && html[end] <= 'Z'), ++end;
+            for (; end < next && NameCharacter(html[end]); ++end) capital = capital || (html[end] >= 'A' && html[end] <= 'Z');
             const std::string word = html.substr(i, end - i);
             // An entity (&amp;) is not a name.
             const std::string_view meaning = capital && (i == 0 || html[i - 1] != '&') ? Glossary(word) : "";
