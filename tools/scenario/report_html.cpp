@@ -3,11 +3,13 @@
 // Nothing in the page runs or is fetched: it reads the same in any browser and when printed.
 // Portable.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <optional>
 #include <string_view>
 
+#include "tools/scenario/glossary.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/scenario/report.h"
@@ -63,10 +65,66 @@ std::string Hex(uint64_t v) {
 
 std::string Ms(uint64_t ms) { return std::to_string(ms) + " ms"; }
 
-// A text cut to `max` characters (counted in bytes of ANSI text) with an ellipsis.
-std::string Cut(const std::string& ansi, size_t max) {
-    if (ansi.size() <= max) return AnsiToUtf8(ansi);
-    return AnsiToUtf8(ansi.substr(0, max - 1)) + "\xE2\x80\xA6";
+// A Windows name with its explanation on hover, when the glossary has one.
+std::string Term(const std::string& name) {
+    const std::string_view meaning = Glossary(name);
+    if (meaning.empty()) return Esc(name);
+    return "<abbr title=\"" + Esc(meaning) + "\">" + Esc(name) + "</abbr>";
+}
+
+bool NameCharacter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The page's text with every Windows name the glossary knows put in an <abbr title> that explains
+// it: names are runs of letters, digits and "_" with a capital letter in them. Tags and what the
+// page shows as it was written (<pre>), the picture (<svg>, whose boxes explain themselves in
+// their own tips), the head's title and style, and names already explained stay as they are.
+std::string ExplainNames(const std::string& html) {
+    static const std::string_view kLeftAlone[] = {"pre", "svg", "title", "style", "abbr", "head"};
+    std::string out;
+    out.reserve(html.size() + html.size() / 4);
+    int left_alone = 0;
+    size_t i = 0;
+    while (i < html.size()) {
+        if (html[i] == '<') {
+            size_t end = html.find('>', i);
+            end = end == std::string::npos ? html.size() : end + 1;
+            const std::string_view tag(html.data() + i, end - i);
+            const bool closing = tag.size() > 1 && tag[1] == '/';
+            size_t from = closing ? 2 : 1, to = from;
+            while (to < tag.size() && NameCharacter(tag[to])) ++to;
+            const std::string_view name = tag.substr(from, to - from);
+            const bool self_closing = tag.size() > 2 && tag[tag.size() - 2] == '/';
+            for (std::string_view alone : kLeftAlone)
+                if (name == alone && !self_closing) left_alone += closing ? -1 : 1;
+            out += tag;
+            i = end;
+            continue;
+        }
+        size_t next = html.find('<', i);
+        if (next == std::string::npos) next = html.size();
+        if (left_alone > 0) {
+            out.append(html, i, next - i);
+            i = next;
+            continue;
+        }
+        while (i < next) {
+            if (!NameCharacter(html[i])) {
+                out += html[i++];
+                continue;
+            }
+            size_t end = i;
+            bool capital = false;
+            for (; end < next && NameCharacter(html[end]); ++end) capital = capital || (html[end] >= 'A' && html[end] <= 'Z');
+            const std::string word = html.substr(i, end - i);
+            // An entity (&amp;) is not a name.
+            const std::string_view meaning = capital && (i == 0 || html[i - 1] != '&') ? Glossary(word) : "";
+            out += meaning.empty() ? word : "<abbr title=\"" + Esc(meaning) + "\">" + word + "</abbr>";
+            i = end;
+        }
+    }
+    return out;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -109,11 +167,22 @@ std::string ProgramLabel(const std::string& command_line) {
 // The picture of a run on the virtual clock. Each call that ran gets a box of its own, wide
 // enough for its name, so that calls taking no virtual time stay apart; only a box's width beyond
 // that shows time passing, and so do the gaps and the stretch after the last call, all at one
-// scale. Programs, waits and service states are placed on the same clock.
+// scale. Programs, waits and service states are placed on the same clock. The picture is laid out
+// for a page 1,400 px wide: the time that passes gets what the names, labels and boxes leave of
+// kMaxWidth, and every label is drawn whole (a lane's title wraps onto more lines rather than
+// being cut).
 class Timeline {
 public:
     explicit Timeline(const Report& r) : r_(r) {
         Layout();
+        // Drawing tells how far right the picture reaches; the time then gets what is left over.
+        for (int pass = 0; pass < 4 && !slots_.empty(); ++pass) {
+            (void)Svg();
+            const double over = Width() - kMaxWidth;
+            if (over <= 0.5 || time_width_ <= kMinTimeWidth) break;
+            time_width_ = std::max(kMinTimeWidth, time_width_ - over);
+            Layout();
+        }
     }
 
     std::string Svg() const;
@@ -131,20 +200,26 @@ private:
         bool unloaded = false;
     };
 
-    static constexpr double kLabelWidth = 210;
-    static constexpr double kLeft = kLabelWidth + 16;
-    static constexpr double kGap = 6;
+    // The widest picture that fits a page 1,400 px wide beside a scroll bar (the page's margins and
+    // the figure's border taken off).
+    static constexpr double kMaxWidth = 1320;
+    static constexpr double kMinLabelWidth = 120;
+    static constexpr double kMaxLabelWidth = 300;
+    static constexpr double kGap = 5;
     static constexpr double kCharWidth = 6.1;  // 10 px monospace
-    static constexpr double kTimeWidth = 420;  // what all the time that passes gets
+    static constexpr double kTitleLine = 13;
+    static constexpr double kTimeWidth = 420;  // what all the time that passes gets, at most
+    static constexpr double kMinTimeWidth = 100;
     static constexpr double kForeverRoom = 150;
     static constexpr double kAxisHeight = 34;
     static constexpr double kLaneHeight = 40;
     static constexpr double kBarHeight = 28;
+    static constexpr const char* kEndNote = "the last call returns";
 
     void Layout();
     static std::string CallName(const ReportStep& s);
     static std::string CallDetail(const ReportStep& s);
-    double MinWidth(const ReportStep& s) const;
+    double MinWidth(size_t step) const;  // 0-based
     // Where a time falls: at the first call still running or returned by then, else after the
     // last call.
     double At(uint64_t t) const;
@@ -154,13 +229,27 @@ private:
     double Place(size_t step, std::optional<uint64_t> t) const;
     const Slot* SlotOf(size_t step) const;
     bool BeyondPicture(uint64_t t) const { return t > run_end_ + tail_shown_; }
+    // The picture's width: everything drawn, and a margin.
+    double Width() const { return std::max(edge_x_ + 10, right_ + 8); }
+    // Records how far right something drawn reaches.
+    void Reach(double x) const { right_ = std::max(right_, x); }
+    enum class Font { Mono, Title, Sub };  // 10 px monospace, bold 11 px and 10 px sans-serif
+    // A text's width as drawn in a font, a little generously (UTF-8, counted by characters).
+    static double TextWidth(const std::string& utf8, Font font);
+    // A lane title in lines that fit the label column.
+    std::vector<std::string> TitleLines(const std::string& title) const;
 
     void Axis(std::string& out) const;
-    void ProcessLane(std::string& out, const Process& p, size_t number, double y) const;
-    void ProgramLane(std::string& out, size_t index, double y) const;
-    void WaitOverlay(std::string& out, const WaitReport& w, double y) const;
-    void ServiceLane(std::string& out, const std::string& service, double y) const;
-    static void LaneLabel(std::string& out, double y, const std::string& title, const std::string& sub);
+    // Each lane draws its label and answers its height.
+    double ProcessLane(std::string& out, const Process& p, size_t number, double y) const;
+    double ProgramLane(std::string& out, size_t index, double y) const;
+    void WaitOverlay(std::string& out, const WaitReport& w, double y, double height) const;
+    double ServiceLane(std::string& out, const std::string& service, double y) const;
+    double LaneLabel(std::string& out, double y, const std::string& title, const std::string& sub) const;
+    std::string ProcessSub(const Process& p) const;
+    static std::string ProgramTitle(const ProgramStarted& p) { return AnsiToUtf8(ProgramLabel(p.command_line)); }
+    static std::string ServiceTitle(const std::string& service) { return "service " + AnsiToUtf8(service); }
+    static std::string WaitTitle(const WaitReport& w) { return "wait: " + AnsiToUtf8(w.what); }
 
     const Report& r_;
     bool clock_ = false;
@@ -171,7 +260,10 @@ private:
     uint64_t run_start_ = 0, run_end_ = 0, tail_shown_ = 0;
     bool tail_cut_ = false;
     double scale_ = 0;  // px per ms
-    double run_end_x_ = kLeft, tail_end_x_ = kLeft, edge_x_ = kLeft;
+    double time_width_ = kTimeWidth;
+    double label_width_ = 210, left_ = 226;
+    double run_end_x_ = 226, tail_end_x_ = 226, edge_x_ = 226;
+    mutable double right_ = 0;
 };
 
 std::string Timeline::CallName(const ReportStep& s) {
@@ -182,17 +274,98 @@ std::string Timeline::CallName(const ReportStep& s) {
 
 std::string Timeline::CallDetail(const ReportStep& s) {
     if (!s.waits_forever.empty()) return "never returns";
-    if (s.kind == StepKind::InstallPellionSoftware) return "\"" + Cut(s.command_line, 24) + "\"";
+    if (s.kind == StepKind::InstallPellionSoftware) return "\"" + AnsiToUtf8(s.command_line) + "\"";
     return s.post_processing ? "post-processing" : "pre-processing";
 }
 
-double Timeline::MinWidth(const ReportStep& s) const {
-    if (!IsCall(s)) return 40;
-    size_t chars = std::max(CallName(s).size() + 4, CallDetail(s).size());
-    return std::max(64.0, static_cast<double>(chars) * kCharWidth + 14);
+// The advance widths of the printable ASCII characters in tenths of a pixel, from the page's
+// first choice of font (DejaVu Sans): bold at 11 px for lane titles, regular at 10 px for the rest.
+const uint8_t kTitleWidths[95] = {
+    39, 51, 58, 93, 77, 111, 96, 34, 51, 51, 58, 93, 42, 46, 42, 41,
+    77, 77, 77, 77, 77, 77, 77, 77, 77, 77, 44, 44, 93, 93, 93, 64,
+    110, 86, 84, 81, 92, 76, 76, 91, 93, 41, 41, 86, 71, 110, 93, 94,
+    81, 94, 85, 80, 75, 90, 86, 122, 85, 80, 80, 51, 41, 51, 93, 55,
+    55, 75, 79, 66, 79, 75, 48, 79, 79, 38, 38, 74, 38, 115, 79, 76,
+    79, 79, 55, 66, 53, 79, 72, 102, 71, 72, 64, 79, 41, 79, 93,
+};
+const uint8_t kSubWidths[95] = {
+    32, 41, 46, 84, 64, 95, 78, 28, 39, 39, 50, 84, 32, 37, 32, 34,
+    64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 34, 34, 84, 84, 84, 54,
+    100, 69, 69, 70, 77, 64, 58, 78, 76, 30, 30, 66, 56, 87, 75, 79,
+    61, 79, 70, 64, 62, 74, 69, 99, 69, 62, 69, 39, 34, 39, 84, 50,
+    50, 62, 64, 55, 64, 62, 36, 64, 64, 28, 28, 58, 28, 98, 64, 62,
+    64, 64, 42, 53, 40, 64, 60, 82, 60, 60, 53, 64, 34, 64, 84,
+};
+
+double Timeline::TextWidth(const std::string& utf8, Font font) {
+    double tenths = 0;
+    for (char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u & 0xC0) == 0x80) continue;  // within a character
+        if (font == Font::Mono) tenths += kCharWidth * 10;
+        else if (u >= 32 && u < 127) tenths += (font == Font::Title ? kTitleWidths : kSubWidths)[u - 32];
+        else tenths += font == Font::Title ? 122 : 100;  // outside ASCII: as wide as the widest
+    }
+    // Another font, another renderer: a margin.
+    return tenths / 10 * (font == Font::Mono ? 1.0 : 1.05);
+}
+
+double Timeline::MinWidth(size_t step) const {
+    const ReportStep& s = r_.steps[step];
+    if (!IsCall(s)) return 38;
+    // The step's number and a space before the name; the text starts 6 px into the box.
+    const double name = TextWidth(std::to_string(step + 1) + " " + CallName(s), Font::Mono);
+    return std::max({60.0, name + 12, TextWidth(CallDetail(s), Font::Mono) + 12});
+}
+
+std::vector<std::string> Timeline::TitleLines(const std::string& title) const {
+    const double room = label_width_ - 8;
+    std::vector<std::string> lines;
+    std::string line;
+    size_t start = 0;
+    while (start < title.size()) {
+        size_t end = title.find(' ', start);
+        if (end == std::string::npos) end = title.size();
+        std::string word = title.substr(start, end - start);
+        start = end + 1;
+        std::string joined = line.empty() ? word : line + " " + word;
+        if (TextWidth(joined, Font::Title) <= room) {
+            line = joined;
+            continue;
+        }
+        if (!line.empty()) lines.push_back(line);
+        line.clear();
+        // A word longer than a line is broken between characters (never inside one).
+        while (TextWidth(word, Font::Title) > room) {
+            size_t take = 0;
+            while (take < word.size()) {
+                size_t next = take + 1;
+                while (next < word.size() && (static_cast<unsigned char>(word[next]) & 0xC0) == 0x80) ++next;
+                if (take > 0 && TextWidth(word.substr(0, next), Font::Title) > room) break;
+                take = next;
+            }
+            lines.push_back(word.substr(0, take));
+            word = word.substr(take);
+        }
+        line = word;
+    }
+    if (!line.empty() || lines.empty()) lines.push_back(line);
+    return lines;
+}
+
+std::string Timeline::ProcessSub(const Process& p) const {
+    std::string sub = "steps " + std::to_string(slots_[p.first].step + 1) + " to " +
+                      std::to_string(slots_[p.last].step + 1);
+    if (!p.unloaded) sub += ", never unloaded";
+    return sub;
 }
 
 void Timeline::Layout() {
+    clock_ = false;
+    slots_.clear();
+    processes_.clear();
+    services_.clear();
+    wait_program_.clear();
     for (const ReportStep& s : r_.steps) clock_ = clock_ || s.started_ms.has_value();
     uint64_t prev = 0;
     bool first = true;
@@ -212,38 +385,6 @@ void Timeline::Layout() {
     if (slots_.empty()) return;
     run_end_ = slots_.back().t1;
 
-    // What happens after the last call: programs running on, services finishing their changes.
-    uint64_t later = run_end_;
-    for (const ProgramStarted& p : r_.programs)
-        if (p.ends_ms) later = std::max(later, *p.ends_ms);
-    for (const ServiceChange& c : r_.service_changes)
-        if (c.at_ms) later = std::max(later, *c.at_ms);
-    for (const WaitReport& w : r_.waits)
-        if (w.started_ms && w.waited_ms) later = std::max(later, *w.started_ms + *w.waited_ms);
-    // A program that runs on for long is cut at the edge, so that the calls keep their room.
-    const uint64_t run_length = run_end_ - run_start_;
-    tail_shown_ = std::min(later - run_end_, std::max<uint64_t>(run_length, 10000));
-    tail_cut_ = tail_shown_ < later - run_end_;
-    const uint64_t shown = run_length + tail_shown_;
-    scale_ = shown ? kTimeWidth / static_cast<double>(shown) : 0;
-
-    double x = kLeft;
-    prev = run_start_;
-    for (Slot& slot : slots_) {
-        x += static_cast<double>(slot.t0 - prev) * scale_;
-        slot.x0 = x;
-        slot.x1 = x + MinWidth(r_.steps[slot.step]) + static_cast<double>(slot.t1 - slot.t0) * scale_;
-        x = slot.x1 + kGap;
-        prev = slot.t1;
-    }
-    run_end_x_ = slots_.back().x1;
-    tail_end_x_ = run_end_x_ + (tail_shown_ ? std::max(30.0, static_cast<double>(tail_shown_) * scale_) : 0);
-    edge_x_ = tail_end_x_ + 10;
-    bool forever = slots_.back().forever;
-    for (const ProgramStarted& p : r_.programs)
-        forever = forever || (p.started_ms && !p.ends_ms) || (p.ends_ms && BeyondPicture(*p.ends_ms));
-    if (forever) edge_x_ = std::max(edge_x_, run_end_x_ + kForeverRoom);
-
     // Processes: from a load to its unload.
     for (size_t i = 0; i < slots_.size(); ++i) {
         StepKind kind = r_.steps[slots_[i].step].kind;
@@ -262,6 +403,51 @@ void Timeline::Layout() {
             if (r_.programs[p].command_line == w.what && r_.programs[p].step <= w.step) found = p;
         wait_program_.push_back(found);
     }
+
+    // The label column: as wide as its longest line, within bounds; longer titles wrap.
+    double widest = TextWidth("virtual time", Font::Sub);
+    auto lane = [&](const std::string& title, const std::string& sub) {
+        widest = std::max({widest, TextWidth(title, Font::Title), TextWidth(sub, Font::Sub)});
+    };
+    for (size_t p = 0; p < processes_.size(); ++p) lane("Process " + std::to_string(p + 1), ProcessSub(processes_[p]));
+    for (const ProgramStarted& p : r_.programs) lane(ProgramTitle(p), "started in step " + std::to_string(p.step));
+    for (size_t w = 0; w < r_.waits.size(); ++w)
+        if (!wait_program_[w]) lane(WaitTitle(r_.waits[w]), "in step " + std::to_string(r_.waits[w].step));
+    for (const std::string& service : services_) lane(ServiceTitle(service), "its state");
+    label_width_ = std::clamp(widest + 8, kMinLabelWidth, kMaxLabelWidth);
+    left_ = label_width_ + 16;
+
+    // What happens after the last call: programs running on, services finishing their changes.
+    uint64_t later = run_end_;
+    for (const ProgramStarted& p : r_.programs)
+        if (p.ends_ms) later = std::max(later, *p.ends_ms);
+    for (const ServiceChange& c : r_.service_changes)
+        if (c.at_ms) later = std::max(later, *c.at_ms);
+    for (const WaitReport& w : r_.waits)
+        if (w.started_ms && w.waited_ms) later = std::max(later, *w.started_ms + *w.waited_ms);
+    // A program that runs on for long is cut at the edge, so that the calls keep their room.
+    const uint64_t run_length = run_end_ - run_start_;
+    tail_shown_ = std::min(later - run_end_, std::max<uint64_t>(run_length, 10000));
+    tail_cut_ = tail_shown_ < later - run_end_;
+    const uint64_t shown = run_length + tail_shown_;
+    scale_ = shown ? time_width_ / static_cast<double>(shown) : 0;
+
+    double x = left_;
+    prev = run_start_;
+    for (Slot& slot : slots_) {
+        x += static_cast<double>(slot.t0 - prev) * scale_;
+        slot.x0 = x;
+        slot.x1 = x + MinWidth(slot.step) + static_cast<double>(slot.t1 - slot.t0) * scale_;
+        x = slot.x1 + kGap;
+        prev = slot.t1;
+    }
+    run_end_x_ = slots_.back().x1;
+    tail_end_x_ = run_end_x_ + (tail_shown_ ? std::max(30.0, static_cast<double>(tail_shown_) * scale_) : 0);
+    edge_x_ = tail_end_x_ + 10;
+    bool forever = slots_.back().forever;
+    for (const ProgramStarted& p : r_.programs)
+        forever = forever || (p.started_ms && !p.ends_ms) || (p.ends_ms && BeyondPicture(*p.ends_ms));
+    if (forever) edge_x_ = std::max(edge_x_, run_end_x_ + kForeverRoom);
 }
 
 const Timeline::Slot* Timeline::SlotOf(size_t step) const {
@@ -271,10 +457,10 @@ const Timeline::Slot* Timeline::SlotOf(size_t step) const {
 }
 
 double Timeline::At(uint64_t t) const {
-    if (slots_.empty()) return kLeft;
+    if (slots_.empty()) return left_;
     for (const Slot& s : slots_) {
         if (t > s.t1) continue;
-        if (t < s.t0) return std::max(kLeft, s.x0 - static_cast<double>(s.t0 - t) * scale_);
+        if (t < s.t0) return std::max(left_, s.x0 - static_cast<double>(s.t0 - t) * scale_);
         if (s.t1 == s.t0) return s.x0;
         return s.x0 + static_cast<double>(t - s.t0) * (s.x1 - s.x0) / static_cast<double>(s.t1 - s.t0);
     }
@@ -296,16 +482,17 @@ double Timeline::Place(size_t step, std::optional<uint64_t> t) const {
     return s ? (s->x0 + s->x1) / 2 : run_end_x_;
 }
 
-void Timeline::LaneLabel(std::string& out, double y, const std::string& title, const std::string& sub) {
-    // A title too long for the label column is squeezed into it rather than run into the picture.
-    const double room = kLabelWidth - 8;
-    std::string fit;
-    if (static_cast<double>(title.size()) * 7.2 > room)
-        fit = " textLength=\"" + Num(room) + "\" lengthAdjust=\"spacingAndGlyphs\"";
-    out += "<text class=\"lane\" x=\"8\" y=\"" + Num(y + (sub.empty() ? 18 : 13)) + "\"" + fit + ">" + Esc(title) +
-           "</text>\n";
+double Timeline::LaneLabel(std::string& out, double y, const std::string& title, const std::string& sub) const {
+    const std::vector<std::string> lines = TitleLines(title);
+    double baseline = y + (sub.empty() && lines.size() == 1 ? 18 : 13);
+    for (const std::string& line : lines) {
+        out += "<text class=\"lane\" x=\"8\" y=\"" + Num(baseline) + "\">" + Esc(line) + "</text>\n";
+        baseline += kTitleLine;
+    }
     if (!sub.empty())
-        out += "<text class=\"lane-sub\" x=\"8\" y=\"" + Num(y + 27) + "\">" + Esc(sub) + "</text>\n";
+        out += "<text class=\"lane-sub\" x=\"8\" y=\"" + Num(baseline + 1) + "\">" + Esc(sub) + "</text>\n";
+    const double extra = static_cast<double>(lines.size() - 1) * kTitleLine;
+    return kLaneHeight + extra;
 }
 
 void Timeline::Axis(std::string& out) const {
@@ -317,6 +504,7 @@ void Timeline::Axis(std::string& out) const {
         if (to - from < 0.5) return;
         out += "<line class=\"" + std::string(passes ? "axis" : "axis still") + "\" x1=\"" + Num(from) + "\" y1=\"" +
                Num(y) + "\" x2=\"" + Num(to) + "\" y2=\"" + Num(y) + "\"/>\n";
+        Reach(to);
     };
     std::vector<std::pair<double, uint64_t>> ticks;
     for (size_t i = 0; i < slots_.size(); ++i) {
@@ -335,19 +523,18 @@ void Timeline::Axis(std::string& out) const {
                Num(y + 4) + "\"/>\n";
         if (x - last_label < 64) continue;
         out += "<text class=\"time\" x=\"" + Num(x) + "\" y=\"" + Num(y - 8) + "\">" + Ms(t) + "</text>\n";
+        Reach(x + TextWidth(Ms(t), Font::Mono) / 2);
         last_label = x;
     }
 }
 
-void Timeline::ProcessLane(std::string& out, const Process& p, size_t number, double y) const {
-    std::string sub = "steps " + std::to_string(slots_[p.first].step + 1) + " to " +
-                      std::to_string(slots_[p.last].step + 1);
-    if (!p.unloaded) sub += ", never unloaded";
-    LaneLabel(out, y, "Process " + std::to_string(number), sub);
-    const double top = y + (kLaneHeight - kBarHeight) / 2;
+double Timeline::ProcessLane(std::string& out, const Process& p, size_t number, double y) const {
+    const double h = LaneLabel(out, y, "Process " + std::to_string(number), ProcessSub(p));
+    const double top = y + (h - kBarHeight) / 2;
     const double right = p.unloaded ? slots_[p.last].x1 : edge_x_;
     out += "<rect class=\"process\" x=\"" + Num(slots_[p.first].x0 - 2) + "\" y=\"" + Num(top - 3) + "\" width=\"" +
            Num(right - slots_[p.first].x0 + 4) + "\" height=\"" + Num(kBarHeight + 6) + "\" rx=\"4\"/>\n";
+    Reach(right + 2);
     for (size_t i = p.first; i <= p.last; ++i) {
         const Slot& slot = slots_[i];
         const ReportStep& s = r_.steps[slot.step];
@@ -362,6 +549,10 @@ void Timeline::ProcessLane(std::string& out, const Process& p, size_t number, do
             continue;
         }
         std::string tip = "Step " + number_text + ": " + Ansi(s.description);
+        if (s.kind == StepKind::Dif) {
+            const std::string_view meaning = Glossary(DifName(s.dif_code));
+            if (!meaning.empty()) tip += "\n" + Esc(DifName(s.dif_code)) + ": " + Esc(meaning);
+        }
         if (s.result) tip += "\nanswered " + Esc(words::Answer(*s.result));
         if (!s.waits_forever.empty()) tip += "\n" + Esc(words::WaitsForever(s));
         if (s.started_ms) {
@@ -376,20 +567,23 @@ void Timeline::ProcessLane(std::string& out, const Process& p, size_t number, do
                "</tspan> " + Esc(CallName(s)) + "</text>";
         out += "<text class=\"detail\" x=\"" + Num(slot.x0 + 6) + "\" y=\"" + Num(top + 24) + "\">" +
                Esc(CallDetail(s)) + "</text></g>\n";
+        Reach(slot.x1);
         if (slot.forever) {
             const double mid = top + kBarHeight / 2;
             out += "<g class=\"forever-wait\"><line x1=\"" + Num(slot.x1) + "\" y1=\"" + Num(mid) + "\" x2=\"" +
                    Num(edge_x_ - 8) + "\" y2=\"" + Num(mid) + "\"/><path d=\"M" + Num(edge_x_ - 8) + " " +
                    Num(mid - 5) + " L" + Num(edge_x_) + " " + Num(mid) + " L" + Num(edge_x_ - 8) + " " + Num(mid + 5) +
                    " Z\"/></g>\n";
+            Reach(edge_x_);
         }
     }
+    return h;
 }
 
-void Timeline::ProgramLane(std::string& out, size_t index, double y) const {
+double Timeline::ProgramLane(std::string& out, size_t index, double y) const {
     const ProgramStarted& p = r_.programs[index];
-    LaneLabel(out, y, Cut(ProgramLabel(p.command_line), 40), "started in step " + std::to_string(p.step));
-    const double top = y + (kLaneHeight - kBarHeight) / 2;
+    const double h = LaneLabel(out, y, ProgramTitle(p), "started in step " + std::to_string(p.step));
+    const double top = y + (h - kBarHeight) / 2;
     const double x0 = Place(p.step - 1, p.started_ms);
     double x1 = x0 + 8;
     std::string text;
@@ -412,22 +606,24 @@ void Timeline::ProgramLane(std::string& out, size_t index, double y) const {
     }
     out += "<g class=\"program\"><title>" + tip + "</title><rect x=\"" + Num(x0) + "\" y=\"" + Num(top + 4) +
            "\" width=\"" + Num(x1 - x0) + "\" height=\"" + Num(kBarHeight - 8) + "\" rx=\"3\"/>";
+    Reach(x1);
     // The text goes inside the bar when it fits, else after it.
     if (!text.empty()) {
-        const double width = static_cast<double>(text.size()) * kCharWidth;
+        const double width = TextWidth(text, Font::Mono);
         const bool inside = x1 - x0 >= width + 12;
         const double tx = inside ? x1 - width - 6 : x1 + 4;
-        if (inside || tx + width < edge_x_ + kForeverRoom)
-            out += "<text x=\"" + Num(tx) + "\" y=\"" + Num(top + 18) + "\">" + Esc(text) + "</text>";
+        out += "<text x=\"" + Num(tx) + "\" y=\"" + Num(top + 18) + "\">" + Esc(text) + "</text>";
+        Reach(tx + width);
     }
     out += "</g>\n";
     for (size_t w = 0; w < r_.waits.size(); ++w)
-        if (wait_program_[w] == index) WaitOverlay(out, r_.waits[w], y);
+        if (wait_program_[w] == index) WaitOverlay(out, r_.waits[w], y, h);
+    return h;
 }
 
-void Timeline::WaitOverlay(std::string& out, const WaitReport& w, double y) const {
+void Timeline::WaitOverlay(std::string& out, const WaitReport& w, double y, double height) const {
     if (!w.started_ms) return;  // the machine did not see the wait itself
-    const double top = y + (kLaneHeight - kBarHeight) / 2;
+    const double top = y + (height - kBarHeight) / 2;
     const double x0 = AtIn(w.step - 1, *w.started_ms);
     double x1 = w.outcome == WaitOutcome::Forever || !w.waited_ms ? edge_x_
                                                                    : AtIn(w.step - 1, *w.started_ms + *w.waited_ms);
@@ -439,30 +635,38 @@ void Timeline::WaitOverlay(std::string& out, const WaitReport& w, double y) cons
                       Esc(words::WaitLimit(w)) + ": " + Esc(words::WaitOutcomeText(w));
     out += "<g class=\"wait\"><title>" + tip + "</title><rect x=\"" + Num(x0) + "\" y=\"" + Num(top) + "\" width=\"" +
            Num(x1 - x0) + "\" height=\"" + Num(kBarHeight) + "\" rx=\"3\"/>";
-    const double width = static_cast<double>(text.size()) * kCharWidth;
+    Reach(x1);
+    // Too short a bar for its text: the lane's tip tells it.
+    const double width = TextWidth(text, Font::Mono);
     if (x1 - x0 >= width + 12)
         out += "<text x=\"" + Num(x0 + 6) + "\" y=\"" + Num(top + 18) + "\">" + Esc(text) + "</text>";
     out += "</g>\n";
 }
 
 // A service's states as bands, each change at its virtual time.
-void Timeline::ServiceLane(std::string& out, const std::string& service, double y) const {
-    LaneLabel(out, y, "service " + Cut(service, 22), "its state");
+double Timeline::ServiceLane(std::string& out, const std::string& service, double y) const {
+    const double h = LaneLabel(out, y, ServiceTitle(service), "its state");
     std::vector<const ServiceChange*> changes;
     for (const ServiceChange& c : r_.service_changes)
         if (c.service == service) changes.push_back(&c);
     // The state before the first change follows from it.
     std::string state = changes.front()->state == "stop pending" || changes.front()->state == "stopped" ? "running"
                                                                                                          : "stopped";
-    const double top = y + (kLaneHeight - kBarHeight) / 2 + 4;
+    const double top = y + (h - kBarHeight) / 2 + 4;
     const double height = kBarHeight - 8;
     double x = slots_.front().x0;
     auto band = [&](double from, double to, const std::string& what) {
         if (to - from < 0.5) return;
+        // Drawn from rounded ends, so that each band starts exactly where the one before it ends.
+        from = std::round(from * 10) / 10;
+        to = std::round(to * 10) / 10;
         std::string cls = what == "running" ? "running" : what == "stopped" ? "stopped" : "pending";
-        out += "<g class=\"service " + cls + "\"><title>" + Ansi(service) + ": " + Esc(what) + "</title><rect x=\"" +
+        const std::string_view meaning = Glossary(what);
+        out += "<g class=\"service " + cls + "\"><title>" + Ansi(service) + ": " + Esc(what) +
+               (meaning.empty() ? "" : " (" + Esc(meaning) + ")") + "</title><rect x=\"" +
                Num(from) + "\" y=\"" + Num(top) + "\" width=\"" + Num(to - from) + "\" height=\"" + Num(height) + "\"/>";
-        const double width = static_cast<double>(what.size()) * kCharWidth;
+        Reach(to);
+        const double width = TextWidth(what, Font::Mono);
         if (to - from >= width + 8)
             out += "<text x=\"" + Num(from + 4) + "\" y=\"" + Num(top + 14) + "\">" + Esc(what) + "</text>";
         out += "</g>\n";
@@ -476,46 +680,40 @@ void Timeline::ServiceLane(std::string& out, const std::string& service, double 
         state = c->state;
     }
     band(x, edge_x_, state);
+    return h;
 }
 
 std::string Timeline::Svg() const {
     if (slots_.empty()) return "<p>No call ran, so there is no timeline.</p>\n";
-    std::vector<size_t> programs;  // programs with a lane: every one
-    for (size_t i = 0; i < r_.programs.size(); ++i) programs.push_back(i);
-    size_t unmatched = 0;
-    for (const auto& w : wait_program_) unmatched += w ? 0 : 1;
-    const size_t lanes = processes_.size() + programs.size() + services_.size() + unmatched;
-    const double height = kAxisHeight + static_cast<double>(lanes) * kLaneHeight + 24;
-    const double width = edge_x_ + 40;  // room for the last time label
-
-    std::string body;
-    Axis(body);
+    right_ = 0;
+    std::string axis, lanes;
+    Axis(axis);
     double y = kAxisHeight;
-    // The stretch after the last call, and the moment it returned.
-    if (tail_shown_)
-        body += "<rect class=\"after\" x=\"" + Num(run_end_x_) + "\" y=\"" + Num(y) + "\" width=\"" +
-                Num(edge_x_ - run_end_x_) + "\" height=\"" + Num(height - y - 20) + "\"/>\n";
-    for (size_t p = 0; p < processes_.size(); ++p, y += kLaneHeight) ProcessLane(body, processes_[p], p + 1, y);
-    for (size_t p : programs) {
-        ProgramLane(body, p, y);
-        y += kLaneHeight;
-    }
+    for (size_t p = 0; p < processes_.size(); ++p) y += ProcessLane(lanes, processes_[p], p + 1, y);
+    for (size_t p = 0; p < r_.programs.size(); ++p) y += ProgramLane(lanes, p, y);
     for (size_t w = 0; w < r_.waits.size(); ++w) {
         if (wait_program_[w]) continue;
-        LaneLabel(body, y, "wait: " + Cut(r_.waits[w].what, 24), "in step " + std::to_string(r_.waits[w].step));
-        WaitOverlay(body, r_.waits[w], y);
-        y += kLaneHeight;
+        const double h = LaneLabel(lanes, y, WaitTitle(r_.waits[w]), "in step " + std::to_string(r_.waits[w].step));
+        WaitOverlay(lanes, r_.waits[w], y, h);
+        y += h;
     }
-    for (const std::string& service : services_) {
-        ServiceLane(body, service, y);
-        y += kLaneHeight;
-    }
+    for (const std::string& service : services_) y += ServiceLane(lanes, service, y);
     if (!slots_.back().forever) {
-        body += "<line class=\"end\" x1=\"" + Num(run_end_x_) + "\" y1=\"" + Num(kAxisHeight - 4) + "\" x2=\"" +
-                Num(run_end_x_) + "\" y2=\"" + Num(y + 4) + "\"/>\n";
-        body += "<text class=\"note\" x=\"" + Num(run_end_x_ + 4) + "\" y=\"" + Num(y + 14) +
-                "\">the last call returns</text>\n";
+        lanes += "<line class=\"end\" x1=\"" + Num(run_end_x_) + "\" y1=\"" + Num(kAxisHeight - 4) + "\" x2=\"" +
+                 Num(run_end_x_) + "\" y2=\"" + Num(y + 4) + "\"/>\n";
+        lanes += "<text class=\"note\" x=\"" + Num(run_end_x_ + 4) + "\" y=\"" + Num(y + 14) + "\">" + kEndNote +
+                 "</text>\n";
+        Reach(run_end_x_ + 4 + TextWidth(kEndNote, Font::Sub));
     }
+    const double height = y + 24;
+    const double width = Width();
+
+    std::string body = axis;
+    // The stretch after the last call, and the moment it returned.
+    if (tail_shown_)
+        body += "<rect class=\"after\" x=\"" + Num(run_end_x_) + "\" y=\"" + Num(kAxisHeight) + "\" width=\"" +
+                Num(edge_x_ - run_end_x_) + "\" height=\"" + Num(height - kAxisHeight - 20) + "\"/>\n";
+    body += lanes;
 
     return "<svg class=\"timeline\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-labelledby=\"timeline-title\" "
            "width=\"" + Num(width) + "\" height=\"" + Num(height) + "\" viewBox=\"0 0 " + Num(width) + " " +
@@ -559,6 +757,10 @@ h2 { font-size: 17px; margin: 28px 0 8px; padding-bottom: 3px; border-bottom: 2p
 h3 { font-size: 14px; margin: 14px 0 4px; }
 .meta { color: #56616c; margin: 0 0 10px; }
 .intro { color: #3b4550; }
+.verdict { font-size: 15px; padding: 8px 12px; border-radius: 4px; margin: 6px 0 10px; }
+.verdict.fine { background: #e3f3e4; border: 1px solid #8cc991; }
+.verdict.failed { background: #fde7e7; border: 1px solid #e39a9a; }
+abbr[title] { text-decoration: underline dotted #8a949d; cursor: help; }
 .outcome { padding: 6px 10px; border-radius: 4px; display: inline-block; margin: 4px 0; }
 .outcome.met { background: #e3f3e4; border: 1px solid #8cc991; }
 .outcome.unmet { background: #fde7e7; border: 1px solid #e39a9a; }
@@ -572,7 +774,7 @@ th, td { border: 1px solid #d6dde4; padding: 3px 8px; text-align: left; vertical
 thead th { background: #eef2f5; }
 td.mono, td .mono { word-break: break-all; }
 .none { color: #77818b; font-style: italic; }
-.figure { overflow-x: auto; border: 1px solid #d6dde4; border-radius: 4px; padding: 6px 0; background: #fcfdfe; }
+.figure { overflow-x: auto; margin: 0; border: 1px solid #d6dde4; border-radius: 4px; padding: 6px 0; background: #fcfdfe; }
 figcaption, .caption { color: #56616c; font-size: 13px; margin: 6px 0; }
 .legend span.swatch { display: inline-block; width: 12px; height: 12px; border: 1px solid #555;
                       vertical-align: -2px; margin: 0 4px 0 12px; }
@@ -596,7 +798,7 @@ table.registry tr.key .what { font-family: "DejaVu Sans", sans-serif; font-weigh
 table.registry td.before { background: #fdf1f1; } table.registry td.after { background: #eef8ef; }
 table.registry td.same { background: none; }
 .badge { font-size: 12px; padding: 0 6px; border-radius: 8px; background: #e1e6eb; }
-svg.timeline { display: block; font-family: "DejaVu Sans Mono", monospace; font-size: 10px; }
+svg.timeline { display: block; max-width: 100%; height: auto; font-family: "DejaVu Sans Mono", monospace; font-size: 10px; }
 svg.timeline text.lane { font: bold 11px "DejaVu Sans", sans-serif; fill: #1d232a; }
 svg.timeline text.lane-sub, svg.timeline text.note { font: 10px "DejaVu Sans", sans-serif; fill: #56616c; }
 svg.timeline text.time { text-anchor: middle; fill: #3b4550; }
@@ -642,20 +844,17 @@ void Header(std::string& out, const Report& r) {
                         : r.machine_kind == "simulated machine" ? "run on the simulated machine"
                                                                  : "run on " + r.machine_kind;
     out += "<header>\n<h1>Scenario \xE2\x80\x9C" + Ansi(r.scenario_name) + "\xE2\x80\x9D</h1>\n";
+    // The outcome first, in one sentence; the details follow.
+    const bool unmet = r.expectations_checked && !r.unmet_expectations.empty();
+    out += std::string("<p class=\"verdict ") + (words::OutcomeFailed(r) ? "failed" : "fine") + "\">" +
+           Esc(words::Outcome(r)) + (unmet ? " <a href=\"#expectations\">See which.</a>" : "") + "</p>\n";
     std::string meta = r.scenario_file.empty() ? "" : "<span class=\"mono\">" + Esc(r.scenario_file) + "</span>";
     if (!where.empty()) meta += (meta.empty() ? "" : ", ") + Esc(where);
     if (!meta.empty()) out += "<p class=\"meta\">" + meta + "</p>\n";
     if (!r.description.empty()) out += "<p class=\"description\">" + Ansi(r.description) + "</p>\n";
     out += "<p class=\"intro\">" + Esc(words::Introduction()) +
-           " At the top, a timeline shows when each call ran and how long the co-installer waited.</p>\n";
-    if (r.expectations_checked) {
-        if (r.unmet_expectations.empty())
-            out += "<p class=\"outcome met\">The scenario's expectations: all met.</p>\n";
-        else
-            out += "<p class=\"outcome unmet\">The scenario's expectations: " +
-                   std::to_string(r.unmet_expectations.size()) + " not met (see <a href=\"#expectations\">the list</a>)."
-                   "</p>\n";
-    }
+           " At the top, a timeline shows when each call ran and how long the co-installer waited. A Windows name "
+           "underlined with dots says what it means when the pointer rests on it.</p>\n";
     out += "<nav>";
     const std::pair<const char*, const char*> links[] = {
         {"timeline", "Timeline"},      {"machine", "Machine"},    {"calls", "Calls"},
@@ -787,13 +986,13 @@ void Services(std::string& out, const Report& r) {
                "</thead>\n<tbody>\n";
         for (const ServiceChange& c : r.service_changes)
             out += "<tr><td>" + StepLink(c.step) + "</td><td class=\"mono\">" + Ansi(c.service) + "</td><td>" +
-                   Esc(c.state) + "</td><td>" + (c.at_ms ? Ms(*c.at_ms) : std::string()) + "</td></tr>\n";
+                   Term(c.state) + "</td><td>" + (c.at_ms ? Ms(*c.at_ms) : std::string()) + "</td></tr>\n";
         out += "</tbody></table>\n";
     }
     if (r.services_at_end.empty()) return;
     out += "<p>At the end of the run, once pending changes have run their course:</p>\n<ul>\n";
     for (const ServiceAtEnd& s : r.services_at_end)
-        out += "<li><span class=\"mono\">" + Ansi(s.service) + "</span>: " + Esc(s.state) + "</li>\n";
+        out += "<li><span class=\"mono\">" + Ansi(s.service) + "</span>: " + Term(s.state) + "</li>\n";
     out += "</ul>\n";
 }
 
@@ -1045,7 +1244,7 @@ std::string FormatReportHtml(const Report& r, const TextOptions& options) {
     ExpectationsOutcome(out, r);
     OpenHandles(out, r);
     out += "</section>\n</body>\n</html>\n";
-    return out;
+    return ExplainNames(out);
 }
 
 }  // namespace tvx

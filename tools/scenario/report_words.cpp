@@ -11,6 +11,46 @@ std::string Count(size_t n, const std::string& one, const std::string& many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// "a, b and c".
+std::string Join(const std::vector<std::string>& parts) {
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    return out;
+}
+
+bool IsCall(const ReportStep& s) { return s.kind == StepKind::Dif || s.kind == StepKind::InstallPellionSoftware; }
+
+// An answer a co-installer gives when it goes on without a failure.
+bool AnswersWithoutError(uint32_t result) {
+    return result == 0 || result == kResultPostProcessingRequired || result == 0xE000020Eu;  // ERROR_DI_DO_DEFAULT
+}
+
+// "step 3 (DIF_INSTALLDEVICE)".
+std::string StepAndCall(size_t index, const ReportStep& s) {
+    std::string call = s.kind == StepKind::InstallPellionSoftware ? "InstallPellionSoftware" : DifName(s.dif_code);
+    if (call.empty()) call = "DIF code " + Hex8(s.dif_code);
+    return "step " + std::to_string(index + 1) + " (" + call;
+}
+
+// The program a command line starts, without its folder: "setup.exe".
+std::string ProgramFile(const std::string& command_line) {
+    std::string program = command_line;
+    if (!program.empty() && program[0] == '"') {
+        size_t end = program.find('"', 1);
+        program = program.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    } else {
+        // Unquoted, the program ends after ".exe" (its folder may hold spaces), else at a space.
+        std::string lower = program;
+        for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        size_t end = lower.find(".exe");
+        end = end == std::string::npos ? program.find(' ') : end + 4;
+        if (end != std::string::npos) program.resize(end);
+    }
+    size_t slash = program.rfind('\\');
+    return AnsiToUtf8(slash == std::string::npos ? program : program.substr(slash + 1));
+}
+
 }  // namespace
 
 std::string Introduction() {
@@ -147,6 +187,86 @@ std::vector<std::string> Summary(const Report& r) {
         out.push_back("It wrote " + Count(SplitLogLines(log.new_bytes).size(), "line", "lines") + " to " +
                       AnsiToUtf8(log.name) + ".");
     return out;
+}
+
+bool OutcomeFailed(const Report& r) {
+    for (const ReportStep& s : r.steps) {
+        if (!IsCall(s) || !s.not_run.empty()) continue;
+        if (!s.waits_forever.empty() || (s.result && !AnswersWithoutError(*s.result))) return true;
+    }
+    return r.expectations_checked && !r.unmet_expectations.empty();
+}
+
+std::string Outcome(const Report& r) {
+    size_t ran = 0, clean = 0, not_run = 0;
+    std::vector<std::string> errors, forever;
+    for (size_t i = 0; i < r.steps.size(); ++i) {
+        const ReportStep& s = r.steps[i];
+        if (!s.not_run.empty()) {
+            ++not_run;
+            continue;
+        }
+        if (!IsCall(s)) continue;
+        ++ran;
+        if (!s.waits_forever.empty()) {
+            forever.push_back(StepAndCall(i, s) + ": it waits forever for " + ProgramFile(s.waits_forever) + ")");
+        } else if (s.result && !AnswersWithoutError(*s.result)) {
+            std::string name = ResultName(*s.result);
+            // After the class installer, a co-installer passes on the installation's own failure.
+            const bool passed_on = s.post_processing && *s.result == s.install_result;
+            errors.push_back(StepAndCall(i, s) + ") with " + (name.empty() ? "the error " + Hex8(*s.result) : name) +
+                             (passed_on ? " passed on from the class installer" : ""));
+        } else {
+            ++clean;
+        }
+    }
+
+    std::string calls;
+    if (ran == 0) {
+        calls = "was not called";
+    } else if (clean == ran) {
+        calls = ran == 1   ? "answered its one call without error"
+                : ran == 2 ? "answered both calls without error"
+                           : "answered all " + std::to_string(ran) + " calls without error";
+    } else {
+        std::vector<std::string> answered;
+        if (clean) answered.push_back(std::to_string(clean) + " of " + Count(ran, "call", "calls") + " without error");
+        answered.insert(answered.end(), errors.begin(), errors.end());
+        if (!answered.empty()) calls = "answered " + Join(answered);
+        if (!forever.empty()) calls += std::string(calls.empty() ? "" : " and ") + "never returned from " + Join(forever);
+    }
+
+    size_t values = 0, added_empty = 0, deleted = 0;
+    for (const KeyChange& key : r.registry.keys) {
+        if (key.kind == KeyChange::Kind::Added) {
+            values += key.values.size();
+            added_empty += key.values.empty() ? 1 : 0;
+        }
+        if (key.kind == KeyChange::Kind::Changed) values += key.changes.size();
+        if (key.kind == KeyChange::Kind::Removed) ++deleted;
+    }
+    std::vector<std::string> changes;
+    if (values) changes.push_back("changed " + Count(values, "registry value", "registry values"));
+    if (added_empty) changes.push_back("added " + Count(added_empty, "empty registry key", "empty registry keys"));
+    if (deleted)
+        changes.push_back("deleted " + Count(deleted, "registry key", "registry keys") + " with everything below " +
+                          (deleted == 1 ? "it" : "them"));
+    if (changes.empty()) changes.push_back("left the registry as it was");
+    if (!r.files.empty()) changes.push_back("changed " + Count(r.files.size(), "file or folder", "files and folders"));
+
+    std::vector<std::string> did;
+    did.push_back(r.programs.empty() ? "started no program" : "started " + Count(r.programs.size(), "program", "programs"));
+    did.insert(did.end(), changes.begin(), changes.end());
+
+    std::string out = "The co-installer " + calls + (errors.empty() && forever.empty() ? ", " : "; it ") + Join(did);
+    if (not_run) out += "; " + Count(not_run, "later step", "later steps") + " did not run";
+    if (r.expectations_checked)
+        out += r.unmet_expectations.empty()
+                   ? "; every expectation was met"
+                   : "; " + Count(r.unmet_expectations.size(), "expectation was", "expectations were") + " not met";
+    if (!r.open_handles.empty())
+        out += "; " + Count(r.open_handles.size(), "handle was", "handles were") + " left open";
+    return out + ".";
 }
 
 }  // namespace tvx::words

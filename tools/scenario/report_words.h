@@ -51,4 +51,12 @@ std::string FileChangeWhat(const FileChange& change);
 // The run in a few sentences.
 std::vector<std::string> Summary(const Report& report);
 
+// The outcome in one plain sentence, for the top of the page: how the co-installer answered its
+// calls (each error by step, call and name; a call that never returns; steps that did not run),
+// how many programs it started, what it changed, and whether the scenario's expectations held.
+std::string Outcome(const Report& report);
+// Whether the outcome is a failure: a call answered with an error or never returning, or an
+// unmet expectation.
+bool OutcomeFailed(const Report& report);
+
 }  // namespace tvx::words
