@@ -7,6 +7,9 @@ set -uo pipefail
 tvx_sim="$1" run_scenario="$2" template="$3" windows_build="$4" work="$5" scenario="$6"
 
 mkdir -p "$work"
+# The Wine run's work folder is this script's own output below the build folder; it starts empty
+# (a folder made before the runner marked its output would be refused as someone else's).
+rm -rf "$work/wine"
 "$tvx_sim" run --normalised "$scenario" > "$work/sim.txt"
 status=$?
 if [ $status -ne 0 ]; then
