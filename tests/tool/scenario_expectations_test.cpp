@@ -5,6 +5,7 @@
 #include "tests/sim_fixture.h"
 #include "tools/scenario/expectations.h"
 #include "tools/scenario/names.h"
+#include "tools/scenario/run_end.h"
 #include "tools/scenario/scenario.h"
 
 namespace {
@@ -207,5 +208,41 @@ TEST(ScenarioExpectations, EachKindMetOrNamedWithItsLine) {
         EXPECT_NE(unmet[0].find(row.unmet), std::string::npos) << unmet[0];
     }
 }
+
+// The end of a run, as both machines end it: only the finished event counts as kept on purpose,
+// and a scenario with nothing to expect is not checked.
+namespace run_end {
+
+TEST(RunEnd, OnlyTheFinishedEventIsKeptOnPurpose) {
+    struct Case {
+        const char* open;
+        bool kept;
+    } cases[] = {
+        {"when the process ended at step 4: event tvx_PNPFinishedEvent_99", true},
+        {"when the process ended at step 4: event tvx_PNPFinishedEvent_98", false},
+        {"when the process ended at step 4: event tvx_PNPFinishedEvent_99x", false},
+        {"when the process ended at step 4: key tvx_PNPFinishedEvent_99", false},
+        {"event tvx_PNPFinishedEvent_99", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(tvx::KeptOnPurpose(c.open), c.kept) << c.open;
+}
+
+TEST(RunEnd, OnlyAScenarioWithExpectationsIsCheckedAndItsStatusFollowsThem) {
+    const std::filesystem::path file = tvx::test::FreshScratchFolder() / "scenario.toml";
+    const std::string device = "[[machine.devices]]\ninstance_id = 'USB\\X\\1'\n[[steps]]\naction = \"dif\"\ncode = 2\n";
+    for (const auto& [extra, checked] : {std::pair<std::string, bool>{"", false},
+                                         {"expect_result = \"NO_ERROR\"\n", true},
+                                         {"[expect]\nevents = []\n", true}}) {
+        const tvx::Scenario scenario = tvx::ParseScenario(device + extra, file);
+        tvx::Report report = tvx::StartReport(scenario, "simulated machine");
+        report.steps[0].result = ERROR_INVALID_PARAMETER;
+        tvx::CheckRun(scenario, report, tvx::LookupIn({}), {});
+        EXPECT_EQ(report.expectations_checked, checked) << extra;
+        const bool unmet = extra.find("NO_ERROR") != std::string::npos;
+        EXPECT_EQ(tvx::RunExitStatus(report), unmet ? tvx::kExitUnmet : tvx::kExitDone) << extra;
+    }
+}
+
+}  // namespace run_end
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "tools/scenario/expectations.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/scenario/report.h"
+#include "tools/scenario/run_end.h"
 #include "tools/scenario/scenario.h"
 #include "tools/scenario/scenario_error.h"
 #include "tools/tvx-sim/embedded_scenario.h"
@@ -36,9 +37,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kExitUnmet = 1;
-constexpr int kExitBadInput = 2;
-constexpr int kExitRunFailed = 3;
+using tvx::kExitBadInput;
+using tvx::kExitRunFailed;
+using tvx::kExitUnmet;
 
 // A folder below the temporary folder that holds the built-in scenario while it runs.
 plat::text::ScratchFolder MakeDefaultScenarioFolder() {
@@ -148,7 +149,7 @@ int Run(const RunCommand& cmd, const std::string& module) {
         if (!WritePage(cmd.html, tvx::FormatReportHtml(report, {cmd.trace}))) return kExitRunFailed;
         std::cerr << "tvx-sim: the report as a web page is in " << cmd.html << "\n";
     }
-    return run.report.unmet_expectations.empty() ? 0 : kExitUnmet;
+    return tvx::RunExitStatus(run.report);
 }
 
 // Each scenario is read and run in turn: one that is bad (it cannot be read, or its machine cannot

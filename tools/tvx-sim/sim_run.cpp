@@ -12,6 +12,7 @@
 #include "platform/text/scratch_folder.h"
 #include "tools/scenario/expectations.h"
 #include "tools/scenario/names.h"
+#include "tools/scenario/run_end.h"
 #include "tools/tvx-sim/interrupt.h"
 #include "tools/tvx-sim/machine_setup.h"
 
@@ -119,20 +120,6 @@ private:
     std::map<std::string, size_t> pending_step_;
 };
 
-// What the co-installer holds until its process ends on purpose, so that it is no leak: the named
-// event that says the Plug and Play part has finished stays open, and set, for as long as the
-// device installer's process lives, so that the scanning software's setup that waits for it later
-// in that time still finds it set.
-const char* const kKeptOnPurpose[] = {"event tvx_PNPFinishedEvent_99"};
-
-bool KeptOnPurpose(const std::string& open) {
-    for (const char* kept : kKeptOnPurpose) {
-        const std::string tail = std::string(": ") + kept;
-        if (open.size() >= tail.size() && open.compare(open.size() - tail.size(), tail.size(), tail) == 0) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
@@ -168,7 +155,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     // opened and never closed.
     auto end_process = [&](size_t step) {
         for (const std::string& open : machine.EndProcess())
-            if (!KeptOnPurpose(open))
+            if (!tvx::KeptOnPurpose(open))
                 report.open_handles.push_back("when the process ended at step " + std::to_string(step) + ": " + open);
     };
 
@@ -178,7 +165,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
         const Step& step = scenario.steps[i];
         ReportStep& out = report.steps[i];
         if (stuck) {
-            out.not_run = "the co-installer still waits in step " + std::to_string(stuck);
+            out.not_run = StillWaitsIn(stuck);
             continue;
         }
         out.started_ms = machine.clock().now_ms();
@@ -265,13 +252,7 @@ RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
 
 RunResult RunAndCheck(const Scenario& scenario, const RunOptions& options) {
     RunResult run = RunScenario(scenario, options);
-    bool has_expectations = !scenario.expect.empty();
-    for (const Step& step : scenario.steps) has_expectations = has_expectations || step.expect_result;
-    if (has_expectations) {
-        run.report.expectations_checked = true;
-        run.report.unmet_expectations =
-            CheckExpectations(scenario, run.report, LookupIn(run.final_registry), run.final_files);
-    }
+    CheckRun(scenario, run.report, LookupIn(run.final_registry), run.final_files);
     return run;
 }
 

@@ -19,6 +19,7 @@
 
 #include "platform/win32/windows_sdk.h"
 #include "tools/scenario/report.h"
+#include "tools/scenario/run_end.h"
 #include "tools/scenario/scenario.h"
 #include "tools/scenario/scenario_error.h"
 #include "tools/wine/wine_run.h"
@@ -28,9 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kExitUnmet = 1;
-constexpr int kExitBadInput = 2;
-constexpr int kExitRunFailed = 3;
+using tvx::kExitBadInput;
+using tvx::kExitRunFailed;
 
 int Usage() {
     std::cerr << "usage: tvx-wine-harness setup SCENARIO RUN_FOLDER STANDINS\n"
@@ -87,7 +87,7 @@ int Print(const tvx::Report& report, const RunOptions& o) {
         return kExitRunFailed;
     }
     for (const std::string& unmet : report.unmet_expectations) std::cerr << "unmet: " << unmet << "\n";
-    return report.unmet_expectations.empty() ? 0 : kExitUnmet;
+    return tvx::RunExitStatus(report);
 }
 
 int RunSteps(const tvx::Scenario& scenario, const fs::path& run_folder, const fs::path& standins, const std::string& dll,

@@ -11,6 +11,7 @@
 
 #include "platform/win32/windows_sdk.h"
 #include "tools/scenario/expectations.h"
+#include "tools/scenario/run_end.h"
 #include "tools/wine/wine_account.h"
 #include "tools/wine/wine_registry.h"
 #include "tools/wine/wine_setup.h"
@@ -25,7 +26,7 @@ using CoInstallerFn = DWORD(WINAPI*)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA, PC
 using CommandFn = void(CALLBACK*)(HWND, HINSTANCE, LPSTR, int);
 
 // Named events the co-installer may set; the harness holds them open to see them set.
-const char* const kKnownEvents[] = {"tvx_PNPFinishedEvent_99"};
+const char* const kKnownEvents[] = {kFinishedEventName};
 
 // How long one call on the co-installer may take before the run counts as failed: the longest
 // flow waits 20 s for a service that never stops, plus the stand-ins' run times.
@@ -610,7 +611,7 @@ Report Run::Go(const std::vector<std::string>& notes) {
             SplitRunnerLog(lines, &out.log, &report_.steps[i + 1].log, &report_.steps[i + 2].log);
             if (!report_.steps[i + 1].waits_forever.empty()) {
                 stuck = i + 2;
-                report_.steps[i + 2].not_run = "the co-installer still waits in step " + std::to_string(stuck);
+                report_.steps[i + 2].not_run = StillWaitsIn(stuck);
                 report_.notes.push_back("the harness ended the DLL runner's process, which still waited in step " +
                                         std::to_string(stuck));
             }
@@ -629,7 +630,7 @@ Report Run::Go(const std::vector<std::string>& notes) {
     }
     for (size_t i = stuck; stuck && i < steps.size(); ++i)
         if (report_.steps[i].not_run.empty())
-            report_.steps[i].not_run = "the co-installer still waits in step " + std::to_string(stuck);
+            report_.steps[i].not_run = StillWaitsIn(stuck);
     if (!abandoned_) Unload();
     if (!scenario_.machine.administrator)
         report_.notes.push_back("the scenario's user is not an administrator, and Wine's user always is: the harness "
@@ -642,12 +643,7 @@ Report Run::Go(const std::vector<std::string>& notes) {
     const FileSnapshot files_after = SnapshotWineFiles();
     report_.files = DiffFiles(files_before, files_after);
 
-    bool has_expectations = !scenario_.expect.empty();
-    for (const Step& step : steps) has_expectations = has_expectations || step.expect_result;
-    if (has_expectations) {
-        report_.expectations_checked = true;
-        report_.unmet_expectations = CheckExpectations(scenario_, report_, LiveRegistryLookup(), files_after);
-    }
+    CheckRun(scenario_, report_, LiveRegistryLookup(), files_after);
     return report_;
 }
 
