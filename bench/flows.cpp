@@ -135,9 +135,9 @@ const FlowInfo& InfoOf(Flow flow) {
     throw std::logic_error("a flow without its entry in Flows()");
 }
 
-plat::text::ScratchFolder PreparedMachine::MakeFolder(const std::filesystem::path& below) {
-    std::optional<plat::text::ScratchFolder> folder =
-        plat::text::ScratchFolder::Make(below.empty() ? plat::text::ScratchFolder::DefaultBelow() : below, "tvx-bench-");
+plat::host::ScratchFolder PreparedMachine::MakeFolder(const std::filesystem::path& below) {
+    std::optional<plat::host::ScratchFolder> folder =
+        plat::host::ScratchFolder::Make(below.empty() ? plat::host::ScratchFolder::DefaultBelow() : below, "tvx-bench-");
     if (!folder) throw std::runtime_error("cannot make a folder for a benchmark machine below " + below.string());
     return std::move(*folder);
 }

@@ -11,7 +11,7 @@
 
 #include "bench/bench_machine.h"
 #include "platform/sim/machine.h"
-#include "platform/text/scratch_folder.h"
+#include "platform/host/scratch_folder.h"
 
 namespace tvx::bench {
 
@@ -53,9 +53,9 @@ public:
     void Deactivate() { active_.reset(); }
 
 private:
-    static plat::text::ScratchFolder MakeFolder(const std::filesystem::path& below);
+    static plat::host::ScratchFolder MakeFolder(const std::filesystem::path& below);
 
-    plat::text::ScratchFolder folder_;
+    plat::host::ScratchFolder folder_;
     plat::sim::Machine machine_;
     BenchMachine built_;
     std::optional<plat::sim::ActiveMachine> active_;

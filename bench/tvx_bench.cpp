@@ -144,14 +144,14 @@ public:
     }
 
 private:
-    static plat::text::ScratchFolder MakeFolder() {
-        std::optional<plat::text::ScratchFolder> folder =
-            plat::text::ScratchFolder::Make(plat::text::ScratchFolder::DefaultBelow(), "tvx-bench-log-");
+    static plat::host::ScratchFolder MakeFolder() {
+        std::optional<plat::host::ScratchFolder> folder =
+            plat::host::ScratchFolder::Make(plat::host::ScratchFolder::DefaultBelow(), "tvx-bench-log-");
         if (!folder) throw std::runtime_error("cannot make a scratch folder");
         return std::move(*folder);
     }
 
-    plat::text::ScratchFolder folder_;
+    plat::host::ScratchFolder folder_;
     plat::sim::Machine machine_;
     plat::sim::ActiveMachine active_;
     fs::path original_;

@@ -17,7 +17,7 @@
 #include "platform/host/library.h"
 #include "platform/sim/device_installer.h"
 #include "platform/sim/machine.h"
-#include "platform/text/scratch_folder.h"
+#include "platform/host/scratch_folder.h"
 
 namespace {
 
@@ -141,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Decoder in(data, size);
     plat::sim::Machine machine(tvx::fuzz::DecodeProfile(in));
     const std::filesystem::path discs = machine.c_drive_folder().string() + "-discs";
-    const plat::text::ScratchFolder discsOwner(discs);
+    const plat::host::ScratchFolder discsOwner(discs);
     tvx::fuzz::DecodeMachine(machine, in, discs);
     plat::sim::ActiveMachine active(machine);
     plat::host::Layer().SetTracing(false);

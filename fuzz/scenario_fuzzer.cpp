@@ -14,7 +14,7 @@
 #include <string>
 
 #include "fuzz/fuzz_finding.h"
-#include "platform/text/scratch_folder.h"
+#include "platform/host/scratch_folder.h"
 #include "tools/scenario/report.h"
 #include "tools/scenario/scenario.h"
 #include "tools/scenario/scenario_error.h"
@@ -36,9 +36,9 @@ const fs::path& ScenarioFile() {
 
 // Where a run makes its drive folders: a folder of the input's own, which the run must leave
 // empty. (libFuzzer may end the process without destroying what a static keeps.)
-plat::text::ScratchFolder MakeRunsFolder() {
-    std::optional<plat::text::ScratchFolder> made =
-        plat::text::ScratchFolder::Make(plat::text::ScratchFolder::DefaultBelow(), "fuzz_scenario-runs-");
+plat::host::ScratchFolder MakeRunsFolder() {
+    std::optional<plat::host::ScratchFolder> made =
+        plat::host::ScratchFolder::Make(plat::host::ScratchFolder::DefaultBelow(), "fuzz_scenario-runs-");
     if (!made) Finding("cannot make a folder for the run");
     return std::move(*made);
 }
@@ -79,7 +79,7 @@ bool QuickToRun(const tvx::Scenario& scenario) {
 }
 
 void Run(const tvx::Scenario& scenario, std::string_view text) {
-    const plat::text::ScratchFolder runs = MakeRunsFolder();
+    const plat::host::ScratchFolder runs = MakeRunsFolder();
     tvx::sim::RunOptions options;
     options.module_path = TVX_COINSTALLER_MODULE;
     options.scratch = runs.path();

@@ -6,14 +6,14 @@
 
 namespace plat::sim {
 
-std::filesystem::path Machine::MakeScratch(std::filesystem::path given, text::ScratchFolder* owned) {
+std::filesystem::path Machine::MakeScratch(std::filesystem::path given, host::ScratchFolder* owned) {
     if (!given.empty()) {
         std::filesystem::create_directories(given);
         return given;
     }
     const std::filesystem::path temp = std::filesystem::temp_directory_path();
-    std::optional<text::ScratchFolder> made = text::ScratchFolder::Make(temp, "tvx-machine-");
-    *owned = made ? std::move(*made) : text::ScratchFolder(temp / "tvx-machine");
+    std::optional<host::ScratchFolder> made = host::ScratchFolder::Make(temp, "tvx-machine-");
+    *owned = made ? std::move(*made) : host::ScratchFolder(temp / "tvx-machine");
     return owned->path();
 }
 

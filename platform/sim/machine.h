@@ -22,7 +22,7 @@
 #include "platform/sim/profile.h"
 #include "platform/sim/registry.h"
 #include "platform/sim/services.h"
-#include "platform/text/scratch_folder.h"
+#include "platform/host/scratch_folder.h"
 
 namespace plat::sim {
 
@@ -58,9 +58,9 @@ public:
     plat::host::Backends backends();
 
 private:
-    static std::filesystem::path MakeScratch(std::filesystem::path given, text::ScratchFolder* owned);
+    static std::filesystem::path MakeScratch(std::filesystem::path given, host::ScratchFolder* owned);
 
-    text::ScratchFolder owned_folder_;  // drive C:'s folder when the machine made it
+    host::ScratchFolder owned_folder_;  // drive C:'s folder when the machine made it
     std::filesystem::path c_drive_;
     MachineProfile profile_;
     VirtualClock clock_;

@@ -15,7 +15,7 @@
 #include "platform/text/guid.h"
 #include "platform/text/hives.h"
 #include "platform/text/names.h"
-#include "platform/text/scratch_folder.h"
+#include "platform/host/scratch_folder.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -165,8 +165,8 @@ TEST(TextScratchFolder, IsMadeFreshAndRemovedWithItsOwner) {
     const fs::path below = tvx::test::FreshScratchFolder() / "below";
     fs::path made;
     {
-        std::optional<text::ScratchFolder> first = text::ScratchFolder::Make(below, "tvx-test-");
-        std::optional<text::ScratchFolder> second = text::ScratchFolder::Make(below, "tvx-test-");
+        std::optional<plat::host::ScratchFolder> first = plat::host::ScratchFolder::Make(below, "tvx-test-");
+        std::optional<plat::host::ScratchFolder> second = plat::host::ScratchFolder::Make(below, "tvx-test-");
         ASSERT_TRUE(first && second);
         made = first->path();
         EXPECT_TRUE(fs::is_directory(made));
@@ -176,7 +176,7 @@ TEST(TextScratchFolder, IsMadeFreshAndRemovedWithItsOwner) {
         fs::create_directories(made / "sub");
         std::ofstream(made / "sub" / "file.txt") << "x";
 
-        text::ScratchFolder moved = std::move(*first);
+        plat::host::ScratchFolder moved = std::move(*first);
         first.reset();  // the moved-from owner removes nothing
         EXPECT_TRUE(fs::exists(made / "sub" / "file.txt"));
         EXPECT_EQ(moved.path(), made);
@@ -185,7 +185,7 @@ TEST(TextScratchFolder, IsMadeFreshAndRemovedWithItsOwner) {
     EXPECT_TRUE(fs::is_empty(below));
 
     std::ofstream(below / "a file") << "x";
-    EXPECT_FALSE(text::ScratchFolder::Make(below / "a file", "tvx-test-")) << "no folder below a file";
+    EXPECT_FALSE(plat::host::ScratchFolder::Make(below / "a file", "tvx-test-")) << "no folder below a file";
 }
 
 // Where scratch folders go unless told: the folder TMPDIR names, else a memory-backed one.
@@ -196,18 +196,18 @@ TEST(TextScratchFolder, DefaultPlaceIsTmpdirElseMemory) {
     fs::create_directories(named);
 
     setenv("TMPDIR", named.c_str(), 1);
-    EXPECT_EQ(fs::path(text::ScratchFolder::DefaultBelow()), named);
+    EXPECT_EQ(fs::path(plat::host::ScratchFolder::DefaultBelow()), named);
     for (bool empty : {true, false}) {
         if (empty)
             setenv("TMPDIR", "", 1);
         else
             unsetenv("TMPDIR");
-        const fs::path chosen = text::ScratchFolder::DefaultBelow();
+        const fs::path chosen = plat::host::ScratchFolder::DefaultBelow();
         EXPECT_NE(chosen, named) << "TMPDIR " << (empty ? "empty" : "unset");
         if (fs::is_directory("/dev/shm") && access("/dev/shm", W_OK | X_OK) == 0) {
             EXPECT_EQ(chosen, "/dev/shm");
         }
-        EXPECT_TRUE(text::ScratchFolder::Make(chosen, "tvx-test-")) << chosen;
+        EXPECT_TRUE(plat::host::ScratchFolder::Make(chosen, "tvx-test-")) << chosen;
     }
 
     if (before)

@@ -21,7 +21,7 @@
 #include <iostream>
 #include <optional>
 
-#include "platform/text/scratch_folder.h"
+#include "platform/host/scratch_folder.h"
 #include "tools/scenario/expectations.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/scenario/report.h"
@@ -42,9 +42,9 @@ using tvx::kExitRunFailed;
 using tvx::kExitUnmet;
 
 // A folder below the temporary folder that holds the built-in scenario while it runs.
-plat::text::ScratchFolder MakeDefaultScenarioFolder() {
-    std::optional<plat::text::ScratchFolder> folder =
-        plat::text::ScratchFolder::Make(fs::temp_directory_path(), "tvx-sim-default-");
+plat::host::ScratchFolder MakeDefaultScenarioFolder() {
+    std::optional<plat::host::ScratchFolder> folder =
+        plat::host::ScratchFolder::Make(fs::temp_directory_path(), "tvx-sim-default-");
     if (!folder)
         throw tvx::sim::RunError("cannot make a folder for the built-in scenario below " +
                                  fs::temp_directory_path().string());
@@ -113,7 +113,7 @@ void TellBadInput(const std::string& what) {
 }
 
 int Run(const RunCommand& cmd, const std::string& module) {
-    plat::text::ScratchFolder builtin;
+    plat::host::ScratchFolder builtin;
     tvx::Scenario scenario;
     tvx::sim::RunResult run;
     try {
@@ -131,7 +131,7 @@ int Run(const RunCommand& cmd, const std::string& module) {
     }
     // Gone before the report is printed: a reader that stops reading early (`| head`) ends the
     // process by SIGPIPE in the middle of it, and nothing may be left behind then either.
-    builtin = plat::text::ScratchFolder();
+    builtin = plat::host::ScratchFolder();
 
     tvx::Report report = cmd.normalised ? tvx::NormaliseReport(run.report) : run.report;
     if (cmd.net_change)

@@ -9,7 +9,7 @@
 #include "platform/host/library.h"
 #include "platform/sim/device_installer.h"
 #include "platform/sim/machine.h"
-#include "platform/text/scratch_folder.h"
+#include "platform/host/scratch_folder.h"
 #include "tools/scenario/expectations.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/run_end.h"
@@ -22,9 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // A fresh folder for the run's drives, removed afterwards.
-plat::text::ScratchFolder MakeRunFolder(fs::path below) {
-    if (below.empty()) below = plat::text::ScratchFolder::DefaultBelow();
-    std::optional<plat::text::ScratchFolder> folder = plat::text::ScratchFolder::Make(below, "tvx-sim-");
+plat::host::ScratchFolder MakeRunFolder(fs::path below) {
+    if (below.empty()) below = plat::host::ScratchFolder::DefaultBelow();
+    std::optional<plat::host::ScratchFolder> folder = plat::host::ScratchFolder::Make(below, "tvx-sim-");
     if (!folder) throw RunError("cannot make a folder for the simulated machine's drives below " + below.string());
     return std::move(*folder);
 }
@@ -124,7 +124,7 @@ private:
 
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     StopIfInterrupted();
-    const plat::text::ScratchFolder folder = MakeRunFolder(options.scratch);
+    const plat::host::ScratchFolder folder = MakeRunFolder(options.scratch);
     plat::sim::Machine machine(ProfileOf(scenario), DriveFolder(folder.path(), 'C'));
     RunResult run;
     Report& report = run.report;

@@ -13,7 +13,7 @@
 #include <system_error>
 #include <utility>
 
-namespace plat::text {
+namespace plat::host {
 
 class ScratchFolder {
 public:
@@ -70,4 +70,4 @@ private:
     std::filesystem::path path_;
 };
 
-}  // namespace plat::text
+}  // namespace plat::host
