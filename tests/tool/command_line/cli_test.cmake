@@ -3,7 +3,7 @@
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
-include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/run_and_expect.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../../cmake/run_and_expect.cmake)
 # Every run has a temporary folder of its own, where it makes its drive folders (and the built-in
 # scenario's); whatever it ends with, it must leave that folder empty.
 set(RUN_TMP ${WORK}/tmp)

@@ -12,7 +12,7 @@ endif()
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
-include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/run_and_expect.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../../cmake/run_and_expect.cmake)
 
 execute_process(COMMAND ${TVX_SIM} run --html ${WORK}/report.html RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE err)
 if(NOT status EQUAL 0)
