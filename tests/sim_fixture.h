@@ -58,6 +58,13 @@ public:
         return bytes ? *bytes : "<missing>";
     }
     std::string Log(const std::string& name = "_coInst.log") { return File("C:\\Windows\\Temp\\" + name); }
+    // The co-installer's log after its start lines (everything after the first "Start Log").
+    std::string LogBody() {
+        const std::string log = Log();
+        const std::string start = "Start Log\r\n";
+        const size_t at = log.find(start);
+        return at == std::string::npos ? log : log.substr(at + start.size());
+    }
 
     // Whether the trace holds a call of that name.
     static bool Called(const std::string& call) {

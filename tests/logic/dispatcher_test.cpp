@@ -72,14 +72,6 @@ DWORD DispatchWithoutContext(CSetupExtension& ext, Scanner& s, DI_FUNCTION dif) 
     return ext.CSetupExtension::TarvixDeviceCoInstaller(dif, s.set, &s.data, nullptr);
 }
 
-// The log lines after the extension's start lines, without timestamps.
-std::string LogBody(SimRig& rig) {
-    std::string log = rig.Log();
-    const std::string start = "Start Log\r\n";
-    size_t at = log.find(start);
-    return at == std::string::npos ? log : log.substr(at + start.size());
-}
-
 std::string FirstLine(int dif, DWORD result) {
     char buf[128];
     std::snprintf(buf, sizeof buf, "\r\nTarvixDeviceCoInstaller: called . dif=%d pContext->InstallResult = 0x%08X \r\n\r\r\n",
@@ -141,7 +133,7 @@ TEST(DispatcherVersions, PreProcessingAsksForPostProcessingOnEverySystem) {
                 EXPECT_EQ(SimRig::Called("SetupDiGetSelectedDriverA"), c.registersDlls);
                 EXPECT_TRUE(ext.installs.empty());
             }
-            EXPECT_EQ(LogBody(rig), FirstLine(dif, 0) +
+            EXPECT_EQ(rig.LogBody(), FirstLine(dif, 0) +
                                         "Handling DIF_INSTALLDEVICE or DIF_DESTROYWIZARDDATA DIF code\r\n"
                                         "09:30:00\t12/10/26\t\r\nEnd Log\r\n\r\n");
             rig.machine.setupapi().SetupDiDestroyDeviceInfoList(s.set);
@@ -157,7 +149,7 @@ TEST_F(DispatcherTest, FailedInstallResultIsPassedBackWithOnlyTheFirstLine) {
         for (DI_FUNCTION dif : {DI_FUNCTION(DIF_INSTALLDEVICE), DI_FUNCTION(DIF_REMOVE), DI_FUNCTION(DIF_SELECTDEVICE)})
             EXPECT_EQ(Dispatch(Ext(), scanner, dif, true, result), result);
     }
-    EXPECT_EQ(LogBody(rig), FirstLine(2, 0xE000020B) + FirstLine(5, 0xE000020B) + FirstLine(1, 0xE000020B) +
+    EXPECT_EQ(rig.LogBody(), FirstLine(2, 0xE000020B) + FirstLine(5, 0xE000020B) + FirstLine(1, 0xE000020B) +
                                 FirstLine(2, 5) + FirstLine(5, 5) + FirstLine(1, 5));
     EXPECT_TRUE(Ext().installs.empty());
     EXPECT_EQ(Ext().m_ScannerModel, "");
@@ -173,7 +165,7 @@ TEST_F(DispatcherTest, PostProcessingReadsTheModelAndInstallsForInstallDeviceOnl
 
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_INSTALLDEVICE, true), DWORD(NO_ERROR));
     EXPECT_EQ(Ext().installs, std::vector<std::string>{"tvxQ920k show=0"});
-    EXPECT_EQ(LogBody(rig), FirstLine(0x11, 0) +
+    EXPECT_EQ(rig.LogBody(), FirstLine(0x11, 0) +
                                 "Handling DIF_INSTALLDEVICE or DIF_DESTROYWIZARDDATA DIF code\r\n" +
                                 kNoWizardHandlerInfo + "ModelString retrieved from registry = tvxQ920k\r\n" +
                                 FirstLine(2, 0) +
@@ -214,14 +206,14 @@ TEST_F(DispatcherTest, RemoveWithoutHardwareKeyStillAnswersNoError) {
     Ext().m_ScannerModel = "earlier";
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_REMOVE), DWORD(NO_ERROR));
     EXPECT_EQ(Ext().m_ScannerModel, "earlier");
-    EXPECT_EQ(LogBody(rig), FirstLine(5, 0) + "Handling DIF_REMOVE DIF code\r\n" + kNoMarkerLine);
+    EXPECT_EQ(rig.LogBody(), FirstLine(5, 0) + "Handling DIF_REMOVE DIF code\r\n" + kNoMarkerLine);
 }
 
 TEST_F(DispatcherTest, RemoveStoresTheModelWithoutLoggingIt) {
     scanner = AddScanner(rig, "tvxQ920k");
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_REMOVE), DWORD(NO_ERROR));
     EXPECT_EQ(Ext().m_ScannerModel, "tvxQ920k");
-    EXPECT_EQ(LogBody(rig), FirstLine(5, 0) + "Handling DIF_REMOVE DIF code\r\n" + kNoMarkerLine);
+    EXPECT_EQ(rig.LogBody(), FirstLine(5, 0) + "Handling DIF_REMOVE DIF code\r\n" + kNoMarkerLine);
 }
 
 TEST_F(DispatcherTest, UnknownCodesAreLoggedAndAnsweredWithNoError) {
@@ -230,7 +222,7 @@ TEST_F(DispatcherTest, UnknownCodesAreLoggedAndAnsweredWithNoError) {
         EXPECT_EQ(Dispatch(Ext(), scanner, dif), DWORD(NO_ERROR));
         EXPECT_EQ(Dispatch(Ext(), scanner, dif, true), DWORD(NO_ERROR));
     }
-    EXPECT_EQ(LogBody(rig), FirstLine(1, 0) + FirstLine(1, 0) + FirstLine(0x12, 0) + FirstLine(0x12, 0) +
+    EXPECT_EQ(rig.LogBody(), FirstLine(1, 0) + FirstLine(1, 0) + FirstLine(0x12, 0) + FirstLine(0x12, 0) +
                                 FirstLine(0x77, 0) + FirstLine(0x77, 0));
 }
 
@@ -241,7 +233,7 @@ TEST_F(DispatcherTest, FinishInstallArmsTheActionWhenSoftwareIsMissingAndTheDisc
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_NEWDEVICEWIZARD_FINISHINSTALL), DWORD(NO_ERROR));
     EXPECT_EQ(rig.machine.setupapi().flags_ex(scanner.index), DWORD(0x20 | DI_FLAGSEX_FINISHINSTALL_ACTION));
     EXPECT_EQ(rig.machine.setupapi().flags(scanner.index), DWORD(DI_NEEDREBOOT)) << "Flags stay as they were";
-    EXPECT_EQ(LogBody(rig), FirstLine(0x1E, 0) +
+    EXPECT_EQ(rig.LogBody(), FirstLine(0x1E, 0) +
                                 "Handling DIF_NEWDEVICEWIZARD_FINISHINSTALL DIF code\r\n"
                                 "Scanning Software not found and valid CDRom found\r\n");
 }
@@ -278,7 +270,7 @@ TEST_F(DispatcherTest, FinishInstallLogsFailedParameterCalls) {
     EXPECT_EQ(rig.machine.setupapi().flags_ex(scanner.index), 0u);
     const std::string head = "Handling DIF_NEWDEVICEWIZARD_FINISHINSTALL DIF code\r\n"
                              "Scanning Software not found and valid CDRom found\r\n";
-    EXPECT_EQ(LogBody(rig), FirstLine(0x1E, 0) + head +
+    EXPECT_EQ(rig.LogBody(), FirstLine(0x1E, 0) + head +
                                 "SetupDiGetDeviceInstallParams failed with error 1784: The supplied user buffer is "
                                 "not valid for the requested operation.\r\r\n\r\n" +
                                 FirstLine(0x1E, 0) + head +
@@ -289,7 +281,7 @@ TEST_F(DispatcherTest, FinishInstallActionWithoutRebootLaunchesSetup) {
     scanner = AddScanner(rig, "tvxQ920k");
     EXPECT_EQ(Dispatch(Ext(), scanner, DIF_FINISHINSTALL_ACTION), DWORD(NO_ERROR));
     // The firmware step comes first; without a disc neither program starts.
-    EXPECT_EQ(LogBody(rig), FirstLine(0x2A, 0) +
+    EXPECT_EQ(rig.LogBody(), FirstLine(0x2A, 0) +
                                 "Handling DIF_FINISHINSTALL_ACTION DIF code\r\n"
                                 "Could not find CD\r\n"
                                 "Reboot not required\r\n"
@@ -305,7 +297,7 @@ TEST_F(DispatcherTest, FinishInstallActionWithRebootSchedulesSetupWhenTheDiscIsT
     const std::string head = "Handling DIF_FINISHINSTALL_ACTION DIF code\r\n";
     const std::string reboot = "Device install requires a reboot\r\n";
     // The probe's disc has no firmware tool.
-    EXPECT_EQ(LogBody(rig), FirstLine(0x2A, 0) + head + "Could not find CD\r\n" + reboot +
+    EXPECT_EQ(rig.LogBody(), FirstLine(0x2A, 0) + head + "Could not find CD\r\n" + reboot +
                                 "Could not find the CD\r\n" + FirstLine(0x2A, 0) + head +
                                 "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe was not found on CD\r\n" + reboot +
                                 "FoundCD\r\n"
@@ -332,7 +324,7 @@ TEST_F(DispatcherTest, RebootIsRequiredForEitherFlagOrUnreadableParameters) {
         if (c.fail) plat::host::Layer().FailCall("SetupDiGetDeviceInstallParamsA", ERROR_INVALID_HANDLE);
         EXPECT_EQ(Ext().IsRebootRequired(scanner.set, &scanner.data), c.required);
     }
-    EXPECT_EQ(LogBody(rig), "SetupDiGetDeviceInstallParams failed\r\n");
+    EXPECT_EQ(rig.LogBody(), "SetupDiGetDeviceInstallParams failed\r\n");
 }
 
 TEST_F(DispatcherTest, DriverInstanceNumberIsTheTailOfTheDriverKeyName) {

@@ -54,14 +54,6 @@ Scanner AddScanner(SimRig& rig, const ScannerSetup& given = {}) {
     return s;
 }
 
-// The log lines after the extension's start lines, without timestamps.
-std::string LogBody(SimRig& rig) {
-    std::string log = rig.Log();
-    const std::string start = "Start Log\r\n";
-    size_t at = log.find(start);
-    return at == std::string::npos ? log : log.substr(at + start.size());
-}
-
 bool HasKey(SimRig& rig, const std::string& below_software) {
     return rig.machine.registry().FindKey(Hive::LocalMachine, Software32(rig, below_software)) != nullptr;
 }
@@ -213,7 +205,7 @@ TEST(RemovalKeys, TheSixKeysGoInThe32BitViewOnBothBitnesses) {
             CSetupExtensionQ920k ext;
             EXPECT_EQ(ext.CleanupRemovedDevice(s.set, &s.data), 1);
             // The removal writes no log lines of its own.
-            EXPECT_EQ(LogBody(rig), "");
+            EXPECT_EQ(rig.LogBody(), "");
         }
         EXPECT_FALSE(HasKey(rig, model));
         EXPECT_TRUE(HasKey(rig, "Tarvix\\DigitalImaging"));
@@ -306,7 +298,7 @@ TEST_F(RemovalTest, WithoutTheIdentityOnlyTheDebuggerHearsOfIt) {
     EXPECT_EQ(Ext().CleanupRemovedDevice(noMfg.set, &noMfg.data), 0);
     EXPECT_EQ(Ext().CleanupRemovedDevice(noSlash.set, &noSlash.data), 0);
     EXPECT_EQ(Debug(), std::vector<std::string>(2, kCouldNotObtain));
-    EXPECT_EQ(LogBody(rig), "");
+    EXPECT_EQ(rig.LogBody(), "");
     auto after = tvx::test::RegistryEntries(rig);
     for (const auto& entry : registry) EXPECT_TRUE(after.count(entry)) << entry;
     EXPECT_EQ(tvx::test::DriveEntries(rig), drive);
@@ -361,7 +353,7 @@ TEST(RemovalMarker, TakesBackTheMarkerOrOnlyTheModelsValue) {
         {
             CSetupExtensionQ920k ext;
             ext.RemovePnPFinishedMarker();
-            EXPECT_EQ(LogBody(rig), c.log);
+            EXPECT_EQ(rig.LogBody(), c.log);
         }
         auto present = [&](const std::string& entry) {
             const size_t arrow = entry.find(" -> ");
@@ -409,7 +401,7 @@ TEST(RemovalMarker, TheCountStopsAtAThousand) {
     {
         CSetupExtensionQ920k ext;
         ext.RemovePnPFinishedMarker();
-        EXPECT_EQ(LogBody(rig), "dwIndex = 1000\r\n");
+        EXPECT_EQ(rig.LogBody(), "dwIndex = 1000\r\n");
     }
     EXPECT_FALSE(rig.machine.registry()
                      .GetValue(Hive::LocalMachine, Software32(rig, "Tarvix\\tvx\\c32\\tvx"), "tvxQ920k")
@@ -426,7 +418,7 @@ TEST(RemovalMarker, WithoutALoggerTheTakeBackStillRuns) {
         ext.m_pLogger = nullptr;
         ext.RemovePnPFinishedMarker();
         ext.RemovePnPFinishedMarker();  // now without a marker key
-        EXPECT_EQ(LogBody(rig), "");
+        EXPECT_EQ(rig.LogBody(), "");
     }
     EXPECT_FALSE(HasKey(rig, "Tarvix\\tvx\\c32"));
     EXPECT_TRUE(HasKey(rig, "Tarvix\\tvx\\other"));
@@ -453,7 +445,7 @@ TEST_F(RemovalTest, DifRemoveCleansTheInstanceAndTakesBackTheMarker) {
     EXPECT_FALSE(HasKey(rig, "Tarvix\\tvx"));
     EXPECT_TRUE(HasKey(rig, "Tarvix\\DigitalImaging"));
     EXPECT_FALSE(rig.machine.files().IsFolder(tvx::test::TwainFolder("0000")));
-    EXPECT_EQ(LogBody(rig),
+    EXPECT_EQ(rig.LogBody(),
               "\r\nTarvixDeviceCoInstaller: called . dif=5 pContext->InstallResult = 0x00000000 \r\n\r\r\n"
               "Handling DIF_REMOVE DIF code\r\ndwIndex = 2\r\n");
 }
