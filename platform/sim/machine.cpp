@@ -29,7 +29,7 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
       process_(handles_, system_, files_, clock_),
       sync_(handles_, system_),
       window_(system_),
-      com_wia_(handles_, system_, registry_) {
+      com_wia_(handles_, registry_) {
     // The keys every Windows installation has before anything is installed.
     const char* const kBaseKeys[] = {
         "SOFTWARE\\Classes",
