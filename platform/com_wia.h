@@ -7,7 +7,7 @@
 #include "platform/seam.h"
 
 #ifdef _WIN32
-#include "platform/win32/wia_calls.h"
+#include "platform/win32/com_wia.h"
 #endif
 
 #define TVX_COM_WIA_CALLS(X)                                                                         \
