@@ -1,5 +1,6 @@
-// The imaging device class, GUID_DEVCLASS_IMAGE, as the still-image operations hand it to the
-// device installer; its text is plat::text::kImageClassGuid. Portable logic.
+// The imaging device class, GUID_DEVCLASS_IMAGE, as the still-image operations and the imaging
+// device walk hand it to the device installer; its text is plat::text::kImageClassGuid. Portable
+// logic.
 #pragma once
 
 #include "platform/all.h"

@@ -40,7 +40,7 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
         "SYSTEM\\Setup",
     };
     for (const char* key : kBaseKeys) registry_.EnsureKey(Hive::LocalMachine, key);
-    registry_.EnsureKey(Hive::LocalMachine, std::string(kClassRoot) + "\\" + text::kImageClassGuid);
+    registry_.EnsureKey(Hive::LocalMachine, kImageClassKey);
     if (profile_.is_64bit) {
         registry_.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
         registry_.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Classes\\Wow6432Node");

@@ -2,6 +2,7 @@
 // `reg export` writes them and read back unchanged, and malformed files refused with their line.
 #include <gtest/gtest.h>
 
+#include "platform/sim/setupapi.h"
 #include "platform/text/encoding.h"
 #include "platform/text/names.h"
 #include "tools/scenario/names.h"
@@ -130,7 +131,7 @@ TEST(RegFile, WrittenFileReadsBackToTheSameRegistry) {
     tvx::RegistrySnapshot registry;
     std::vector<uint8_t> long_blob;
     for (int i = 0; i < 200; ++i) long_blob.push_back(static_cast<uint8_t>(i * 7));
-    const std::string k = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
+    const std::string k = "HKEY_LOCAL_MACHINE\\" + plat::sim::kImageClassKey + "\\0000";
     registry.SetValue(k, {"Blob", tvx::kRegBinary, long_blob});
     registry.SetValue(k, {"Quote\"and\\slash", tvx::kRegSz, Bytes(std::string_view("\"\\\r\n\xE9\0", 6))});
     registry.SetValue(k, {"Multi", tvx::kRegMultiSz, Bytes(std::string_view("x\0\xE0\0\0", 5))});
