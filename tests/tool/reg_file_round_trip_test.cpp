@@ -53,7 +53,7 @@ TEST(RegFile, Regedit4ReadsEveryValueFormAndDeletion) {
     tvx::RegistrySnapshot registry;
     registry.SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix", tvx::RegistryValue{"Old", tvx::kRegDword, {1, 0, 0, 0}});
     registry.SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone\\Deeper", tvx::RegistryValue{"v", tvx::kRegSz, {'x', 0}});
-    registry.Apply(parsed);
+    tvx::ApplyRegFile(parsed, registry);
 
     EXPECT_EQ(registry.Find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone"), nullptr);
     EXPECT_EQ(registry.Find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone\\Deeper"), nullptr) << "[-key] removes the subtree";
@@ -112,7 +112,7 @@ TEST(RegFile, Version5FromRegExportReadsAndWritesBackByteForByte) {
     tvx::RegFile parsed = tvx::ParseRegFile(file, "export.reg");
     EXPECT_EQ(parsed.format, tvx::RegFileFormat::Version5);
     tvx::RegistrySnapshot registry;
-    registry.Apply(parsed);
+    tvx::ApplyRegFile(parsed, registry);
 
     const tvx::RegistryKeyState* key = registry.Find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix");
     ASSERT_NE(key, nullptr);
@@ -146,7 +146,7 @@ TEST(RegFile, WrittenFileReadsBackToTheSameRegistry) {
     ASSERT_GE(written.size(), 2u);
     EXPECT_EQ(written.substr(0, 2), "\xFF\xFE");
     tvx::RegistrySnapshot again;
-    again.Apply(tvx::ParseRegFile(written, "written.reg"));
+    tvx::ApplyRegFile(tvx::ParseRegFile(written, "written.reg"), again);
     ExpectSameRegistry(registry, again);
 
     // No line of the file is longer than `reg export` makes them.
