@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bench/flows.h"
+#include "platform/sim/setupapi.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ using tvx::bench::Flow;
 using tvx::bench::PreparedMachine;
 using tvx::bench::Shape;
 
-constexpr const char* kClassKey = "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+const std::string& kClassKey = plat::sim::kImageClassKey;
 constexpr const char* kEvents = "SYSTEM\\CurrentControlSet\\Control\\StillImage\\Events";
 constexpr const char* kMarker = "SOFTWARE\\Wow6432Node\\Tarvix\\tvx\\c32\\tvx";
 

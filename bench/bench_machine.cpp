@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/sim/setupapi.h"
 #include "platform/text/guid.h"
 
 namespace tvx::bench {
@@ -13,8 +14,7 @@ namespace {
 using plat::sim::Hive;
 
 constexpr Hive kHklm = Hive::LocalMachine;
-constexpr const char* kImagingClassKey =
-    "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+const std::string& kImagingClassKey = plat::sim::kImageClassKey;
 constexpr const char* kStillImageEvents = "SYSTEM\\CurrentControlSet\\Control\\StillImage\\Events";
 // What the 32-bit view calls HKLM\Software on a 64-bit machine.
 constexpr const char* kSoftware32 = "SOFTWARE\\Wow6432Node";

@@ -6,13 +6,13 @@
 #include "entry/setup_extension_q920k.h"
 #include "platform/host/call_layer.h"
 #include "platform/sim/device_installer.h"
+#include "platform/sim/setupapi.h"
 
 namespace tvx::bench {
 namespace {
 
 constexpr const char* kFinishedEvent = "tvx_PNPFinishedEvent_99";
-constexpr const char* kImagingClassKey =
-    "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+const std::string& kImagingClassKey = plat::sim::kImageClassKey;
 
 // One DIF call as the device installer makes it, through the base class's operation (as the
 // library's export makes it).
@@ -96,7 +96,7 @@ void HandleLookups(PreparedMachine& prepared) {
     std::vector<HKEY> keys;
     for (size_t d = 0; d < prepared.built().imaging_devices; ++d) {
         char path[160];
-        std::snprintf(path, sizeof path, "%s\\%04u", kImagingClassKey, static_cast<unsigned>(d));
+        std::snprintf(path, sizeof path, "%s\\%04u", kImagingClassKey.c_str(), static_cast<unsigned>(d));
         HKEY key = nullptr;
         if (plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == ERROR_SUCCESS) keys.push_back(key);
     }

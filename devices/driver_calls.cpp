@@ -1,16 +1,11 @@
 // CDriverCalls. Portable logic.
 #include "devices/driver_calls.h"
 
-#include "platform/text/guid.h"
-
-namespace {
-// GUID_DEVCLASS_IMAGE.
-constexpr GUID kImageClassGuid = plat::text::GuidFromText<GUID>(plat::text::kImageClassGuid);
-}  // namespace
+#include "core/image_class.h"
 
 CDriverCalls::CDriverCalls() : m_idx(0) {
     // Asked for after m_OsInfo is built, so the version query comes first.
-    m_hDevInfo.reset(plat::SetupDiGetClassDevsA(&kImageClassGuid, nullptr, nullptr, 0));
+    m_hDevInfo.reset(plat::SetupDiGetClassDevsA(&kImageClass, nullptr, nullptr, 0));
 }
 
 CDriverCalls::~CDriverCalls() = default;

@@ -212,7 +212,7 @@ void DecodeRegistry(plat::sim::Machine& machine, Decoder& in) {
     static const char* const kValueNames[] = {"", "GUID", "Name", "Desc", "Icon", "CmdLine", "DefaultHandler",
                                               "Class", "_PnPFinishedEvent", "tvxQ920k", "SystemSetupInProgress",
                                               "TarvixSoftwareApps", "DeviceID", "LaunchApplications"};
-    const std::string imageClass = std::string(plat::sim::kClassRoot) + "\\" + plat::text::kImageClassGuid;
+    const std::string imageClass = plat::sim::kImageClassKey;
     const size_t count = in.Pick(17);
     for (size_t i = 0; i < count; ++i) {
         std::string key;

@@ -42,11 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     tvx::RegistrySnapshot snapshot;
-    snapshot.Apply(file);
+    tvx::ApplyRegFile(file, snapshot);
     const std::string written = tvx::WriteRegFile(snapshot);
     tvx::RegistrySnapshot back;
     try {
-        back.Apply(tvx::ParseRegFile(written, "written.reg"));
+        tvx::ApplyRegFile(tvx::ParseRegFile(written, "written.reg"), back);
     } catch (const tvx::ScenarioError& e) {
         Finding("the registry written as a .reg file does not read back: " + std::string(e.what()));
     }

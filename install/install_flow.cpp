@@ -1,15 +1,12 @@
 // The software-install decision, what it starts, and the hardware-first marker. Portable logic.
-#include <cstdio>
+#include <string>
 
+#include "core/install_marker.h"
 #include "core/setup_extension.h"
 #include "install/system_services.h"
 #include "platform/scoped.h"
 
 namespace {
-
-constexpr const char* kFinishedEventName = "tvx_PNPFinishedEvent_99";
-
-// The named event that tells the installed software that the Plug and Play part has finished.
 
 // Systems older than Vista, asked in this order.
 bool IsNonVista(const COsInfo& os) {
@@ -99,19 +96,18 @@ void CSetupExtension::InstallSoftware(HWND, HINSTANCE, LPSTR lpszCmdLine, int) {
 }
 
 void CSetupExtension::MarkPnPFinished() {
-    char szKey[MAX_PATH];
-    std::snprintf(szKey, sizeof szKey, "%s%s%s%s%s%s%s%s", "Software", "\\Tarvix", "\\", "tvx", "\\", "c32", "\\",
-                  "tvx");
     const std::string szTag = GetModelTag();
     {
-        plat::ScopedKey key = CreateMarkerKey(szKey, m_pLogger);
+        plat::ScopedKey key = CreateMarkerKey(kInstallMarkerKey, m_pLogger);
         if (!key) return;
         // The two writes are not checked.
-        WriteMarkerString(key.get(), "_PnPFinishedEvent", "1", 2);
+        WriteMarkerString(key.get(), kPnPFinishedValueName, "1", 2);
         WriteMarkerString(key.get(), szTag.c_str(), "1", 2);
     }
-    std::snprintf(szKey, sizeof szKey, "%s%s%s%s%s%s", "Software", "\\Tarvix", "\\", "tvx", "\\", "c32");
-    plat::ScopedKey key = CreateMarkerKey(szKey, m_pLogger);
+    // The marker key's parent holds the event's name.
+    const std::string szMarker = kInstallMarkerKey;
+    const std::string szParent = szMarker.substr(0, szMarker.rfind('\\'));
+    plat::ScopedKey key = CreateMarkerKey(szParent.c_str(), m_pLogger);
     if (!key) return;
     WriteMarkerString(key.get(), kFinishedEventName, "", 1);
 }

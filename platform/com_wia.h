@@ -1,13 +1,13 @@
-// COM and the WIA device manager: apartment set-up, object creation, GUID parsing, COM strings,
-// the ANSI-to-wide conversion that feeds them (ole32, oleaut32, kernel32), and the two methods of
-// the WIA device manager that the still-image registration uses, reached through plain functions
-// so that they are traced and can be failed like every other call.
+// COM and the WIA device manager: apartment set-up, object creation, GUID parsing, COM strings
+// (ole32, oleaut32), and the two methods of the WIA device manager that the still-image
+// registration uses, reached through plain functions so that they are traced and can be failed
+// like every other call.
 #pragma once
 
 #include "platform/seam.h"
 
 #ifdef _WIN32
-#include "platform/win32/wia_calls.h"
+#include "platform/win32/com_wia.h"
 #endif
 
 #define TVX_COM_WIA_CALLS(X)                                                                         \
@@ -21,10 +21,6 @@
     X(ComWia, HRESULT, CLSIDFromString, (LPCOLESTR lpsz, LPCLSID pclsid), (lpsz, pclsid), HResult) \
     X(ComWia, BSTR, SysAllocString, (const OLECHAR* psz), (psz), Null)                             \
     X(ComWia, void, SysFreeString, (BSTR bstrString), (bstrString), None)                          \
-    X(ComWia, int, MultiByteToWideChar,                                                            \
-      (UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,  \
-       int cchWideChar),                                                                           \
-      (CodePage, dwFlags, lpMultiByteStr, cbMultiByte, lpWideCharStr, cchWideChar), Zero)          \
     X(ComWia, HRESULT, WiaDevMgr_RegisterEventCallbackCLSID,                                       \
       (IWiaDevMgr * pDevMgr, LONG lFlags, BSTR bstrDeviceID, const GUID* pEventGUID,               \
        const GUID* pClsID, BSTR bstrName, BSTR bstrDescription, BSTR bstrIcon),                    \

@@ -10,7 +10,7 @@
 #include "platform/seam.h"
 
 #ifdef _WIN32
-#include "platform/win32/file_calls.h"
+#include "platform/win32/files.h"
 #endif
 
 #define TVX_FILES_CALLS(X)                                                                           \

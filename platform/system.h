@@ -1,4 +1,5 @@
-// Kernel services that are not files: version, last error and its message text, time, debug output.
+// Kernel services that are not files: version, last error and its message text, time, debug output,
+// and the conversion of ANSI text to wide text.
 #pragma once
 
 #include <cstdarg>
@@ -18,6 +19,10 @@
     X(System, DWORD, GetTickCount, (), (), None)                                                   \
     X(System, void, Sleep, (DWORD dwMilliseconds), (dwMilliseconds), None)                         \
     X(System, void, GetLocalTime, (LPSYSTEMTIME lpSystemTime), (lpSystemTime), None)               \
-    X(System, void, OutputDebugStringA, (LPCSTR lpOutputString), (lpOutputString), None)
+    X(System, void, OutputDebugStringA, (LPCSTR lpOutputString), (lpOutputString), None)           \
+    X(System, int, MultiByteToWideChar,                                                            \
+      (UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,  \
+       int cchWideChar),                                                                           \
+      (CodePage, dwFlags, lpMultiByteStr, cbMultiByte, lpWideCharStr, cchWideChar), Zero)
 
 TVX_DECLARE_FAMILY(System, TVX_SYSTEM_CALLS)

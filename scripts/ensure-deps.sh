@@ -10,10 +10,14 @@ set -euo pipefail
 
 group_packages() {
     case "$1" in
-        host) echo cmake make g++ googletest libgtest-dev libbenchmark-dev libtomlplusplus-dev libcli11-dev ;;
-        windows) echo cmake make g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 ;;
+        host) echo cmake make g++ googletest libgtest-dev libbenchmark-dev libtomlplusplus-dev nlohmann-json3-dev \
+                   libcli11-dev ;;
+        # The Wine harness links the scenario library, which reads scenarios with toml++ and writes
+        # the JSON report with nlohmann/json.
+        windows) echo cmake make g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
+                      libtomlplusplus-dev nlohmann-json3-dev ;;
         sanitize) echo cmake make clang libclang-rt-dev llvm googletest libgtest-dev libbenchmark-dev \
-                       libtomlplusplus-dev libcli11-dev ;;
+                       libtomlplusplus-dev nlohmann-json3-dev libcli11-dev ;;
         test) echo wine wine64 chromium fonts-dejavu-core ;;
         bench) echo valgrind python3 ;;
         *) echo "ensure-deps: unknown group '$1': the groups are host, windows, sanitize, test and bench" >&2

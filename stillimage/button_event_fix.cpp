@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/scoped.h"
-#include "stillimage/image_class.h"
+#include "core/image_class.h"
 
 namespace {
 

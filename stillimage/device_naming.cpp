@@ -6,7 +6,7 @@
 
 #include "core/setup_extension.h"
 #include "platform/scoped.h"
-#include "stillimage/image_class.h"
+#include "core/image_class.h"
 
 namespace {
 

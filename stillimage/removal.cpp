@@ -1,9 +1,9 @@
 // Cleanup when a device is removed: the instance's TWAIN data source and imaging device-instance
 // keys, and the hardware-first marker. Portable logic.
-#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "core/install_marker.h"
 #include "core/setup_extension.h"
 #include "platform/scoped.h"
 
@@ -57,9 +57,7 @@ int CSetupExtension::CleanupRemovedDevice(HDEVINFO deviceInfoSet, PSP_DEVINFO_DA
 }
 
 void CSetupExtension::RemovePnPFinishedMarker() {
-    char szMarker[MAX_PATH];
-    std::snprintf(szMarker, sizeof szMarker, "%s%s%s%s%s%s%s%s", "Software", "\\Tarvix", "\\", "tvx", "\\", "c32",
-                  "\\", "tvx");
+    const char* const szMarker = kInstallMarkerKey;
     const std::string szTag = GetModelTag();
 
     {
@@ -102,12 +100,14 @@ void CSetupExtension::RemovePnPFinishedMarker() {
     }
 
     // This model was the last one: the marker keys go from the inside out, each only when the one
-    // inside it went.
-    char szParent[MAX_PATH];
-    std::snprintf(szParent, sizeof szParent, "%s%s%s%s%s%s", "Software", "\\Tarvix", "\\", "tvx", "\\", "c32");
-    if (DeleteRegistryKey(HKEY_LOCAL_MACHINE, szParent, "tvx") != ERROR_SUCCESS) return;
-    std::snprintf(szParent, sizeof szParent, "%s%s%s%s", "Software", "\\Tarvix", "\\", "tvx");
-    if (DeleteRegistryKey(HKEY_LOCAL_MACHINE, szParent, "c32") != ERROR_SUCCESS) return;
-    std::snprintf(szParent, sizeof szParent, "%s%s", "Software", "\\Tarvix");
-    DeleteRegistryKey(HKEY_LOCAL_MACHINE, szParent, "tvx");
+    // inside it went, up to the maker's own key, which stays. A key with subkeys cannot be deleted
+    // whole, so the marker's path is taken apart here name by name from its end: each step deletes
+    // the last name below the path before it.
+    std::string szKey = kInstallMarkerKey;
+    while (szKey.size() > std::strlen(kInstallMarkerBase)) {
+        const size_t cut = szKey.rfind('\\');
+        const std::string szParent = szKey.substr(0, cut);
+        if (DeleteRegistryKey(HKEY_LOCAL_MACHINE, szParent.c_str(), szKey.c_str() + cut + 1) != ERROR_SUCCESS) return;
+        szKey = szParent;
+    }
 }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "stillimage/image_class.h"
+#include "core/image_class.h"
 
 namespace {
 

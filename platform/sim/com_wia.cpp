@@ -77,8 +77,7 @@ bool ParseBracedGuid(std::u16string_view text, GUID* g) {
     return at(37) == u'}' && text.size() == 38;
 }
 
-SimComWia::SimComWia(HandleTable& handles, SimSystem& system, SimRegistry& registry)
-    : handles_(handles), system_(system), registry_(registry) {}
+SimComWia::SimComWia(HandleTable& handles, SimRegistry& registry) : handles_(handles), registry_(registry) {}
 
 void SimComWia::SetThreadApartment(Apartment mode, unsigned count) {
     apartment_ = count ? mode : Apartment::None;
@@ -168,32 +167,6 @@ void SimComWia::SysFreeString(BSTR bstrString) {
     if (!bstrString) return;
     if (!handles_.Remove(reinterpret_cast<uintptr_t>(bstrString), HandleKind::ComString))
         Misuse("SysFreeString of a pointer that is no live COM string");
-}
-
-int SimComWia::MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
-                                   LPWSTR lpWideCharStr, int cchWideChar) {
-    auto fail = [this](DWORD code) {
-        system_.SetLastError(code);
-        return 0;
-    };
-    if (!lpMultiByteStr || cbMultiByte == 0 || cchWideChar < 0 || (cchWideChar && !lpWideCharStr))
-        return fail(ERROR_INVALID_PARAMETER);
-    if (dwFlags & ~static_cast<DWORD>(MB_PRECOMPOSED | 0x2 /* MB_COMPOSITE */ | 0x4 /* MB_USEGLYPHCHARS */ |
-                                      MB_ERR_INVALID_CHARS))
-        return fail(ERROR_INVALID_FLAGS);
-    if (CodePage != CP_ACP && CodePage != CP_THREAD_ACP && CodePage != text::kAnsiCodePage) {
-        plat::host::Layer().NoteNotModelled("MultiByteToWideChar with a code page other than Windows-1252");
-        return fail(plat::host::kNotModelled);
-    }
-    // A negative count means a NUL-terminated text, its NUL converted as well.
-    size_t count = cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
-    if (cchWideChar == 0) return static_cast<int>(count);
-    // Every byte has a unit in Windows-1252, so MB_ERR_INVALID_CHARS never refuses one.
-    size_t room = static_cast<size_t>(cchWideChar);
-    for (size_t i = 0; i < count && i < room; ++i)
-        lpWideCharStr[i] = text::AnsiUnit(static_cast<unsigned char>(lpMultiByteStr[i]));
-    if (count > room) return fail(ERROR_INSUFFICIENT_BUFFER);
-    return static_cast<int>(count);
 }
 
 std::shared_ptr<SimComWia::DeviceManager> SimComWia::LiveDeviceManager(IWiaDevMgr* object) const {

@@ -1,7 +1,6 @@
 // COM on the simulated machine: the calling thread's apartment, the WIA device manager and the
-// registrations made with it, COM strings, GUID texts, and the ANSI-to-wide conversion
-// (Windows-1252). COM objects and COM strings live in the handle table, so one left alive shows
-// like an open handle. Simulated machine only.
+// registrations made with it, COM strings and GUID texts. COM objects and COM strings live in the
+// handle table, so one left alive shows like an open handle. Simulated machine only.
 #pragma once
 
 #include <string>
@@ -11,7 +10,6 @@
 #include "platform/com_wia.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/registry.h"
-#include "platform/sim/system.h"
 
 namespace plat::sim {
 
@@ -35,7 +33,7 @@ struct WiaRegistration {
 
 class SimComWia : public ComWiaBackend {
 public:
-    SimComWia(HandleTable& handles, SimSystem& system, SimRegistry& registry);
+    SimComWia(HandleTable& handles, SimRegistry& registry);
 
     // Set-up: the device installer's thread entered an apartment before the logic runs (count
     // initialisations deep).
@@ -62,8 +60,6 @@ public:
     HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) override;
     BSTR SysAllocString(const OLECHAR* psz) override;
     void SysFreeString(BSTR bstrString) override;
-    int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
-                            LPWSTR lpWideCharStr, int cchWideChar) override;
     HRESULT WiaDevMgr_RegisterEventCallbackCLSID(IWiaDevMgr* pDevMgr, LONG lFlags, BSTR bstrDeviceID,
                                                  const GUID* pEventGUID, const GUID* pClsID, BSTR bstrName,
                                                  BSTR bstrDescription, BSTR bstrIcon) override;
@@ -77,7 +73,6 @@ private:
     bool StringArgument(BSTR value, const char* what, std::string* ansi);
 
     HandleTable& handles_;
-    SimSystem& system_;
     SimRegistry& registry_;
     Apartment apartment_ = Apartment::None;
     unsigned apartment_count_ = 0;

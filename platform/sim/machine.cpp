@@ -29,7 +29,7 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
       process_(handles_, system_, files_, clock_),
       sync_(handles_, system_),
       window_(system_),
-      com_wia_(handles_, system_, registry_) {
+      com_wia_(handles_, registry_) {
     // The keys every Windows installation has before anything is installed.
     const char* const kBaseKeys[] = {
         "SOFTWARE\\Classes",
@@ -40,7 +40,7 @@ Machine::Machine(MachineProfile profile, std::filesystem::path c_drive_folder)
         "SYSTEM\\Setup",
     };
     for (const char* key : kBaseKeys) registry_.EnsureKey(Hive::LocalMachine, key);
-    registry_.EnsureKey(Hive::LocalMachine, std::string(kClassRoot) + "\\" + text::kImageClassGuid);
+    registry_.EnsureKey(Hive::LocalMachine, kImageClassKey);
     if (profile_.is_64bit) {
         registry_.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
         registry_.EnsureKey(Hive::LocalMachine, "SOFTWARE\\Classes\\Wow6432Node");

@@ -21,6 +21,8 @@ namespace plat::sim {
 
 constexpr const char* kEnumRoot = "SYSTEM\\CurrentControlSet\\Enum";
 constexpr const char* kClassRoot = "SYSTEM\\CurrentControlSet\\Control\\Class";
+// The imaging class's key below HKEY_LOCAL_MACHINE.
+inline const std::string kImageClassKey = std::string(kClassRoot) + "\\" + text::kImageClassGuid;
 
 // The driver the device installer selected for a device: its INF file and install section.
 struct SelectedDriver {

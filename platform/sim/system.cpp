@@ -1,4 +1,5 @@
-// The simulated system services: version, last error, message texts, clock, debug output.
+// The simulated system services: version, last error, message texts, clock, debug output, ANSI to
+// wide text (Windows-1252).
 // Simulated machine only.
 #include "platform/sim/system.h"
 
@@ -7,7 +8,9 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/host/call_layer.h"
 #include "platform/sim/process.h"  // WaitsForever
+#include "platform/text/ansi.h"
 
 namespace plat::sim {
 
@@ -144,5 +147,31 @@ void SimSystem::GetLocalTime(LPSYSTEMTIME st) {
 }
 
 void SimSystem::OutputDebugStringA(LPCSTR text) { debug_output_.emplace_back(text ? text : ""); }
+
+int SimSystem::MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
+                                   LPWSTR lpWideCharStr, int cchWideChar) {
+    auto fail = [this](DWORD code) {
+        last_error_ = code;
+        return 0;
+    };
+    if (!lpMultiByteStr || cbMultiByte == 0 || cchWideChar < 0 || (cchWideChar && !lpWideCharStr))
+        return fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags & ~static_cast<DWORD>(MB_PRECOMPOSED | 0x2 /* MB_COMPOSITE */ | 0x4 /* MB_USEGLYPHCHARS */ |
+                                      MB_ERR_INVALID_CHARS))
+        return fail(ERROR_INVALID_FLAGS);
+    if (CodePage != CP_ACP && CodePage != CP_THREAD_ACP && CodePage != text::kAnsiCodePage) {
+        plat::host::Layer().NoteNotModelled("MultiByteToWideChar with a code page other than Windows-1252");
+        return fail(plat::host::kNotModelled);
+    }
+    // A negative count means a NUL-terminated text, its NUL converted as well.
+    size_t count = cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
+    if (cchWideChar == 0) return static_cast<int>(count);
+    // Every byte has a unit in Windows-1252, so MB_ERR_INVALID_CHARS never refuses one.
+    size_t room = static_cast<size_t>(cchWideChar);
+    for (size_t i = 0; i < count && i < room; ++i)
+        lpWideCharStr[i] = text::AnsiUnit(static_cast<unsigned char>(lpMultiByteStr[i]));
+    if (count > room) return fail(ERROR_INSUFFICIENT_BUFFER);
+    return static_cast<int>(count);
+}
 
 }  // namespace plat::sim

@@ -1,6 +1,7 @@
 // The simulated kernel services that are not files: the version the machine reports, the
 // thread's last error and the system's message texts, memory blocks handed out by
-// FormatMessageA, the virtual clock and debug output. Simulated machine only.
+// FormatMessageA, the virtual clock, debug output and the conversion of ANSI text (Windows-1252)
+// to wide text. Simulated machine only.
 #pragma once
 
 #include <string>
@@ -33,6 +34,9 @@ public:
     void Sleep(DWORD ms) override;
     void GetLocalTime(LPSYSTEMTIME st) override;
     void OutputDebugStringA(LPCSTR text) override;
+    // Windows-1252 is the machine's ANSI code page; another code page is not modelled.
+    int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
+                            LPWSTR lpWideCharStr, int cchWideChar) override;
 
 private:
     HandleTable& handles_;

@@ -37,7 +37,7 @@
 
 // The file information classes and records of SetFileInformationByHandle came with Windows Vista,
 // so the pinned version hides them; the co-installer uses them on every system (see
-// platform/win32/file_calls.h). Their layout is that of the native records they are passed as.
+// platform/win32/files.h). Their layout is that of the native records they are passed as.
 typedef enum _FILE_INFO_BY_HANDLE_CLASS {
     FileBasicInfo = 0,
     FileStandardInfo = 1,

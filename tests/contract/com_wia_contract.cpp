@@ -1,12 +1,11 @@
-// The contract of COM and the WIA device manager: GUID texts, COM strings, the ANSI-to-wide
-// conversion, the calling thread's apartment and the creation of the WIA device manager, checked on
-// the simulated machine and on Windows (Wine) alike. Every case leaves the thread's COM state as it
+// The contract of COM and the WIA device manager: GUID texts, COM strings, the calling thread's
+// apartment and the creation of the WIA device manager, checked on the simulated machine and on
+// Windows (Wine) alike. Every case leaves the thread's COM state as it
 // found it. Portable: written against plat:: only.
 #include <cstring>
 #include <string>
 
 #include "platform/com_wia.h"
-#include "platform/system.h"
 #include "platform/text/guid.h"
 #include "tests/contract/check.h"
 
@@ -82,49 +81,6 @@ CONTRACT_CASE(ComWia, SysAllocStringCopiesWithLengthPrefix) {
 
     CHECK(plat::SysAllocString(nullptr) == nullptr);
     plat::SysFreeString(nullptr);
-}
-
-CONTRACT_CASE(ComWia, MultiByteToWideCharUsesWindows1252) {
-    // Every byte of the code page converts, the five unassigned ones to the control character of
-    // the same number; a count of -1 converts the terminator as well.
-    const char ansi[] = "A\x80\x81\x8D\x8F\x90\x9D\x9F\xA0\xE9\xFF";
-    const char16_t expected[] = {0x0041, 0x20AC, 0x0081, 0x008D, 0x008F, 0x0090,
-                                 0x009D, 0x0178, 0x00A0, 0x00E9, 0x00FF, 0x0000};
-    for (UINT page : {UINT(CP_ACP), UINT(CP_THREAD_ACP), UINT(1252)}) {
-        CONTEXT("code page " + std::to_string(page));
-        WCHAR wide[16];
-        std::memset(wide, 0xCC, sizeof wide);
-        REQUIRE_EQ(plat::MultiByteToWideChar(page, 0, ansi, -1, wide, 16), 12);
-        CHECK(std::memcmp(wide, expected, sizeof expected) == 0);
-        CHECK_EQ(static_cast<unsigned>(wide[12]), 0xCCCCu);
-    }
-
-    WCHAR wide[16];
-    CHECK_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "abcdef", -1, nullptr, 0), 7);
-    CHECK_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "abcdef", 3, wide, 16), 3);
-    CHECK_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "abc", -5, wide, 16), 4);  // any negative count: NUL-ended
-    CHECK_EQ(plat::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, "\x81", 1, wide, 16), 1);
-
-    struct Failure {
-        const char* what;
-        DWORD flags;
-        const char* text;
-        int count;
-        int room;
-        DWORD error;
-    } failures[] = {
-        {"buffer too small", 0, "abcdef", -1, 3, ERROR_INSUFFICIENT_BUFFER},
-        {"no bytes", 0, "abc", 0, 16, ERROR_INVALID_PARAMETER},
-        {"no text", 0, nullptr, -1, 16, ERROR_INVALID_PARAMETER},
-        {"negative room", 0, "abc", -1, -1, ERROR_INVALID_PARAMETER},
-        {"unknown flag", 0x100, "abc", -1, 16, ERROR_INVALID_FLAGS},
-    };
-    for (const Failure& f : failures) {
-        CONTEXT(f.what);
-        plat::SetLastError(0xDEADBEEF);
-        CHECK_EQ(plat::MultiByteToWideChar(CP_ACP, f.flags, f.text, f.count, wide, f.room), 0);
-        CHECK_EQ(plat::GetLastError(), f.error);
-    }
 }
 
 CONTRACT_CASE(ComWia, ApartmentsCountAndRefuseAnotherMode) {

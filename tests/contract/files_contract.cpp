@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/com_wia.h"
 #include "platform/files.h"
 #include "platform/scoped.h"
 #include "platform/system.h"

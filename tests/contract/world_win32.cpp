@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/win32/file_calls.h"
+#include "platform/win32/files.h"
 #include "platform/win32/windows_sdk.h"
 #include "tests/contract/check.h"
 #include "tests/contract/world.h"

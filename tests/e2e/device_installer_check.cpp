@@ -26,14 +26,13 @@
 #include <string>
 #include <vector>
 
+#include "core/image_class.h"
 #include "platform/win32/windows_sdk.h"
 
 #include <newdev.h>
 
 namespace {
 
-// The still-image (Image) device class.
-const GUID kImageClass = {0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
 const char kHardwareId[] = "USB\\VID_2E5A&PID_0920";
 const char kDllName[] = "TarvixQ920kCO.dll";
 const char kNetworkDeviceId[] = "tvx-net-0920-e2e";

@@ -16,7 +16,7 @@ namespace tvx::test {
 constexpr const char* kFixParamsKey = "SOFTWARE\\Tarvix\\tvx\\Params";
 // Where the 32-bit view keeps it on a 64-bit machine.
 constexpr const char* kFixParamsKeyStored = "SOFTWARE\\Wow6432Node\\Tarvix\\tvx\\Params";
-inline const std::string kFixImageClassKey = std::string(plat::sim::kClassRoot) + "\\" + plat::text::kImageClassGuid;
+inline const std::string& kFixImageClassKey = plat::sim::kImageClassKey;
 
 // A driver INF in the usual shape: the Events section lists the buttons with their description
 // and application-list tokens, the EvtReg section their friendly-name tokens.

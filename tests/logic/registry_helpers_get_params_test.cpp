@@ -110,7 +110,7 @@ TEST_F(GetParamsTest, ReadStringWithAnEmptyNameOnlyTestsForTheDefaultValue) {
 
 TEST_F(GetParamsTest, AnOpenRootKeyNamesTheKeyBelowIt) {
     const std::string driver =
-        std::string(plat::sim::kClassRoot) + "\\" + plat::text::kImageClassGuid + "\\0000";
+        plat::sim::kImageClassKey + "\\0000";
     Registry().SetString(Hive::LocalMachine, driver + "\\Events\\ScanButton", "", "Scan");
     plat::ScopedKey root;
     ASSERT_EQ(plat::RegOpenKeyExA(HKEY_LOCAL_MACHINE, driver.c_str(), 0, KEY_ALL_ACCESS, root.out()), ERROR_SUCCESS);

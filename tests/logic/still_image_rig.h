@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/setupapi.h"
 #include "tests/sim_fixture.h"
 
 namespace tvx::test {
 
 constexpr const char* kSystemEvents = "SYSTEM\\CurrentControlSet\\Control\\StillImage\\Events";
-constexpr const char* kImageClassKey =
-    "SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+using plat::sim::kImageClassKey;
 constexpr const char* kWizardClsid = "{D13E3F25-1688-45A0-9743-759EB35CDF9A}";
 // The WIA scan events the buttons send.
 constexpr const char* kScanImage = "{A6C5A715-8C6E-11D2-977A-0000F87A926F}";

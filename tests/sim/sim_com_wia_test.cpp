@@ -190,16 +190,4 @@ TEST_F(SimComWiaTest, TextWithoutBracesIsLookedUpAsAProgrammaticIdentifier) {
     EXPECT_EQ(plat::text::FormatGuid(guid), "{00000000-0000-0000-0000-000000000000}");
 }
 
-TEST_F(SimComWiaTest, WideConversionFollowsWindows1252AndItsBufferRules) {
-    WCHAR wide[8];
-    EXPECT_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "\x80\x81\x9F\xFF", -1, wide, 8), 5);
-    EXPECT_EQ(std::u16string(wide), std::u16string(u"\u20AC\u0081\u0178\u00FF"));
-    EXPECT_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "abcdef", -1, nullptr, 0), 7) << "the size asked for";
-    plat::SetLastError(0);
-    EXPECT_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "abcdef", -1, wide, 3), 0);
-    EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(plat::MultiByteToWideChar(CP_ACP, 0x100, "a", -1, wide, 8), 0);
-    EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_FLAGS));
-}
-
 }  // namespace

@@ -1,7 +1,9 @@
-// The simulated kernel's version record: what the profile says, in both record sizes.
+// The simulated kernel: its version record (what the profile says, in both record sizes), its
+// tick count and sleep, and its conversion of ANSI text to wide text.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "tests/sim_fixture.h"
 
@@ -58,6 +60,21 @@ TEST(SimSystemClock, ASleepWithoutEndStopsTheRun) {
     tvx::test::SimRig rig;
     EXPECT_THROW(plat::Sleep(INFINITE), plat::sim::WaitsForever);
     EXPECT_EQ(rig.machine.clock().now_ms(), 0u);
+    rig.ExpectClean();
+}
+
+// ANSI text to wide text: Windows-1252, the size asked for with no buffer, and the two refusals.
+TEST(SimSystemText, WideConversionFollowsWindows1252AndItsBufferRules) {
+    tvx::test::SimRig rig;
+    WCHAR wide[8];
+    EXPECT_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "\x80\x81\x9F\xFF", -1, wide, 8), 5);
+    EXPECT_EQ(std::u16string(wide), std::u16string(u"\u20AC\u0081\u0178\u00FF"));
+    EXPECT_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "abcdef", -1, nullptr, 0), 7) << "the size asked for";
+    plat::SetLastError(0);
+    EXPECT_EQ(plat::MultiByteToWideChar(CP_ACP, 0, "abcdef", -1, wide, 3), 0);
+    EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(plat::MultiByteToWideChar(CP_ACP, 0x100, "a", -1, wide, 8), 0);
+    EXPECT_EQ(plat::GetLastError(), DWORD(ERROR_INVALID_FLAGS));
     rig.ExpectClean();
 }
 

@@ -2,6 +2,7 @@
 // `reg export` writes them and read back unchanged, and malformed files refused with their line.
 #include <gtest/gtest.h>
 
+#include "platform/sim/setupapi.h"
 #include "platform/text/encoding.h"
 #include "platform/text/names.h"
 #include "tools/scenario/names.h"
@@ -52,7 +53,7 @@ TEST(RegFile, Regedit4ReadsEveryValueFormAndDeletion) {
     tvx::RegistrySnapshot registry;
     registry.SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix", tvx::RegistryValue{"Old", tvx::kRegDword, {1, 0, 0, 0}});
     registry.SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone\\Deeper", tvx::RegistryValue{"v", tvx::kRegSz, {'x', 0}});
-    registry.Apply(parsed);
+    tvx::ApplyRegFile(parsed, registry);
 
     EXPECT_EQ(registry.Find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone"), nullptr);
     EXPECT_EQ(registry.Find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone\\Deeper"), nullptr) << "[-key] removes the subtree";
@@ -111,7 +112,7 @@ TEST(RegFile, Version5FromRegExportReadsAndWritesBackByteForByte) {
     tvx::RegFile parsed = tvx::ParseRegFile(file, "export.reg");
     EXPECT_EQ(parsed.format, tvx::RegFileFormat::Version5);
     tvx::RegistrySnapshot registry;
-    registry.Apply(parsed);
+    tvx::ApplyRegFile(parsed, registry);
 
     const tvx::RegistryKeyState* key = registry.Find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix");
     ASSERT_NE(key, nullptr);
@@ -130,7 +131,7 @@ TEST(RegFile, WrittenFileReadsBackToTheSameRegistry) {
     tvx::RegistrySnapshot registry;
     std::vector<uint8_t> long_blob;
     for (int i = 0; i < 200; ++i) long_blob.push_back(static_cast<uint8_t>(i * 7));
-    const std::string k = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
+    const std::string k = "HKEY_LOCAL_MACHINE\\" + plat::sim::kImageClassKey + "\\0000";
     registry.SetValue(k, {"Blob", tvx::kRegBinary, long_blob});
     registry.SetValue(k, {"Quote\"and\\slash", tvx::kRegSz, Bytes(std::string_view("\"\\\r\n\xE9\0", 6))});
     registry.SetValue(k, {"Multi", tvx::kRegMultiSz, Bytes(std::string_view("x\0\xE0\0\0", 5))});
@@ -145,7 +146,7 @@ TEST(RegFile, WrittenFileReadsBackToTheSameRegistry) {
     ASSERT_GE(written.size(), 2u);
     EXPECT_EQ(written.substr(0, 2), "\xFF\xFE");
     tvx::RegistrySnapshot again;
-    again.Apply(tvx::ParseRegFile(written, "written.reg"));
+    tvx::ApplyRegFile(tvx::ParseRegFile(written, "written.reg"), again);
     ExpectSameRegistry(registry, again);
 
     // No line of the file is longer than `reg export` makes them.

@@ -91,7 +91,7 @@ TEST(RegistryDiff, RegFormTurnsTheRegistryBeforeIntoTheRegistryAfter) {
         << text;
 
     RegistrySnapshot patched = r.before;
-    patched.Apply(tvx::ParseRegFile("Windows Registry Editor Version 5.00\n\n" + text, "diff.reg"));
+    tvx::ApplyRegFile(tvx::ParseRegFile("Windows Registry Editor Version 5.00\n\n" + text, "diff.reg"), patched);
     EXPECT_TRUE(tvx::DiffRegistry(patched, r.after).empty()) << tvx::FormatRegistryDiff(tvx::DiffRegistry(patched, r.after));
 }
 

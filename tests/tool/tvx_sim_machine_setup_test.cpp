@@ -124,7 +124,7 @@ TEST_F(TvxSimMachine, IsBuiltAsTheScenarioDescribesIt) {
     ASSERT_TRUE(model.has_value());
     EXPECT_EQ(model->data, (std::vector<BYTE>{'t', 'v', 'x', 'Q', '9', '2', '0', 'k', 0}));
     EXPECT_EQ(machine.setupapi().driver_key_path(0),
-              std::string(plat::sim::kClassRoot) + "\\" + plat::text::kImageClassGuid + "\\0002");
+              plat::sim::kImageClassKey + "\\0002");
     auto multi = reg.GetValue(Hive::LocalMachine, machine.setupapi().driver_key_path(0), "Multi");
     ASSERT_TRUE(multi.has_value());
     EXPECT_EQ(multi->type, static_cast<DWORD>(REG_MULTI_SZ));

@@ -297,6 +297,23 @@ void ApplyRegFile(const RegFile& file, RegFileTarget& target) {
     }
 }
 
+void ApplyRegFile(const RegFile& file, RegistrySnapshot& snapshot) {
+    class Target : public RegFileTarget {
+    public:
+        explicit Target(RegistrySnapshot& snapshot) : snapshot_(snapshot) {}
+        void RemoveTree(const std::string& path) override { snapshot_.RemoveTree(path); }
+        void EnsureKey(const std::string& path) override { snapshot_.Ensure(path); }
+        void SetValue(const std::string& path, const RegistryValue& value) override { snapshot_.SetValue(path, value); }
+        void DeleteValue(const std::string& path, const std::string& name) override {
+            snapshot_.DeleteValue(path, name);
+        }
+
+    private:
+        RegistrySnapshot& snapshot_;
+    } target(snapshot);
+    ApplyRegFile(file, target);
+}
+
 RegFile ReadRegFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw ScenarioError(path.string(), 0, "cannot read the .reg file: no such file or not readable");
@@ -435,6 +452,61 @@ std::string RegFileText(const RegistrySnapshot& snapshot) {
 
 std::string WriteRegFile(const RegistrySnapshot& snapshot) {
     return "\xFF\xFE" + plat::text::Utf16LeBytes(AnsiToUtf16(RegFileText(snapshot)));
+}
+
+namespace {
+
+void AppendValue(std::string& out, const RegistryValue& value) {
+    std::string readable = ReadableRegData(value);
+    if (!readable.empty()) out += "; " + readable + "\n";
+    out += FormatRegValue(value) + "\n";
+}
+
+// A value as it was, as comment lines.
+void AppendFormerValue(std::string& out, const char* what, const RegistryValue& value) {
+    out += std::string("; ") + what + "; it was:\n";
+    std::string text = FormatRegValue(value);
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        out += ";   " + text.substr(start, end - start) + "\n";
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+std::string FormatRegistryDiff(const RegistryDiff& diff) {
+    std::string out;
+    for (const KeyChange& key : diff.keys) {
+        if (!out.empty()) out += "\n";
+        switch (key.kind) {
+            case KeyChange::Kind::Added:
+                out += "; key added\n[" + key.path + "]\n";
+                for (const RegistryValue& v : key.values) AppendValue(out, v);
+                break;
+            case KeyChange::Kind::Removed:
+                out += "; key removed, with everything below it\n[-" + key.path + "]\n";
+                break;
+            case KeyChange::Kind::Changed:
+                out += "; values changed\n[" + key.path + "]\n";
+                for (const ValueChange& c : key.changes) {
+                    if (!c.before) {
+                        out += "; added\n";
+                        AppendValue(out, *c.after);
+                    } else if (!c.after) {
+                        AppendFormerValue(out, "removed", *c.before);
+                        out += FormatRegName(c.name) + "=-\n";
+                    } else {
+                        AppendFormerValue(out, "changed", *c.before);
+                        AppendValue(out, *c.after);
+                    }
+                }
+                break;
+        }
+    }
+    return out;
 }
 
 }  // namespace tvx

@@ -1,5 +1,6 @@
 // .reg files as regedit and `reg export` write them: REGEDIT4 (ANSI) and "Windows Registry Editor
-// Version 5.00" (UTF-16LE with a byte order mark). Both are read; version 5 is written.
+// Version 5.00" (UTF-16LE with a byte order mark). Both are read; version 5 is written, of a whole
+// registry snapshot or of the difference between two.
 // Strings are kept in the machine's ANSI code page; in a version-5 file the data of hex(1),
 // hex(2) and hex(7) is UTF-16LE and is converted. Portable.
 #pragma once
@@ -55,6 +56,7 @@ public:
 
 // Applies a .reg file's additions and deletions to a registry in file order.
 void ApplyRegFile(const RegFile& file, RegFileTarget& target);
+void ApplyRegFile(const RegFile& file, RegistrySnapshot& snapshot);
 
 // Parses the bytes of a .reg file; file_name is used in errors. Throws ScenarioError naming the
 // file and line of the first problem.
@@ -75,5 +77,10 @@ std::string ReadableRegData(const RegistryValue& value);
 std::string WriteRegFile(const RegistrySnapshot& snapshot);
 // The same text before encoding: ANSI, CR LF line ends.
 std::string RegFileText(const RegistrySnapshot& snapshot);
+
+// A registry difference as .reg text (version 5 meaning of the data, "\n" line ends), with comment
+// lines saying what each entry is and what a changed or removed value was. Applied to the registry
+// before, it gives the registry after.
+std::string FormatRegistryDiff(const RegistryDiff& diff);
 
 }  // namespace tvx

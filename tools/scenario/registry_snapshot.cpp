@@ -5,7 +5,6 @@
 
 #include "platform/text/hives.h"
 #include "platform/text/names.h"
-#include "tools/scenario/reg_file.h"
 
 namespace tvx {
 
@@ -116,23 +115,6 @@ void RegistrySnapshot::RemoveTree(std::string_view path) {
     }
 }
 
-void RegistrySnapshot::Apply(const RegFile& file) {
-    class Target : public RegFileTarget {
-    public:
-        explicit Target(RegistrySnapshot& snapshot) : snapshot_(snapshot) {}
-        void RemoveTree(const std::string& path) override { snapshot_.RemoveTree(path); }
-        void EnsureKey(const std::string& path) override { snapshot_.Ensure(path); }
-        void SetValue(const std::string& path, const RegistryValue& value) override { snapshot_.SetValue(path, value); }
-        void DeleteValue(const std::string& path, const std::string& name) override {
-            snapshot_.DeleteValue(path, name);
-        }
-
-    private:
-        RegistrySnapshot& snapshot_;
-    } target(*this);
-    ApplyRegFile(file, target);
-}
-
 RegistryDiff DiffRegistry(const RegistrySnapshot& before, const RegistrySnapshot& after) {
     RegistryDiff diff;
     auto b = before.keys().begin();
@@ -173,61 +155,6 @@ RegistryDiff DiffRegistry(const RegistrySnapshot& before, const RegistrySnapshot
         }
     }
     return diff;
-}
-
-namespace {
-
-void AppendValue(std::string& out, const RegistryValue& value) {
-    std::string readable = ReadableRegData(value);
-    if (!readable.empty()) out += "; " + readable + "\n";
-    out += FormatRegValue(value) + "\n";
-}
-
-// A value as it was, as comment lines.
-void AppendFormerValue(std::string& out, const char* what, const RegistryValue& value) {
-    out += std::string("; ") + what + "; it was:\n";
-    std::string text = FormatRegValue(value);
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        out += ";   " + text.substr(start, end - start) + "\n";
-        start = end + 1;
-    }
-}
-
-}  // namespace
-
-std::string FormatRegistryDiff(const RegistryDiff& diff) {
-    std::string out;
-    for (const KeyChange& key : diff.keys) {
-        if (!out.empty()) out += "\n";
-        switch (key.kind) {
-            case KeyChange::Kind::Added:
-                out += "; key added\n[" + key.path + "]\n";
-                for (const RegistryValue& v : key.values) AppendValue(out, v);
-                break;
-            case KeyChange::Kind::Removed:
-                out += "; key removed, with everything below it\n[-" + key.path + "]\n";
-                break;
-            case KeyChange::Kind::Changed:
-                out += "; values changed\n[" + key.path + "]\n";
-                for (const ValueChange& c : key.changes) {
-                    if (!c.before) {
-                        out += "; added\n";
-                        AppendValue(out, *c.after);
-                    } else if (!c.after) {
-                        AppendFormerValue(out, "removed", *c.before);
-                        out += FormatRegName(c.name) + "=-\n";
-                    } else {
-                        AppendFormerValue(out, "changed", *c.before);
-                        AppendValue(out, *c.after);
-                    }
-                }
-                break;
-        }
-    }
-    return out;
 }
 
 }  // namespace tvx

@@ -1,7 +1,8 @@
 // A machine's registry as plain data: keys by full path ("HKEY_LOCAL_MACHINE\SOFTWARE\X") with
 // their values as exact bytes in the machine's ANSI view, and the difference between two
-// snapshots as a .reg-style list of added, changed and removed keys and values. Both machines
-// (the simulated one and Wine) fill a snapshot in their own way; everything after that is shared.
+// snapshots as a list of added, changed and removed keys and values (reg_file.h reads .reg files
+// into a snapshot and writes a snapshot or a difference as .reg text). Both machines (the
+// simulated one and Wine) fill a snapshot in their own way; everything after that is shared.
 // Portable.
 #pragma once
 
@@ -33,8 +34,6 @@ struct RegistryKeyState {
 // "HKEY_LOCAL_MACHINE"), the rest with single backslashes. Nothing for an unknown hive.
 std::optional<std::string> CanonicalRegistryPath(std::string_view path);
 
-struct RegFile;
-
 class RegistrySnapshot {
 public:
     // Keys in Windows' order: parents before children, siblings sorted without regard to case.
@@ -48,8 +47,6 @@ public:
     bool DeleteValue(std::string_view path, std::string_view name);
     // Removes the key and everything below it.
     void RemoveTree(std::string_view path);
-    // Applies a .reg file's additions and deletions in file order.
-    void Apply(const RegFile& file);
 
 private:
     static std::string OrderKey(std::string_view path);
@@ -77,10 +74,5 @@ struct RegistryDiff {
 };
 
 RegistryDiff DiffRegistry(const RegistrySnapshot& before, const RegistrySnapshot& after);
-
-// The difference as .reg text (version 5 meaning of the data, "\n" line ends), with comment lines
-// saying what each entry is and what a changed or removed value was. Applied to the registry
-// before, it gives the registry after.
-std::string FormatRegistryDiff(const RegistryDiff& diff);
 
 }  // namespace tvx

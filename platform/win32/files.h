@@ -1,8 +1,8 @@
-// SetFileInformationByHandle for every system the co-installer serves. kernel32 has it from
-// Windows Vista on; on Windows XP x64 and Server 2003 the two requests the logs make of it (rename
-// an open file, delete an open file when it closes) go to the native call that kernel32's own
-// forwards to, which those systems have. The DLL therefore imports neither: both are looked up
-// when first used. Win32 only.
+// The files family's Windows side: SetFileInformationByHandle for every system the co-installer
+// serves. kernel32 has it from Windows Vista on; on Windows XP x64 and Server 2003 the two requests
+// the logs make of it (rename an open file, delete an open file when it closes) go to the native
+// call that kernel32's own forwards to, which those systems have. The DLL therefore imports
+// neither: both are looked up when first used. Win32 only.
 #pragma once
 
 #include "platform/win32/windows_sdk.h"

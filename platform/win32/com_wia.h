@@ -1,5 +1,5 @@
-// The WIA device manager's methods as plain functions, so that the seam forwards to them as to
-// any other Windows call. Win32 only.
+// The COM and WIA family's Windows side: the WIA device manager's methods as plain functions, so
+// that the seam forwards to them as to any other Windows call. Win32 only.
 #pragma once
 
 #include "platform/win32/windows_sdk.h"
