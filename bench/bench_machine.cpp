@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/sim/scanner.h"
 #include "platform/sim/setupapi.h"
 #include "platform/text/guid.h"
 
@@ -108,8 +109,7 @@ void AddImagingDevice(plat::sim::Machine& machine, unsigned number, bool present
     device.hardware_ids = {Format("USB\\VID_2E5A&PID_092%u", model)};
     device.driver_instance = Format("%04u", number);
     device.present = present;
-    const size_t index = machine.setupapi().AddDevice(device);
-    reg.SetString(kHklm, machine.setupapi().hardware_key_path(index), "CoinstallerModel", "tvxQ920k");
+    plat::sim::AddScanner(machine, device);
 
     const std::string driver = std::string(kImagingClassKey) + "\\" + device.driver_instance;
     reg.SetString(kHklm, driver, "DriverDesc", device.description);

@@ -127,7 +127,7 @@ void DecodeDevices(plat::sim::Machine& machine, Decoder& in) {
         d.present = !in.Rarely(6);
         static const DWORD kFlags[] = {0, DI_NEEDREBOOT, DI_NEEDRESTART, 0xFFFFFFFF};
         d.flags = in.Pick(kFlags);
-        d.flags_ex = in.Bool() ? in.Number(0xFFFFFFFF) : 0;
+        d.install_flags_ex = in.Bool() ? in.Number(0xFFFFFFFF) : 0;
         if (in.Rarely(6)) {
             plat::sim::SelectedDriver driver;
             driver.inf_file = in.Bool() ? "C:\\Windows\\inf\\oem3.inf" : "C:\\Windows\\inf\\" + FileName(in);

@@ -54,8 +54,8 @@ size_t SimSetupApi::AddDevice(const DeviceConfig& device) {
         registry_.EnsureKey(hklm, std::string(kClassRoot) + "\\" + driver);
     }
     if (device.hardware_key) registry_.EnsureKey(hklm, enum_path + "\\Device Parameters");
-    devices_.push_back(Device{device.instance_id, device.class_guid, device.present, false, device.flags,
-                              device.flags_ex, device.selected_driver});
+    devices_.push_back(Device{device.instance_id, device.class_guid, device.present, false, device.install_flags,
+                              device.install_flags_ex, device.selected_driver});
     return devices_.size() - 1;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/device_description.h"
 #include "platform/setupapi.h"
 #include "platform/sim/files.h"
 #include "platform/sim/handles.h"
@@ -24,15 +25,7 @@ constexpr const char* kClassRoot = "SYSTEM\\CurrentControlSet\\Control\\Class";
 // The imaging class's key below HKEY_LOCAL_MACHINE.
 inline const std::string kImageClassKey = std::string(kClassRoot) + "\\" + text::kImageClassGuid;
 
-// The driver the device installer selected for a device: its INF file and install section.
-struct SelectedDriver {
-    std::string inf_file;        // "C:\\Windows\\inf\\oem3.inf"
-    std::string section;         // the undecorated install section, "Q920k.Install"
-    std::string description;     // the driver node's description
-    std::string manufacturer;
-    std::string provider;
-    std::string hardware_id;     // the ID it matched; empty: the device's first hardware ID
-};
+using SelectedDriver = plat::SelectedDriver;
 
 // One SetupInstallFromInfSectionA call, as made.
 struct InfSectionInstall {
@@ -47,20 +40,8 @@ struct InfSectionInstall {
     std::string device;          // the instance ID of the device given, empty when none
 };
 
-struct DeviceConfig {
-    std::string instance_id;                 // "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2"
-    std::string class_guid = text::kImageClassGuid;
-    std::string class_name = "Image";
-    std::string description;                 // SPDRP_DEVICEDESC
-    std::string manufacturer;                // SPDRP_MFG
-    std::vector<std::string> hardware_ids;   // SPDRP_HARDWAREID
-    std::string driver_instance;             // "0000": a driver key; empty: none yet
-    bool hardware_key = true;                // whether "Device Parameters" exists
-    bool present = true;
-    DWORD flags = 0;                         // installation parameters
-    DWORD flags_ex = 0;
-    std::optional<SelectedDriver> selected_driver;
-};
+// A device as the simulated device installer adds it.
+using DeviceConfig = plat::DeviceDescription;
 
 struct DeviceSet;
 struct InfFile;

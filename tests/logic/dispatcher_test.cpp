@@ -7,6 +7,7 @@
 
 #include "entry/setup_extension_q920k.h"
 #include "platform/sim/device_installer.h"
+#include "platform/sim/scanner.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -50,12 +51,9 @@ Scanner AddScanner(SimRig& rig, const char* model, bool hardwareKey = true, DWOR
     device.hardware_ids = {"USB\\VID_1A2B&PID_0920"};
     device.driver_instance = "0003";
     device.hardware_key = hardwareKey;
-    device.flags = flags;
+    device.install_flags = flags;
     Scanner s;
-    s.index = rig.machine.setupapi().AddDevice(device);
-    if (model)
-        rig.machine.registry().SetString(plat::sim::Hive::LocalMachine, rig.machine.setupapi().hardware_key_path(s.index),
-                                         "CoinstallerModel", model);
+    s.index = plat::sim::AddScanner(rig.machine, device, model);
     s.set = rig.machine.setupapi().OpenSetFor(s.index, &s.data);
     return s;
 }

@@ -10,6 +10,7 @@
 
 #include "entry/setup_extension_q920k.h"
 #include "platform/sim/device_installer.h"
+#include "platform/sim/scanner.h"
 #include "tests/logic/install_rig.h"
 #include "platform/host/library.h"
 
@@ -66,9 +67,7 @@ struct InstallMachine {
         device.manufacturer = "Tarvix";
         device.hardware_ids = {"USB\\VID_2E5A&PID_0920"};
         device.driver_instance = "0000";
-        scanner = rig.machine.setupapi().AddDevice(device);
-        rig.machine.registry().SetString(Hive::LocalMachine, rig.machine.setupapi().hardware_key_path(scanner),
-                                         "CoinstallerModel", "tvxQ920k");
+        scanner = plat::sim::AddScanner(rig.machine, device, "tvxQ920k");
     }
     void SetupInProgress(DWORD type, std::vector<BYTE> data) {
         rig.machine.registry().SetValue(Hive::LocalMachine, "SYSTEM\\Setup", "SystemSetupInProgress", type,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/sim/device_installer.h"
+#include "platform/sim/scanner.h"
 #include "tests/logic/install_rig.h"
 #include "platform/host/library.h"
 
@@ -56,9 +57,7 @@ size_t SetUpMachine(SimRig& rig, bool softwareFirst) {
     device.description = "Tarvix Q920k";
     device.hardware_ids = {"USB\\VID_2E5A&PID_0920"};
     device.driver_instance = "0000";
-    size_t index = rig.machine.setupapi().AddDevice(device);
-    rig.machine.registry().SetString(Hive::LocalMachine, rig.machine.setupapi().hardware_key_path(index),
-                                     "CoinstallerModel", "tvxQ920k");
+    size_t index = plat::sim::AddScanner(rig.machine, device, "tvxQ920k");
     return index;
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/host/library.h"
 #include "platform/sim/device_installer.h"
+#include "platform/sim/scanner.h"
 #include "tests/logic/removal_rig.h"
 
 namespace {
@@ -46,9 +47,7 @@ size_t SetUpMachine(SimRig& rig, bool secondModel) {
         device.manufacturer = tvx::test::kScannerManufacturer;
         device.hardware_ids = {"USB\\VID_2E5A&PID_0920"};
         device.driver_instance = instance;
-        const size_t added = rig.machine.setupapi().AddDevice(device);
-        rig.machine.registry().SetString(Hive::LocalMachine, rig.machine.setupapi().hardware_key_path(added),
-                                         "CoinstallerModel", "tvxQ920k");
+        const size_t added = plat::sim::AddScanner(rig.machine, device, "tvxQ920k");
         if (instance[3] == '0') index = added;
     }
     return index;

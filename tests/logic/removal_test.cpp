@@ -10,6 +10,7 @@
 
 #include "entry/setup_extension_q920k.h"
 #include "platform/sim/device_installer.h"
+#include "platform/sim/scanner.h"
 #include "tests/logic/removal_rig.h"
 
 namespace {
@@ -46,10 +47,7 @@ Scanner AddScanner(SimRig& rig, const ScannerSetup& given = {}) {
     device.hardware_ids = {"USB\\VID_2E5A&PID_0920"};
     device.driver_instance = given.driver_instance;
     Scanner s;
-    s.index = rig.machine.setupapi().AddDevice(device);
-    if (given.model)
-        rig.machine.registry().SetString(Hive::LocalMachine, rig.machine.setupapi().hardware_key_path(s.index),
-                                         "CoinstallerModel", given.model);
+    s.index = plat::sim::AddScanner(rig.machine, device, given.model);
     s.set = rig.machine.setupapi().OpenSetFor(s.index, &s.data);
     return s;
 }

@@ -7,6 +7,7 @@
 
 #include "platform/host/library.h"
 #include "platform/sim/device_installer.h"
+#include "platform/sim/scanner.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -30,10 +31,7 @@ protected:
         device.instance_id = "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2";
         device.description = "Tarvix Q920k";
         device.driver_instance = "0000";
-        index_ = rig.machine.setupapi().AddDevice(device);
-        rig.machine.registry().SetString(plat::sim::Hive::LocalMachine,
-                                         rig.machine.setupapi().hardware_key_path(index_), "CoinstallerModel",
-                                         "tvxQ920k");
+        index_ = plat::sim::AddScanner(rig.machine, device, "tvxQ920k");
     }
     DWORD Call(plat::host::CoInstallerLibrary& lib, DI_FUNCTION dif, bool post) {
         return plat::sim::CallCoInstaller(rig.machine.setupapi(), {dif, index_, post}, lib.Entry());

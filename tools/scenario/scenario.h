@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/device_description.h"
 #include "platform/text/guid.h"
 #include "tools/scenario/reg_file.h"
 #include "tools/scenario/registry_snapshot.h"
@@ -43,30 +44,13 @@ struct DriveSetup {
 };
 
 // The driver the device installer selected for a device: its INF file and install section.
-struct SelectedDriverSetup {
-    std::string inf_file;     // Windows path, 'C:\\WINNT\\inf\\oem3.inf'
-    std::string section;      // the undecorated install section
-    std::string description;  // the driver node's description
-    std::string manufacturer;
-    std::string provider;
-    std::string hardware_id;  // the ID it matched; empty: the device's first hardware ID
-};
+using SelectedDriverSetup = plat::SelectedDriver;
 
-struct DeviceSetup {
-    std::string instance_id;
-    std::string class_guid = plat::text::kImageClassGuid;
-    std::string class_name = "Image";
-    std::string description;
-    std::string manufacturer;
-    std::vector<std::string> hardware_ids;
-    std::string driver_instance;  // "0000"; empty: no driver key yet
-    bool hardware_key = true;     // whether the hardware key ("Device Parameters") exists
-    bool present = true;
-    uint32_t install_flags = 0;     // SP_DEVINSTALL_PARAMS.Flags
-    uint32_t install_flags_ex = 0;  // SP_DEVINSTALL_PARAMS.FlagsEx
+// A device of the machine: its description, shared with the machines it is set up on, and what the
+// scenario adds to it.
+struct DeviceSetup : plat::DeviceDescription {
     std::vector<RegistryValue> hardware_key_values;
     std::vector<RegistryValue> driver_key_values;
-    std::optional<SelectedDriverSetup> selected_driver;
     bool description_unreadable = false;  // its properties cannot be read (removed during a walk)
     int line = 0;
 };

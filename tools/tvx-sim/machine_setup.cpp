@@ -121,28 +121,9 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
     for (const RegFile& file : m.registry) ApplyRegFile(file, registry);
 
     for (const DeviceSetup& d : m.devices) {
-        plat::sim::DeviceConfig config;
-        config.instance_id = d.instance_id;
-        config.class_guid = d.class_guid;
-        config.class_name = d.class_name;
-        config.description = d.description;
-        config.manufacturer = d.manufacturer;
-        config.hardware_ids = d.hardware_ids;
-        config.driver_instance = d.driver_instance;
-        config.hardware_key = d.hardware_key;
-        config.present = d.present;
-        config.flags = d.install_flags;
-        config.flags_ex = d.install_flags_ex;
-        if (d.selected_driver) {
-            plat::sim::SelectedDriver driver;
-            driver.inf_file = d.selected_driver->inf_file;
-            driver.section = d.selected_driver->section;
-            driver.description = d.selected_driver->description;
-            driver.manufacturer = d.selected_driver->manufacturer;
-            driver.provider = d.selected_driver->provider;
-            driver.hardware_id = d.selected_driver->hardware_id;
-            config.selected_driver = std::move(driver);
-        }
+        // The device's description as the scenario gives it; the values and the rest are the
+        // scenario's own.
+        const plat::sim::DeviceConfig& config = d;
         size_t index = machine.setupapi().AddDevice(config);
         if (d.hardware_key) SetValues(machine.registry(), machine.setupapi().hardware_key_path(index), d.hardware_key_values);
         if (!d.driver_instance.empty())
