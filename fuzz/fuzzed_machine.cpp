@@ -126,7 +126,7 @@ void DecodeDevices(plat::sim::Machine& machine, Decoder& in) {
         d.hardware_key = !in.Rarely(8);
         d.present = !in.Rarely(6);
         static const DWORD kFlags[] = {0, DI_NEEDREBOOT, DI_NEEDRESTART, 0xFFFFFFFF};
-        d.flags = in.Pick(kFlags);
+        d.install_flags = in.Pick(kFlags);
         d.install_flags_ex = in.Bool() ? in.Number(0xFFFFFFFF) : 0;
         if (in.Rarely(6)) {
             plat::sim::SelectedDriver driver;
