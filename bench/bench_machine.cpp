@@ -5,16 +5,16 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/sim/scanner.h"
+#include "tools/scenario/machine_parts.h"
+#include "tools/tvx-sim/machine_setup.h"
 #include "platform/sim/setupapi.h"
 #include "platform/text/guid.h"
 
 namespace tvx::bench {
 namespace {
 
-using plat::sim::Hive;
-
-constexpr Hive kHklm = Hive::LocalMachine;
+// Keys below HKLM, as the description names them.
+const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
 const std::string& kImagingClassKey = plat::sim::kImageClassKey;
 constexpr const char* kStillImageEvents = "SYSTEM\\CurrentControlSet\\Control\\StillImage\\Events";
 // What the 32-bit view calls HKLM\Software on a 64-bit machine.
@@ -64,43 +64,37 @@ void TouchHostFile(const std::filesystem::path& file, const std::string& bytes) 
     std::ofstream(file, std::ios::binary) << bytes;
 }
 
-void AddDisc(plat::sim::Machine& machine, const std::string& folder) {
-    const std::filesystem::path root(folder);
+void AddDisc(MachineDescription& m, const std::filesystem::path& root) {
     TouchHostFile(root / "TarvixWia_LXR415_U.INF", "[Version]\r\n");
     TouchHostFile(root / "setup.exe", "MZ");
     TouchHostFile(root / "fwUpdate" / "tarvixFirmwareUpdateTool.exe", "MZ");
-    plat::sim::Drive drive;
-    drive.letter = 'D';
-    drive.type = DRIVE_CDROM;
-    drive.label = "TARVIX_Q920K";
+    DriveSetup& drive = m.drives.emplace_back(OpticalDrive('D', root, "TARVIX_Q920K"));
     drive.serial = 0x1234ABCD;
-    drive.folder = root;
-    machine.files().AddDrive(drive);
-    machine.process().SetProgram({.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = 12000});
-    machine.process().SetProgram({.path = "D:\\setup.exe", .run_time_ms = 4000});
+    m.programs.push_back({.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = 12000});
+    m.programs.push_back({.path = "D:\\setup.exe", .run_time_ms = 4000});
 }
 
 // The software's parameters key, its localized texts and the driver INF it names.
-void AddInstalledSoftware(plat::sim::Machine& machine) {
-    plat::sim::SimRegistry& reg = machine.registry();
+void AddInstalledSoftware(MachineDescription& m) {
+    RegistryWriter reg(m);
     const std::string params = std::string(kSoftware32) + "\\Tarvix\\Pellion\\" + kInstallClsid;
-    reg.SetString(kHklm, params, "DriverFolder", "C:\\Drivers\\");
-    reg.SetString(kHklm, params, "InfName", "tvxq920k.inf");
+    reg.SetString(kHklm + params, "DriverFolder", "C:\\Windows\\inf\\");
+    reg.SetString(kHklm + params, "InfName", "tvxq920k.inf");
     for (const Button& button : kButtons) {
-        reg.SetString(kHklm, params, std::string(button.name) + ".Desc", std::string("Taste ") + button.name);
-        reg.SetString(kHklm, params, std::string(button.name) + ".FriendlyName", std::string("Knopf ") + button.name);
+        reg.SetString(kHklm + params, std::string(button.name) + ".Desc", std::string("Taste ") + button.name);
+        reg.SetString(kHklm + params, std::string(button.name) + ".FriendlyName", std::string("Knopf ") + button.name);
     }
-    reg.SetString(kHklm, params, "ScanApps", "Pellion Scan");
-    reg.SetString(kHklm, params, "CopyApps", "Pellion Copy");
-    reg.SetString(kHklm, params, "EmailApps", "Pellion Mail");
-    machine.files().WriteFile("C:\\Drivers\\tvxq920k.inf", kDriverInf);
+    reg.SetString(kHklm + params, "ScanApps", "Pellion Scan");
+    reg.SetString(kHklm + params, "CopyApps", "Pellion Copy");
+    reg.SetString(kHklm + params, "EmailApps", "Pellion Mail");
+    m.files.push_back({.path = "%WINDIR%\\inf\\tvxq920k.inf", .bytes = kDriverInf});
 }
 
 // One imaging device: Enum key, hardware key with the model, driver key with the button event
 // keys, and the device-instance keys below its model key.
-void AddImagingDevice(plat::sim::Machine& machine, unsigned number, bool present) {
-    plat::sim::SimRegistry& reg = machine.registry();
-    plat::sim::DeviceConfig device;
+void AddImagingDevice(MachineDescription& m, unsigned number, bool present) {
+    RegistryWriter reg(m);
+    plat::DeviceDescription device;
     const unsigned model = number % 4;
     const std::string serial = Format("6&%08X&0&%u", 0x2A000000u + number, number % 8);
     device.instance_id = Format("USB\\VID_2E5A&PID_092%u\\", model) + serial;
@@ -109,137 +103,141 @@ void AddImagingDevice(plat::sim::Machine& machine, unsigned number, bool present
     device.hardware_ids = {Format("USB\\VID_2E5A&PID_092%u", model)};
     device.driver_instance = Format("%04u", number);
     device.present = present;
-    plat::sim::AddScanner(machine, device);
+    m.devices.push_back(Scanner(device));
 
     const std::string driver = std::string(kImagingClassKey) + "\\" + device.driver_instance;
-    reg.SetString(kHklm, driver, "DriverDesc", device.description);
+    reg.SetString(kHklm + driver, "DriverDesc", device.description);
     for (const Button& button : kButtons) {
         const std::string event = driver + "\\Events\\" + button.name;
-        reg.SetString(kHklm, event, "", std::string("INF ") + button.name);
-        reg.SetString(kHklm, event, "FriendlyName", button.name);
-        reg.SetString(kHklm, event, "LaunchApplications", "*");
-        reg.SetString(kHklm, event, "GUID", button.guid);
+        reg.SetString(kHklm + event, "", std::string("INF ") + button.name);
+        reg.SetString(kHklm + event, "FriendlyName", button.name);
+        reg.SetString(kHklm + event, "LaunchApplications", "*");
+        reg.SetString(kHklm + event, "GUID", button.guid);
     }
 
     const std::string instance =
         std::string(kSoftware32) + "\\Tarvix\\DigitalImaging\\" + device.description + "\\DeviceInstances\\" + serial;
-    reg.SetString(kHklm, instance + "\\Functions\\Scan", "Name", "Scan");
-    reg.SetString(kHklm, instance + "\\Strings", "Label", device.description);
-    reg.SetString(kHklm, instance, "Port", "USB");
+    reg.SetString(kHklm + instance + "\\Functions\\Scan", "Name", "Scan");
+    reg.SetString(kHklm + instance + "\\Strings", "Label", device.description);
+    reg.SetString(kHklm + instance, "Port", "USB");
 }
 
 // One still-image event handler with the texts a handler has and a last-write time of its own.
-void AddHandler(plat::sim::Machine& machine, const std::string& event, const std::string& handler, unsigned number) {
-    plat::sim::SimRegistry& reg = machine.registry();
+void AddHandler(MachineDescription& m, const std::string& event, const std::string& handler, unsigned number) {
+    RegistryWriter reg(m);
     const std::string key = event + "\\" + handler;
     const std::string program = Format("C:\\Program Files\\App%u\\App%u.exe", number, number);
-    reg.SetString(kHklm, key, "CmdLine", program + " /StiDevice:%1 /StiEvent:%2");
-    reg.SetString(kHklm, key, "Desc", Format("Scan with App%u", number));
-    reg.SetString(kHklm, key, "Icon", Format("App%u.exe,0", number));
-    reg.SetString(kHklm, key, "Name", Format("App%u", number));
+    reg.SetString(kHklm + key, "CmdLine", program + " /StiDevice:%1 /StiEvent:%2");
+    reg.SetString(kHklm + key, "Desc", Format("Scan with App%u", number));
+    reg.SetString(kHklm + key, "Icon", Format("App%u.exe,0", number));
+    reg.SetString(kHklm + key, "Name", Format("App%u", number));
     // Times that are neither in creation order nor in name order, so that the newest is searched.
     const uint64_t ticks = 100 + (number * 7919u) % 100003u;
-    reg.SetLastWriteTime(kHklm, key, FILETIME{static_cast<DWORD>(ticks), 0});
+    m.key_times.push_back({.key = kHklm + key, .time = ticks});
 }
 
-void AddUsbKeys(plat::sim::Machine& machine, size_t units, BenchMachine* built) {
-    plat::sim::SimRegistry& reg = machine.registry();
+void AddUsbKeys(MachineDescription& m, size_t units, BenchMachine* built) {
+    RegistryWriter reg(m);
     const std::string usb = "Enum\\USB";
-    reg.EnsureKey(kHklm, usb);
+    reg.EnsureKey(kHklm + usb);
     const char* const kVendors[] = {"VID_046D", "VID_8087", "VID_1D6B", "VID_04F2"};
     for (unsigned u = 0; u < units; ++u) {
         for (unsigned k = 0; k < Shape::kNullVendorKeys; ++k) {
             const std::string key = usb + Format("\\VID_0000&PID_%04X", u * Shape::kNullVendorKeys + k);
-            reg.EnsureKey(kHklm, key);
-            if (k % 2) reg.SetString(kHklm, key + "\\1&0", "Class", "Unknown");
+            reg.EnsureKey(kHklm + key);
+            if (k % 2) reg.SetString(kHklm + key + "\\1&0", "Class", "Unknown");
         }
         for (unsigned k = 0; k < Shape::kMakerKeys; ++k) {
             const std::string key = usb + Format("\\VID_2E5A&PID_%04X", 0x1000 + u * Shape::kMakerKeys + k);
             for (unsigned i = 0; i < Shape::kMakerInstances; ++i)
-                reg.SetString(kHklm, key + Format("\\5&%08X&0&%u", u, i), "Class", i % 3 ? "Image" : "Unknown");
+                reg.SetString(kHklm + key + Format("\\5&%08X&0&%u", u, i), "Class", i % 3 ? "Image" : "Unknown");
         }
         for (unsigned k = 0; k < Shape::kOtherVendorKeys; ++k) {
             const std::string key = usb + "\\" + kVendors[k % 4] + Format("&PID_%04X", u * Shape::kOtherVendorKeys + k);
             for (unsigned i = 0; i < Shape::kOtherVendorInstances; ++i)
-                reg.SetString(kHklm, key + Format("\\7&%08X&0&%u", u, i), "Class", "HIDClass");
+                reg.SetString(kHklm + key + Format("\\7&%08X&0&%u", u, i), "Class", "HIDClass");
         }
     }
     built->usb_device_keys = units * (Shape::kNullVendorKeys + Shape::kMakerKeys + Shape::kOtherVendorKeys);
 }
 
-void AddStillImageEvents(plat::sim::Machine& machine, size_t units, BenchMachine* built) {
-    plat::sim::SimRegistry& reg = machine.registry();
+void AddStillImageEvents(MachineDescription& m, size_t units, BenchMachine* built) {
+    RegistryWriter reg(m);
     const std::string events = kStillImageEvents;
     // The wizard's handler info below the system's scan-button event.
     const std::string wizard = events + "\\ScanButton\\{D13E3F25-1688-45A0-9743-759EB35CDF9A}";
-    reg.SetString(kHklm, wizard, "Name", "Microsoft Scanner and Camera Wizard");
-    reg.SetString(kHklm, wizard, "Desc", "Download pictures from a camera or scanner");
-    reg.SetString(kHklm, wizard, "Icon", "sti.dll,0");
-    reg.SetString(kHklm, wizard, "CmdLine", "rundll32.exe shimgvw.dll,ImageView_Fullscreen");
+    reg.SetString(kHklm + wizard, "Name", "Microsoft Scanner and Camera Wizard");
+    reg.SetString(kHklm + wizard, "Desc", "Download pictures from a camera or scanner");
+    reg.SetString(kHklm + wizard, "Icon", "sti.dll,0");
+    reg.SetString(kHklm + wizard, "CmdLine", "rundll32.exe shimgvw.dll,ImageView_Fullscreen");
     unsigned number = 0;
     for (unsigned b = 0; b < std::size(kButtons); ++b) {
         const std::string event = events + "\\" + kButtons[b].name;
-        reg.SetString(kHklm, event, "GUID", kButtons[b].guid);
+        reg.SetString(kHklm + event, "GUID", kButtons[b].guid);
         for (size_t h = 0; h < units * Shape::kButtonHandlers; ++h, ++number)
-            AddHandler(machine, event, MadeGuid(0x100 + b, number), number);
+            AddHandler(m, event, MadeGuid(0x100 + b, number), number);
     }
     for (unsigned e = 0; e < units * Shape::kOtherEvents; ++e) {
         const std::string event = events + Format("\\Event%05u", e);
-        reg.SetString(kHklm, event, "GUID", MadeGuid(0x200, e));
+        reg.SetString(kHklm + event, "GUID", MadeGuid(0x200, e));
         for (size_t h = 0; h < Shape::kOtherEventHandlers; ++h, ++number)
-            AddHandler(machine, event, MadeGuid(0x300, number), number);
+            AddHandler(m, event, MadeGuid(0x300, number), number);
     }
     built->event_handlers = number + 1;
 }
 
-void AddMarker(plat::sim::Machine& machine, size_t units, BenchMachine* built) {
-    plat::sim::SimRegistry& reg = machine.registry();
+void AddMarker(MachineDescription& m, size_t units, BenchMachine* built) {
+    RegistryWriter reg(m);
     const std::string c32 = std::string(kSoftware32) + "\\Tarvix\\tvx\\c32";
     const std::string marker = c32 + "\\tvx";
-    reg.SetString(kHklm, marker, "_PnPFinishedEvent", "1");
-    reg.SetString(kHklm, marker, "tvxQ920k", "1");
-    for (unsigned v = 0; v < units * Shape::kMarkerValues; ++v) reg.SetString(kHklm, marker, Format("tvxM%04u", v), "1");
-    reg.SetString(kHklm, c32, "tvx_PNPFinishedEvent_99", "");
+    reg.SetString(kHklm + marker, "_PnPFinishedEvent", "1");
+    reg.SetString(kHklm + marker, "tvxQ920k", "1");
+    for (unsigned v = 0; v < units * Shape::kMarkerValues; ++v) reg.SetString(kHklm + marker, Format("tvxM%04u", v), "1");
+    reg.SetString(kHklm + c32, "tvx_PNPFinishedEvent_99", "");
     built->marker_values = 2 + units * Shape::kMarkerValues;
+}
+
+
+// 64-bit Windows 7 with Service Pack 1, an administrator's account.
+MachineDescription BaseDescription() {
+    MachineDescription m;
+    m.os = {.major = 6, .minor = 1, .build = 7601, .service_pack = "Service Pack 1"};
+    m.is_64bit = true;
+    m.administrator = true;
+    return m;
 }
 
 }  // namespace
 
-plat::sim::MachineProfile BenchProfile() {
-    plat::sim::MachineProfile profile;
-    profile.os.major = 6;
-    profile.os.minor = 1;
-    profile.os.build = 7601;
-    profile.os.csd = "Service Pack 1";
-    profile.is_64bit = true;
-    profile.admin = true;
-    return profile;
+MachineDescription DescribeMachine(int scale, const std::filesystem::path& disc_folder, BenchMachine* built) {
+    MachineDescription m = BaseDescription();
+    built->scale = scale < 1 ? 1 : scale;
+    const auto units = static_cast<size_t>(built->scale);
+
+    AddDisc(m, disc_folder);
+    m.services.push_back(StillImageService(true, 500));
+    AddInstalledSoftware(m);
+
+    built->imaging_devices = units * Shape::kImagingDevices;
+    for (unsigned d = 0; d < built->imaging_devices; ++d) AddImagingDevice(m, d, d < 2 || d % 2 == 0);
+    built->scanner = 0;
+    built->removed = 1;
+    // The removed device's TWAIN data source.
+    m.files.push_back({.path = "%WINDIR%\\TWAIN_32\\tvpn_0001\\tvpn_0001.ds", .bytes = "DS"});
+
+    AddUsbKeys(m, units, built);
+    AddStillImageEvents(m, units, built);
+    AddMarker(m, units, built);
+    return m;
 }
+
+plat::sim::MachineProfile BenchProfile() { return sim::ProfileOf(BaseDescription()); }
 
 BenchMachine BuildMachine(plat::sim::Machine& machine, int scale, const std::string& disc_folder) {
     BenchMachine built;
-    built.scale = scale < 1 ? 1 : scale;
-    const auto units = static_cast<size_t>(built.scale);
-
-    AddDisc(machine, disc_folder);
-    plat::sim::ServiceSetup sti;
-    sti.name = "stisvc";
-    sti.display_name = "Windows Image Acquisition (WIA)";
-    sti.state = SERVICE_RUNNING;
-    sti.transition_ms = 500;
-    machine.services().AddService(sti);
-    AddInstalledSoftware(machine);
-
-    built.imaging_devices = units * Shape::kImagingDevices;
-    for (unsigned d = 0; d < built.imaging_devices; ++d) AddImagingDevice(machine, d, d < 2 || d % 2 == 0);
-    built.scanner = 0;
-    built.removed = 1;
-    // The removed device's TWAIN data source.
-    machine.files().WriteFile("C:\\Windows\\TWAIN_32\\tvpn_0001\\tvpn_0001.ds", "DS");
-
-    AddUsbKeys(machine, units, &built);
-    AddStillImageEvents(machine, units, &built);
-    AddMarker(machine, units, &built);
+    const MachineDescription description = DescribeMachine(scale, disc_folder, &built);
+    // The disc's folder is the one the machine uses when it is named after its drive letter.
+    sim::SetUpMachine(machine, description, std::filesystem::path(disc_folder).parent_path(), "the benchmark machine");
     return built;
 }
 

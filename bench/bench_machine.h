@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 
 #include "platform/sim/machine.h"
+#include "tools/scenario/machine_description.h"
 
 namespace tvx::bench {
 
@@ -45,9 +47,12 @@ struct BenchMachine {
     size_t marker_values = 0;
 };
 
-// Builds the machine of a scale (1 or more) on a fresh simulated machine: 64-bit Windows 7 whose
-// drive D: is the install disc (its files made in disc_folder), the still-image service running,
-// the installed software's parameters key and driver INF, and everything Shape counts.
+// The machine of a scale (1 or more): 64-bit Windows 7 whose drive D: is the install disc (its
+// files made in disc_folder), the still-image service running, the installed software's parameters
+// key and driver INF, and everything Shape counts, which `built` receives.
+MachineDescription DescribeMachine(int scale, const std::filesystem::path& disc_folder, BenchMachine* built);
+
+// Sets that machine up on a fresh simulated machine.
 BenchMachine BuildMachine(plat::sim::Machine& machine, int scale, const std::string& disc_folder);
 
 // The profile every benchmark machine has.

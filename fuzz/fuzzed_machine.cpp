@@ -5,14 +5,17 @@
 #include <set>
 #include <vector>
 
+#include "platform/sim/setupapi.h"
 #include "platform/text/guid.h"
 #include "platform/text/names.h"
+#include "tools/scenario/machine_parts.h"
+#include "tools/tvx-sim/machine_setup.h"
 
 namespace tvx::fuzz {
 namespace {
 
-using plat::sim::Hive;
-
+// Keys below HKLM, as the description names them.
+const std::string kHklm = "HKEY_LOCAL_MACHINE\\";
 constexpr const char* kStillImageEvents = "SYSTEM\\CurrentControlSet\\Control\\StillImage\\Events";
 constexpr const char* kWizardClsid = "{D13E3F25-1688-45A0-9743-759EB35CDF9A}";
 
@@ -29,13 +32,20 @@ std::string KeyName(Decoder& in, const std::string& usual) {
     return name.empty() ? usual : name;
 }
 
+// Whether a file on Windows can have the name.
+bool IsFileName(std::string_view name) {
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+            return false;
+    return !name.empty() && name != "." && name != "..";
+}
+
 // A name a file on Windows can have.
 std::string FileName(Decoder& in) {
     std::string name = in.Text(60);
     for (char& c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
-            c = '_';
-    if (name.empty() || name == "." || name == "..") name = "file";
+        if (!IsFileName(std::string(1, c))) c = '_';
+    if (!IsFileName(name)) name = "file";
     return name;
 }
 
@@ -67,37 +77,52 @@ std::vector<BYTE> ValueData(Decoder& in, DWORD type) {
     return data;
 }
 
-// A text value, NUL-ended, most often the usual text; now and then any type and bytes.
-void SetText(plat::sim::Machine& machine, Decoder& in, const std::string& key, const std::string& name,
-             const std::string& usual) {
+RegistryValue TextValue(Decoder& in, const std::string& name, const std::string& usual) {
     if (in.Rarely(8)) {
         static const DWORD kTypes[] = {REG_DWORD, REG_BINARY, REG_EXPAND_SZ, REG_MULTI_SZ};
         const DWORD type = in.Pick(kTypes);
-        machine.registry().SetValue(Hive::LocalMachine, key, name, type, ValueData(in, type));
-        return;
+        return RegistryValue{name, type, ValueData(in, type)};
     }
-    machine.registry().SetString(Hive::LocalMachine, key, name, in.TextOr(usual, 300));
+    return StringValue(name, in.TextOr(usual, 300));
 }
 
-void SetValue(plat::sim::Machine& machine, Decoder& in, const std::string& key, const std::string& name) {
+RegistryValue AnyValue(Decoder& in, const std::string& name) {
     static const DWORD kTypes[] = {REG_SZ, REG_DWORD, REG_EXPAND_SZ, REG_BINARY, REG_MULTI_SZ, REG_NONE, REG_QWORD};
     const DWORD type = in.Pick(kTypes);
-    machine.registry().SetValue(Hive::LocalMachine, key, name, type, ValueData(in, type));
+    return RegistryValue{name, type, ValueData(in, type)};
+}
+
+// A text value, NUL-ended, most often the usual text; now and then any type and bytes.
+void SetText(MachineDescription& m, Decoder& in, const std::string& key, const std::string& name,
+             const std::string& usual) {
+    RegistryWriter(m).SetValue(kHklm + key, TextValue(in, name, usual));
+}
+
+void SetValue(MachineDescription& m, Decoder& in, const std::string& key, const std::string& name) {
+    RegistryWriter(m).SetValue(kHklm + key, AnyValue(in, name));
+}
+
+void EnsureKey(MachineDescription& m, const std::string& key) { RegistryWriter(m).EnsureKey(kHklm + key); }
+
+// A last-write time from the input, set once the machine is set up.
+void SetTime(MachineDescription& m, Decoder& in, const std::string& key) {
+    m.key_times.push_back({.key = kHklm + key, .time = in.Number64()});
 }
 
 
 // The physical path below HKLM of a path below SOFTWARE as the 32-bit view sees it.
-std::string Software32(plat::sim::Machine& machine, const std::string& below) {
-    return (machine.profile().is_64bit ? "SOFTWARE\\Wow6432Node\\" : "SOFTWARE\\") + below;
+std::string Software32(const MachineDescription& m, const std::string& below) {
+    return (m.is_64bit ? "SOFTWARE\\Wow6432Node\\" : "SOFTWARE\\") + below;
 }
 
 // Scanner devices (and now and then another device) with their keys' values.
-void DecodeDevices(plat::sim::Machine& machine, Decoder& in) {
+void DecodeDevices(FuzzedMachine& fuzzed, Decoder& in) {
+    MachineDescription& m = fuzzed.description;
     const size_t count = 1 + in.Pick(3);
     std::set<std::string> ids;
     std::set<std::string> drivers;
     for (size_t i = 0; i < count; ++i) {
-        plat::sim::DeviceConfig d;
+        DeviceSetup& d = m.devices.emplace_back();
         const std::string serial = in.TextOr("5&1F2E3D4C&0&" + std::to_string(2 + i), 80);
         switch (in.Pick(3)) {
             case 0: d.instance_id = "USB\\VID_2E5A&PID_0920\\" + serial; break;
@@ -129,83 +154,74 @@ void DecodeDevices(plat::sim::Machine& machine, Decoder& in) {
         d.install_flags = in.Pick(kFlags);
         d.install_flags_ex = in.Bool() ? in.Number(0xFFFFFFFF) : 0;
         if (in.Rarely(6)) {
-            plat::sim::SelectedDriver driver;
+            plat::SelectedDriver driver;
             driver.inf_file = in.Bool() ? "C:\\Windows\\inf\\oem3.inf" : "C:\\Windows\\inf\\" + FileName(in);
             driver.section = in.TextOr("Q920k.Install", 40);
             d.selected_driver = driver;
         }
-        const size_t index = machine.setupapi().AddDevice(d);
-        if (in.Rarely(10)) machine.setupapi().MakeUnreadable(index);
+        d.description_unreadable = in.Rarely(10);
 
         if (d.hardware_key) {
-            const std::string key = machine.setupapi().hardware_key_path(index);
             switch (in.Pick(4)) {
-                case 0: machine.registry().SetString(Hive::LocalMachine, key, "CoinstallerModel", "tvxQ920k"); break;
+                case 0: d.hardware_key_values.push_back(StringValue(kModelValueName, kQ920kModel)); break;
                 case 1: break;
-                case 2: SetValue(machine, in, key, "CoinstallerModel"); break;
-                default:
-                    machine.registry().SetString(Hive::LocalMachine, key, "CoinstallerModel", in.Text(40));
-                    break;
+                case 2: d.hardware_key_values.push_back(AnyValue(in, kModelValueName)); break;
+                default: d.hardware_key_values.push_back(StringValue(kModelValueName, in.Text(40))); break;
             }
             for (const char* name : {"NetworkDeviceID", "PortID", "NetworkHostName"})
-                if (in.Bool()) machine.registry().SetString(Hive::LocalMachine, key, name, in.Text(300));
+                if (in.Bool()) d.hardware_key_values.push_back(StringValue(name, in.Text(300)));
         }
         if (!d.driver_instance.empty()) {
-            const std::string key = machine.setupapi().driver_key_path(index);
-            if (in.Bool()) SetValue(machine, in, key, "SWDevInst");
+            // The driver key as the device installer names it; its button events are made before
+            // the device is added, which makes the key when it is not there yet.
+            const std::string key = std::string(plat::sim::kClassRoot) + "\\" + d.class_guid + "\\" + d.driver_instance;
+            if (in.Bool()) d.driver_key_values.push_back(AnyValue(in, "SWDevInst"));
             const size_t events = in.Pick(4);
             for (size_t e = 0; e < events; ++e) {
                 static const char* const kButtons[] = {"ScanButton", "CopyButton", "EmailButton"};
                 const std::string event = key + "\\Events\\" + KeyName(in, in.Pick(kButtons));
-                machine.registry().EnsureKey(Hive::LocalMachine, event);
-                if (!in.Rarely(5)) SetText(machine, in, event, "GUID", in.Pick(kGuids));
-                if (in.Bool()) SetValue(machine, in, event, in.Bool() ? "" : "LaunchApplications");
+                EnsureKey(m, event);
+                if (!in.Rarely(5)) SetText(m, in, event, "GUID", in.Pick(kGuids));
+                if (in.Bool()) SetValue(m, in, event, in.Bool() ? "" : "LaunchApplications");
             }
         }
         // The device's TWAIN data source, as its software installed it.
-        if (!d.driver_instance.empty() && d.driver_instance.size() < 60 && in.Bool()) {
-            const std::filesystem::path folder =
-                machine.c_drive_folder() / "Windows" / "TWAIN_32" / ("tvpn_" + d.driver_instance);
-            std::filesystem::create_directories(folder);
-            std::ofstream(folder / ("tvpn_" + d.driver_instance + ".ds"), std::ios::binary) << "DS";
+        if (!d.driver_instance.empty() && d.driver_instance.size() < 60 && IsFileName(d.driver_instance) && in.Bool()) {
+            const std::string folder = "%WINDIR%\\TWAIN_32\\tvpn_" + d.driver_instance;
+            m.files.push_back({.path = folder + "\\tvpn_" + d.driver_instance + ".ds", .bytes = "DS"});
         }
     }
 }
 
 // The system's still-image events: the wizard's handler info below the scan button's event, and
 // events with their handlers, as Windows and imaging software install them.
-void DecodeStillImage(plat::sim::Machine& machine, Decoder& in) {
+void DecodeStillImage(MachineDescription& m, Decoder& in) {
     static const char* const kHandlerValues[][2] = {{"Name", "Microsoft Scanner and Camera Wizard"},
                                                     {"Desc", "Download pictures from a camera or scanner"},
                                                     {"Icon", "sti.dll,0"},
                                                     {"CmdLine", "rundll32.exe shimgvw.dll,ImageView_Fullscreen"}};
     auto handler = [&](const std::string& key) {
-        machine.registry().EnsureKey(Hive::LocalMachine, key);
+        EnsureKey(m, key);
         for (const auto& [name, usual] : kHandlerValues)
-            if (!in.Rarely(6)) SetText(machine, in, key, name, usual);
-        if (in.Bool()) {
-            const uint64_t t = in.Number64();
-            machine.registry().SetLastWriteTime(Hive::LocalMachine, key,
-                                                FILETIME{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)});
-        }
+            if (!in.Rarely(6)) SetText(m, in, key, name, usual);
+        if (in.Bool()) SetTime(m, in, key);
     };
     if (!in.Rarely(5)) {
-        machine.registry().SetString(Hive::LocalMachine, std::string(kStillImageEvents) + "\\ScanButton", "GUID",
-                                     kGuids[0]);
+        RegistryWriter(m).SetString(kHklm + kStillImageEvents + "\\ScanButton", "GUID", kGuids[0]);
         handler(std::string(kStillImageEvents) + "\\ScanButton\\" + kWizardClsid);
     }
     const size_t events = in.Pick(4);
     for (size_t e = 0; e < events; ++e) {
         static const char* const kEvents[] = {"CopyButton", "ScanButton", "EmailButton"};
         const std::string event = std::string(kStillImageEvents) + "\\" + KeyName(in, in.Pick(kEvents));
-        machine.registry().EnsureKey(Hive::LocalMachine, event);
-        if (!in.Rarely(5)) SetText(machine, in, event, "GUID", in.Pick(kGuids));
+        EnsureKey(m, event);
+        if (!in.Rarely(5)) SetText(m, in, event, "GUID", in.Pick(kGuids));
         for (size_t h = in.Pick(4); h > 0; --h) handler(event + "\\" + KeyName(in, in.Pick(kGuids)));
     }
 }
 
 // Keys and values where the co-installer looks, each with names the usual ones or the input's.
-void DecodeRegistry(plat::sim::Machine& machine, Decoder& in) {
+void DecodeRegistry(MachineDescription& m, Decoder& in) {
     static const char* const kNames[] = {"ScanButton", "VID_0000&PID_0000", "VID_2E5A&PID_0920",
                                          "5&1F2E3D4C&0&2", "{11111111-AAAA-4AAA-8AAA-111111111111}",
                                          "Tarvix Q920k", "0000", "CopyButton"};
@@ -228,48 +244,42 @@ void DecodeRegistry(plat::sim::Machine& machine, Decoder& in) {
                 key = std::string(plat::sim::kEnumRoot) + "\\USB\\" + KeyName(in, in.Pick(kNames)) + "\\" +
                       KeyName(in, in.Pick(kNames));
                 break;
-            case 5: key = Software32(machine, "Tarvix\\tvx\\c32\\tvx"); break;
-            case 6: key = Software32(machine, "Tarvix\\tvx\\c32"); break;
+            case 5: key = Software32(m, "Tarvix\\tvx\\c32\\tvx"); break;
+            case 6: key = Software32(m, "Tarvix\\tvx\\c32"); break;
             case 7:
-                key = Software32(machine, "Tarvix\\DigitalImaging\\" + KeyName(in, "Tarvix Q920k") +
+                key = Software32(m, "Tarvix\\DigitalImaging\\" + KeyName(in, "Tarvix Q920k") +
                                               "\\DeviceInstances\\" + KeyName(in, in.Pick(kNames)));
                 if (in.Bool()) key += "\\Functions\\Scan";
                 break;
             case 8: key = "SYSTEM\\Setup"; break;
-            case 9: key = Software32(machine, "Microsoft\\Windows\\CurrentVersion\\RunOnce"); break;
+            case 9: key = Software32(m, "Microsoft\\Windows\\CurrentVersion\\RunOnce"); break;
             case 10: key = imageClass + "\\" + KeyName(in, in.Pick(kNames)); break;
             default: key = imageClass + "\\" + KeyName(in, "0000") + "\\Events\\" + KeyName(in, in.Pick(kNames)); break;
         }
-        machine.registry().EnsureKey(Hive::LocalMachine, key);
-        if (!in.Rarely(4)) SetValue(machine, in, key, in.Bool() ? in.Text(40) : in.Pick(kValueNames));
-        if (in.Bool()) machine.registry().SetLastWriteTime(Hive::LocalMachine, key, [&] {
-            const uint64_t t = in.Number64();
-            return FILETIME{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
-        }());
+        EnsureKey(m, key);
+        if (!in.Rarely(4)) SetValue(m, in, key, in.Bool() ? in.Text(40) : in.Pick(kValueNames));
+        if (in.Bool()) SetTime(m, in, key);
     }
 }
 
 // Drives and the files on them; the usual machine has the install disc in D:.
-void DecodeDrives(plat::sim::Machine& machine, Decoder& in, const std::filesystem::path& discs) {
+void DecodeDrives(FuzzedMachine& fuzzed, Decoder& in) {
     static const char kLetters[] = {'D', 'E', 'F', 'Z', 'A', 'B'};
-    static const UINT kTypes[] = {DRIVE_CDROM, DRIVE_REMOVABLE, DRIVE_FIXED, DRIVE_REMOTE, DRIVE_RAMDISK};
+    static const uint32_t kTypes[] = {kDriveCdrom, kDriveRemovable, kDriveFixed, kDriveRemote, kDriveRamdisk};
     const size_t count = (in.Pick(4) + 1) % 4;
     std::set<char> letters;
     for (size_t i = 0; i < count; ++i) {
-        plat::sim::Drive drive;
+        DriveSetup drive;
         drive.letter = in.Pick(kLetters);
         if (!letters.insert(drive.letter).second) continue;
         drive.type = in.Pick(kTypes);
         drive.label = in.TextOr("TARVIX_Q920K", 40);
         drive.serial = in.Number(0xFFFFFFFF);
         if (!in.Rarely(6)) {
-            drive.folder = discs / std::string(1, drive.letter);
-            std::filesystem::create_directories(drive.folder);
+            std::vector<std::filesystem::path>& files = fuzzed.disc_files[drive.letter];
             std::set<std::string> names;
             auto add = [&](const std::filesystem::path& below) {
-                if (!names.insert(Folded(below.string())).second) return;
-                std::filesystem::create_directories((drive.folder / below).parent_path());
-                std::ofstream(drive.folder / below, std::ios::binary) << "MZ";
+                if (names.insert(Folded(below.string())).second) files.push_back(below);
             };
             if (!in.Rarely(4)) add("TarvixWia_LXR415_U.INF");
             if (!in.Rarely(4)) add("setup.exe");
@@ -277,50 +287,46 @@ void DecodeDrives(plat::sim::Machine& machine, Decoder& in, const std::filesyste
             for (size_t f = in.Pick(3); f > 0; --f) add(in.Bool() ? std::filesystem::path(FileName(in))
                                                                   : std::filesystem::path(FileName(in)) / FileName(in));
             for (const char* program : {"setup.exe", "fwUpdate\\tarvixFirmwareUpdateTool.exe"}) {
-                plat::sim::ProgramBehaviour behaviour;
+                ProgramSetup& behaviour = fuzzed.description.programs.emplace_back();
                 behaviour.path = std::string(1, drive.letter) + ":\\" + program;
                 behaviour.run_time_ms = in.Number(100000);
                 behaviour.exit_code = in.Number(0xFFFFFFFF);
                 behaviour.never_ends = in.Rarely(16);
-                machine.process().SetProgram(behaviour);
             }
         }
-        machine.files().AddDrive(drive);
+        fuzzed.description.drives.push_back(drive);
     }
 }
 
 // The still-image service and its monitor window, COM on the installer's thread, and the WIA
 // device manager's answers.
-void DecodeSystem(plat::sim::Machine& machine, Decoder& in) {
+void DecodeSystem(FuzzedMachine& fuzzed, Decoder& in) {
+    MachineDescription& m = fuzzed.description;
     if (!in.Rarely(4)) {
-        plat::sim::ServiceSetup service;
-        service.name = "stisvc";
-        service.display_name = "Windows Image Acquisition (WIA)";
-        service.state = in.Bool() ? SERVICE_STOPPED : SERVICE_RUNNING;
-        service.transition_ms = in.Number(60000);
+        const bool running = !in.Bool();
+        ServiceSetup& service = m.services.emplace_back(StillImageService(running, in.Number(60000)));
         service.refuses_stop = in.Rarely(4);
         service.never_stops = !service.refuses_stop && in.Rarely(8);
-        machine.services().AddService(service);
     }
-    if (in.Bool()) machine.window().AddWindow("STIExe_Window_Class", "STI Monitor");
+    if (in.Bool()) m.windows.push_back({.class_name = "STIExe_Window_Class", .title = "STI Monitor"});
     static const plat::sim::Apartment kApartments[] = {plat::sim::Apartment::None,
                                                        plat::sim::Apartment::SingleThreaded,
                                                        plat::sim::Apartment::MultiThreaded};
-    const plat::sim::Apartment apartment = in.Pick(kApartments);
-    if (apartment != plat::sim::Apartment::None) machine.com_wia().SetThreadApartment(apartment, 1 + in.Pick(2));
+    fuzzed.apartment = in.Pick(kApartments);
+    if (fuzzed.apartment != plat::sim::Apartment::None) fuzzed.apartment_depth = 1 + in.Pick(2);
     static const HRESULT kResults[] = {S_OK, REGDB_E_CLASSNOTREG, E_FAIL, E_NOTIMPL, E_OUTOFMEMORY};
-    machine.com_wia().FailDeviceManager(in.Pick(kResults));
+    m.wia.create_result = static_cast<uint32_t>(in.Pick(kResults));
     if (in.Bool()) {
         GUID event{};
-        if (plat::text::ParseGuid(in.Pick(kGuids), &event)) machine.com_wia().SetRegistrationResult(event, in.Pick(kResults));
+        if (plat::text::ParseGuid(in.Pick(kGuids), &event))
+            m.wia.event_results.push_back(
+                {.event = plat::text::FormatGuid(event), .result = static_cast<uint32_t>(in.Pick(kResults))});
     }
-    machine.system().SetTickCountStart(in.Number(0xFFFFFFFF));
+    m.tick_count_start = in.Number(0xFFFFFFFF);
 }
 
-}  // namespace
-
 // The machine's version: the usual first, then every family the co-installer tells apart.
-plat::sim::MachineProfile DecodeProfile(Decoder& in) {
+void DecodeProfile(MachineDescription& m, Decoder& in) {
     struct Version {
         DWORD major, minor, platform;
     };
@@ -329,25 +335,42 @@ plat::sim::MachineProfile DecodeProfile(Decoder& in) {
                                         {5, 0, VER_PLATFORM_WIN32_NT}, {10, 0, VER_PLATFORM_WIN32_NT},
                                         {4, 10, VER_PLATFORM_WIN32_WINDOWS}, {4, 90, VER_PLATFORM_WIN32_WINDOWS}};
     const Version& v = in.Pick(kVersions);
-    plat::sim::MachineProfile profile;
-    profile.os.major = v.major;
-    profile.os.minor = v.minor;
-    profile.os.platform_id = v.platform;
-    profile.os.csd = in.Text(130);
-    profile.is_64bit = !in.Bool();
-    profile.admin = !in.Bool();
-    return profile;
+    m.os.major = v.major;
+    m.os.minor = v.minor;
+    m.os.platform_id = v.platform;
+    m.os.service_pack = in.Text(130);
+    m.is_64bit = !in.Bool();
+    m.administrator = !in.Bool();
 }
 
-void DecodeMachine(plat::sim::Machine& machine, Decoder& in, const std::filesystem::path& discs) {
-    // Decided first, from the input's last bytes, which even a short input has: whether the
+}  // namespace
+
+FuzzedMachine DecodeMachine(Decoder& in) {
+    FuzzedMachine fuzzed;
+    MachineDescription& m = fuzzed.description;
+    DecodeProfile(m, in);
+    // Decided next, from the input's last bytes, which even a short input has: whether the
     // system's own setup runs, which turns the install to software first.
-    if (in.Rarely(4)) machine.registry().SetDword(Hive::LocalMachine, "SYSTEM\\Setup", "SystemSetupInProgress", 1);
-    DecodeDevices(machine, in);
-    DecodeStillImage(machine, in);
-    DecodeRegistry(machine, in);
-    DecodeDrives(machine, in, discs);
-    DecodeSystem(machine, in);
+    if (in.Rarely(4)) RegistryWriter(m).SetDword(kHklm + "SYSTEM\\Setup", "SystemSetupInProgress", 1);
+    DecodeDevices(fuzzed, in);
+    DecodeStillImage(m, in);
+    DecodeRegistry(m, in);
+    DecodeDrives(fuzzed, in);
+    DecodeSystem(fuzzed, in);
+    return fuzzed;
+}
+
+void PutDiscs(FuzzedMachine& fuzzed, const std::filesystem::path& run_folder) {
+    for (DriveSetup& drive : fuzzed.description.drives) {
+        auto files = fuzzed.disc_files.find(drive.letter);
+        if (files == fuzzed.disc_files.end()) continue;
+        drive.folder = sim::DriveFolder(run_folder, drive.letter);
+        std::filesystem::create_directories(drive.folder);
+        for (const std::filesystem::path& below : files->second) {
+            std::filesystem::create_directories((drive.folder / below).parent_path());
+            std::ofstream(drive.folder / below, std::ios::binary) << "MZ";
+        }
+    }
 }
 
 }  // namespace tvx::fuzz

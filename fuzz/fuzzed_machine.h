@@ -4,16 +4,20 @@
 // keys, the marker, imaging device instances, the system-setup flag), drives with their labels and
 // files, the programs, the still-image service and window, and the WIA device manager's answers.
 // Running out of input gives the usual choice, so an empty input is a plain first plug-in of the
-// scanner with its disc in D:. Fuzz targets only.
+// scanner with its disc in D:. The machine is decoded as a machine description, which the
+// simulated machine's builder sets up. Fuzz targets only.
 #pragma once
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/sim/machine.h"
+#include "tools/scenario/machine_description.h"
 
 namespace tvx::fuzz {
 
@@ -47,10 +51,20 @@ private:
     FuzzedDataProvider p_;
 };
 
-// The machine's version and rights; decoded first, since the machine is made from them.
-plat::sim::MachineProfile DecodeProfile(Decoder& in);
+// A machine decoded from fuzz input: its description, the files of each drive's disc (paths below
+// the disc's root; the drive's folder is given once the run has its folder), and COM as the
+// device installer's thread has it set up, which is the calling thread's state, not the machine's.
+struct FuzzedMachine {
+    MachineDescription description;
+    std::map<char, std::vector<std::filesystem::path>> disc_files;
+    plat::sim::Apartment apartment = plat::sim::Apartment::None;
+    int apartment_depth = 0;
+};
 
-// Everything else of the machine. The drives' folders are made below `discs`.
-void DecodeMachine(plat::sim::Machine& machine, Decoder& in, const std::filesystem::path& discs);
+FuzzedMachine DecodeMachine(Decoder& in);
+
+// Makes each disc's files in the drive's folder below run_folder and names that folder in the
+// description, where the simulated machine's builder uses it as it is.
+void PutDiscs(FuzzedMachine& fuzzed, const std::filesystem::path& run_folder);
 
 }  // namespace tvx::fuzz

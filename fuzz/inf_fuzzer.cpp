@@ -19,6 +19,8 @@
 #include "inf/read_inf.h"
 #include "platform/sim/machine.h"
 #include "platform/text/guid.h"
+#include "tools/scenario/machine_parts.h"
+#include "tools/tvx-sim/machine_setup.h"
 
 namespace {
 
@@ -98,23 +100,26 @@ void WalkInf(std::set<std::string>& buttons, std::set<std::string>& tokens) {
 // an event key for each button.
 void SetUpRepair(plat::sim::Machine& machine, const std::set<std::string>& buttons,
                  const std::set<std::string>& tokens) {
-    auto& registry = machine.registry();
-    registry.SetString(Hive::LocalMachine, kParamsKeyStored, "DriverFolder", kFolder);
-    registry.SetString(Hive::LocalMachine, kParamsKeyStored, "InfName", kInfName);
+    tvx::MachineDescription m;
+    tvx::RegistryWriter registry(m);
+    const std::string params = std::string("HKEY_LOCAL_MACHINE\\") + kParamsKeyStored;
+    registry.SetString(params, "DriverFolder", kFolder);
+    registry.SetString(params, "InfName", kInfName);
     for (const std::string& token : tokens)
-        if (!token.empty()) registry.SetString(Hive::LocalMachine, kParamsKeyStored, token, "text of " + token);
-    plat::sim::DeviceConfig device;
+        if (!token.empty()) registry.SetString(params, token, "text of " + token);
+    tvx::DeviceSetup& device = m.devices.emplace_back();
     device.instance_id = "USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&2";
     device.driver_instance = "0000";
-    const size_t index = machine.setupapi().AddDevice(device);
-    const std::string driverKey = machine.setupapi().driver_key_path(index);
+    const std::string driverKey = std::string("HKEY_LOCAL_MACHINE\\") + plat::sim::kClassRoot + "\\" +
+                                  device.class_guid + "\\" + device.driver_instance;
     for (const std::string& button : buttons) {
         // Names a registry key cannot have are left out: the device installer could not have made them.
         if (button.empty() || button.find('\\') != std::string::npos || button.size() > 255) continue;
         const std::string path = driverKey + "\\Events\\" + button;
-        registry.SetString(Hive::LocalMachine, path, "", "INF text");
-        registry.SetString(Hive::LocalMachine, path, "FriendlyName", "INF name");
+        registry.SetString(path, "", "INF text");
+        registry.SetString(path, "FriendlyName", "INF name");
     }
+    tvx::sim::SetUpMachine(machine, m, machine.c_drive_folder(), "the fuzzed INF's machine");
 }
 
 // A value's text without its terminating NUL.

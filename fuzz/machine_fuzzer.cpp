@@ -18,6 +18,7 @@
 #include "platform/sim/device_installer.h"
 #include "platform/sim/machine.h"
 #include "platform/host/scratch_folder.h"
+#include "tools/tvx-sim/machine_setup.h"
 
 namespace {
 
@@ -139,10 +140,14 @@ void Run(plat::sim::Machine& machine, Decoder& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tvx::fuzz::QuietLayer quiet;
     Decoder in(data, size);
-    plat::sim::Machine machine(tvx::fuzz::DecodeProfile(in));
+    tvx::fuzz::FuzzedMachine fuzzed = tvx::fuzz::DecodeMachine(in);
+    plat::sim::Machine machine(tvx::sim::ProfileOf(fuzzed.description));
     const std::filesystem::path discs = machine.c_drive_folder().string() + "-discs";
     const plat::host::ScratchFolder discsOwner(discs);
-    tvx::fuzz::DecodeMachine(machine, in, discs);
+    tvx::fuzz::PutDiscs(fuzzed, discs);
+    tvx::sim::SetUpMachine(machine, fuzzed.description, discs, "the fuzzed machine");
+    if (fuzzed.apartment != plat::sim::Apartment::None)
+        machine.com_wia().SetThreadApartment(fuzzed.apartment, fuzzed.apartment_depth);
     plat::sim::ActiveMachine active(machine);
     plat::host::Layer().SetTracing(false);
     Run(machine, in);

@@ -7,7 +7,7 @@
 
 #include "entry/setup_extension_q920k.h"
 #include "platform/sim/device_installer.h"
-#include "platform/sim/scanner.h"
+#include "tools/tvx-sim/machine_setup.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -53,7 +53,7 @@ Scanner AddScanner(SimRig& rig, const char* model, bool hardwareKey = true, DWOR
     device.hardware_key = hardwareKey;
     device.install_flags = flags;
     Scanner s;
-    s.index = plat::sim::AddScanner(rig.machine, device, model);
+    s.index = tvx::sim::AddScanner(rig.machine, device, model);
     s.set = rig.machine.setupapi().OpenSetFor(s.index, &s.data);
     return s;
 }

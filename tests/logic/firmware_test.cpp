@@ -13,6 +13,13 @@ namespace {
 
 using namespace tvx::test;
 
+// A machine description holding only how started programs behave.
+tvx::MachineDescription Programs(std::vector<tvx::ProgramSetup> programs) {
+    tvx::MachineDescription m;
+    m.programs = std::move(programs);
+    return m;
+}
+
 class FirmwareTest : public SimTest {
 protected:
     void TearDown() override {
@@ -26,7 +33,7 @@ const std::string head = "HH:MM:SS\tMM/DD/YY\t\r\nStart Log\r\n";
 
 TEST_F(FirmwareTest, TheToolRunsInItsFolderAndIsWaitedForToTheEnd) {
     AddDisc(rig, 'D', {});
-    rig.machine.process().SetProgram({.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = 95000});
+    AddToMachine(rig, Programs({tvx::ProgramSetup{.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = 95000}}));
     ext->RunFirmwareUpdate();
 
     ASSERT_EQ(rig.machine.process().started().size(), 1u);
@@ -100,7 +107,7 @@ TEST_F(FirmwareTest, AToolThatCannotStartIsLoggedAndNotWaitedFor) {
 
 TEST_F(FirmwareTest, AToolThatNeverEndsIsWaitedForWithoutLimit) {
     AddDisc(rig, 'D', {});
-    rig.machine.process().SetProgram({.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .never_ends = true});
+    AddToMachine(rig, Programs({tvx::ProgramSetup{.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .never_ends = true}}));
     // The simulated machine cannot let time run forever: it stops the wait and says so.
     EXPECT_THROW(ext->RunFirmwareUpdate(), plat::sim::WaitsForever);
     ASSERT_EQ(rig.machine.process().waits().size(), 1u);

@@ -10,7 +10,7 @@
 
 #include "entry/setup_extension_q920k.h"
 #include "platform/sim/device_installer.h"
-#include "platform/sim/scanner.h"
+#include "tools/tvx-sim/machine_setup.h"
 #include "tests/logic/install_rig.h"
 #include "platform/host/library.h"
 
@@ -52,22 +52,19 @@ std::string Bytes(const std::optional<plat::sim::RegValue>& v) {
 struct InstallMachine {
     explicit InstallMachine(plat::sim::MachineProfile profile, const std::string& suffix = "")
         : rig(std::move(profile), suffix) {
-        AddDisc(rig, 'D', {});
-        rig.machine.process().SetProgram(
-            {.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = kFirmwareRunMs});
-        plat::sim::ServiceSetup sti;
-        sti.name = "stisvc";
-        sti.state = SERVICE_RUNNING;
-        sti.transition_ms = 2000;
-        rig.machine.services().AddService(sti);
-        rig.machine.registry().EnsureKey(Hive::LocalMachine, kRunOnce);
+        tvx::MachineDescription m;
+        m.drives.push_back(DiscDrive(rig, 'D', {}));
+        m.programs.push_back({.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = kFirmwareRunMs});
+        m.services.push_back(tvx::StillImageService(true, 2000));
+        tvx::RegistryWriter(m).EnsureKey(std::string("HKEY_LOCAL_MACHINE\\") + kRunOnce);
+        AddToMachine(rig, m);
         plat::sim::DeviceConfig device;
         device.instance_id = "USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&2";
         device.description = "Tarvix Q920k";
         device.manufacturer = "Tarvix";
         device.hardware_ids = {"USB\\VID_2E5A&PID_0920"};
         device.driver_instance = "0000";
-        scanner = plat::sim::AddScanner(rig.machine, device, "tvxQ920k");
+        scanner = tvx::sim::AddScanner(rig.machine, device, "tvxQ920k");
     }
     void SetupInProgress(DWORD type, std::vector<BYTE> data) {
         rig.machine.registry().SetValue(Hive::LocalMachine, "SYSTEM\\Setup", "SystemSetupInProgress", type,

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "tests/sim_fixture.h"
+#include "tools/scenario/machine_parts.h"
+#include "tools/tvx-sim/machine_setup.h"
 
 namespace tvx::test {
 
@@ -27,31 +29,42 @@ inline void TouchFile(const std::filesystem::path& file) {
     std::ofstream(file, std::ios::binary) << "MZ";
 }
 
-// Puts an optical drive with the given disc on the machine; its folder lies beside the C: drive's.
-inline void AddDisc(SimRig& rig, char letter, const DiscContent& disc) {
-    const std::filesystem::path folder =
-        rig.machine.c_drive_folder().string() + std::string("-disc-") + letter;
+// The folder below which a rig's drives hold their discs, beside the C: drive's folder.
+inline std::filesystem::path DrivesFolder(SimRig& rig) { return rig.machine.c_drive_folder().string() + "-drives"; }
+
+// Sets a machine description up on the rig's machine, in addition to what it has.
+inline void AddToMachine(SimRig& rig, const MachineDescription& description) {
+    sim::SetUpMachine(rig.machine, description, DrivesFolder(rig));
+}
+
+// An optical drive holding the given disc, its files made where the rig's machine uses them.
+inline DriveSetup DiscDrive(SimRig& rig, char letter, const DiscContent& disc) {
+    const std::filesystem::path folder = sim::DriveFolder(DrivesFolder(rig), letter);
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     if (disc.inf) TouchFile(folder / "TarvixWia_LXR415_U.INF");
     if (disc.setup) TouchFile(folder / "setup.exe");
     if (disc.firmware) TouchFile(folder / "fwUpdate" / "tarvixFirmwareUpdateTool.exe");
     for (const std::string& file : disc.extra) TouchFile(folder / file);
-    plat::sim::Drive drive;
-    drive.letter = letter;
-    drive.type = DRIVE_CDROM;
-    drive.label = disc.label;
+    DriveSetup drive = OpticalDrive(letter, folder, disc.label);
     drive.serial = 0x1234ABCD;
-    drive.folder = folder;
-    rig.machine.files().AddDrive(drive);
+    return drive;
+}
+
+// Puts an optical drive with the given disc on the machine.
+inline void AddDisc(SimRig& rig, char letter, const DiscContent& disc) {
+    MachineDescription m;
+    m.drives.push_back(DiscDrive(rig, letter, disc));
+    AddToMachine(rig, m);
 }
 
 // An optical drive without a disc (not ready), or a drive of another type.
-inline void AddEmptyDrive(SimRig& rig, char letter, UINT type = DRIVE_CDROM) {
-    plat::sim::Drive drive;
-    drive.letter = letter;
+inline void AddEmptyDrive(SimRig& rig, char letter, uint32_t type = kDriveCdrom) {
+    MachineDescription m;
+    DriveSetup& drive = m.drives.emplace_back(OpticalDrive(letter, {}));
     drive.type = type;
-    rig.machine.files().AddDrive(drive);
+    drive.serial = 0;
+    AddToMachine(rig, m);
 }
 
 constexpr const char* kSetupCommand = "D:\\setup.exe ";

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/sim/device_installer.h"
-#include "platform/sim/scanner.h"
+#include "tools/tvx-sim/machine_setup.h"
 #include "tests/logic/install_rig.h"
 #include "platform/host/library.h"
 
@@ -38,26 +38,24 @@ Answers RunSequence(SimRig& rig, size_t device) {
 // A machine on which the whole job has something to do: the install disc with its firmware tool,
 // the running still-image service, stale USB entries, the RunOnce key and the scanner.
 size_t SetUpMachine(SimRig& rig, bool softwareFirst) {
-    using plat::sim::Hive;
-    tvx::test::AddDisc(rig, 'D', {});
-    rig.machine.process().SetProgram({.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = 30000});
-    plat::sim::ServiceSetup sti;
-    sti.name = "stisvc";
-    sti.state = SERVICE_RUNNING;
-    sti.transition_ms = 7000;
-    rig.machine.services().AddService(sti);
-    rig.machine.registry().EnsureKey(Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
-    rig.machine.registry().EnsureKey(Hive::LocalMachine, "Enum\\USB\\VID_0000&PID_0000");
-    rig.machine.registry().SetString(Hive::LocalMachine, "Enum\\USB\\VID_2E5A&PID_0920\\5&1", "Class", "Unknown");
-    rig.machine.registry().SetString(Hive::LocalMachine, "Enum\\USB\\VID_2E5A&PID_0920\\5&2", "Class", "Image");
-    if (softwareFirst) rig.machine.registry().SetDword(Hive::LocalMachine, "SYSTEM\\Setup", "SystemSetupInProgress", 1);
+    tvx::MachineDescription m;
+    m.drives.push_back(tvx::test::DiscDrive(rig, 'D', {}));
+    m.programs.push_back({.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = 30000});
+    m.services.push_back(tvx::StillImageService(true, 7000));
+    tvx::RegistryWriter registry(m);
+    registry.EnsureKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+    registry.EnsureKey("HKEY_LOCAL_MACHINE\\Enum\\USB\\VID_0000&PID_0000");
+    registry.SetString("HKEY_LOCAL_MACHINE\\Enum\\USB\\VID_2E5A&PID_0920\\5&1", "Class", "Unknown");
+    registry.SetString("HKEY_LOCAL_MACHINE\\Enum\\USB\\VID_2E5A&PID_0920\\5&2", "Class", "Image");
+    if (softwareFirst) registry.SetDword("HKEY_LOCAL_MACHINE\\SYSTEM\\Setup", "SystemSetupInProgress", 1);
+    tvx::test::AddToMachine(rig, m);
 
     plat::sim::DeviceConfig device;
     device.instance_id = "USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&2";
     device.description = "Tarvix Q920k";
     device.hardware_ids = {"USB\\VID_2E5A&PID_0920"};
     device.driver_instance = "0000";
-    size_t index = plat::sim::AddScanner(rig.machine, device, "tvxQ920k");
+    size_t index = tvx::sim::AddScanner(rig.machine, device, "tvxQ920k");
     return index;
 }
 

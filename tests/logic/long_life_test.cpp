@@ -23,8 +23,8 @@ protected:
     LongLife()
         : scenario(tvx::ReadScenario(std::filesystem::path(TVX_SCENARIOS) / "default" / "scenario.toml")),
           folder(tvx::test::FreshScratchFolder()),
-          machine(tvx::sim::ProfileOf(scenario), tvx::sim::DriveFolder(folder, 'C')) {
-        tvx::sim::SetUpMachine(machine, scenario, folder);
+          machine(tvx::sim::ProfileOf(scenario.machine), tvx::sim::DriveFolder(folder, 'C')) {
+        tvx::sim::SetUpMachine(machine, scenario.machine, folder, scenario.file.string());
     }
 
     DWORD Dif(DI_FUNCTION code, bool post = false) {

@@ -7,7 +7,7 @@
 
 #include "platform/host/library.h"
 #include "platform/sim/device_installer.h"
-#include "platform/sim/scanner.h"
+#include "tools/tvx-sim/machine_setup.h"
 #include "tests/logic/removal_rig.h"
 
 namespace {
@@ -47,7 +47,7 @@ size_t SetUpMachine(SimRig& rig, bool secondModel) {
         device.manufacturer = tvx::test::kScannerManufacturer;
         device.hardware_ids = {"USB\\VID_2E5A&PID_0920"};
         device.driver_instance = instance;
-        const size_t added = plat::sim::AddScanner(rig.machine, device, "tvxQ920k");
+        const size_t added = tvx::sim::AddScanner(rig.machine, device, "tvxQ920k");
         if (instance[3] == '0') index = added;
     }
     return index;

@@ -10,7 +10,7 @@
 
 #include "entry/setup_extension_q920k.h"
 #include "platform/sim/device_installer.h"
-#include "platform/sim/scanner.h"
+#include "tools/tvx-sim/machine_setup.h"
 #include "tests/logic/removal_rig.h"
 
 namespace {
@@ -47,7 +47,7 @@ Scanner AddScanner(SimRig& rig, const ScannerSetup& given = {}) {
     device.hardware_ids = {"USB\\VID_2E5A&PID_0920"};
     device.driver_instance = given.driver_instance;
     Scanner s;
-    s.index = plat::sim::AddScanner(rig.machine, device, given.model);
+    s.index = tvx::sim::AddScanner(rig.machine, device, given.model);
     s.set = rig.machine.setupapi().OpenSetFor(s.index, &s.data);
     return s;
 }

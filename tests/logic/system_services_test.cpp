@@ -49,18 +49,16 @@ TEST(StillImageRestart, EachPath) {
     for (const StillImageCase& c : cases) {
         SCOPED_TRACE(c.name);
         SimRig rig(Profile(5, 1, VER_PLATFORM_WIN32_NT, "", c.admin), c.name);
-        if (c.window) rig.machine.window().AddWindow("STIExe_Window_Class", "STI Monitor");
-        rig.machine.window().AddWindow("OtherClass", "STI Monitor");
+        tvx::MachineDescription m;
+        if (c.window) m.windows.push_back({.class_name = "STIExe_Window_Class", .title = "STI Monitor"});
+        m.windows.push_back({.class_name = "OtherClass", .title = "STI Monitor"});
         if (c.service) {
-            plat::sim::ServiceSetup given;
+            tvx::ServiceSetup& given = m.services.emplace_back(tvx::StillImageService(c.state == SERVICE_RUNNING, c.transition_ms));
             given.name = "StiSvc";
-            given.display_name = "Windows Image Acquisition (WIA)";
-            given.state = c.state;
-            given.transition_ms = c.transition_ms;
             given.refuses_stop = c.refuses_stop;
             given.never_stops = c.never_stops;
-            rig.machine.services().AddService(given);
         }
+        tvx::sim::SetUpMachine(rig.machine, m, rig.machine.c_drive_folder());
         plat::host::Layer().ClearTrace();
 
         EXPECT_EQ(RestartStillImageService(), 1);
@@ -95,13 +93,11 @@ TEST(StillImageRestart, TheStopWaitMeasuresElapsedTicksAcrossTheWrap) {
         for (DWORD start : starts) {
             SCOPED_TRACE(std::to_string(start) + (neverStops ? " never stops" : " stops after 12 s"));
             SimRig rig(Profile(5, 1), std::to_string(start) + (neverStops ? "n" : "s"));
-            rig.machine.system().SetTickCountStart(start);
-            plat::sim::ServiceSetup given;
-            given.name = "stisvc";
-            given.state = SERVICE_RUNNING;
-            given.transition_ms = 12000;
-            given.never_stops = neverStops;
-            rig.machine.services().AddService(given);
+            tvx::MachineDescription m;
+            m.tick_count_start = start;
+            m.services.push_back(tvx::StillImageService(true, 12000));
+            m.services.back().never_stops = neverStops;
+            tvx::sim::SetUpMachine(rig.machine, m, rig.machine.c_drive_folder());
 
             RestartStillImageService();
             // Neither cut short by the wrap nor made endless by it: the time limit, or the stop.

@@ -128,8 +128,8 @@ bool RunSequence(const RunFaults& faults) {
     // A folder of the test's own: ctest runs the cases of this program side by side.
     const std::filesystem::path folder = tvx::test::FreshScratchFolder("-allocation-failure");
     const tvx::Scenario& scenario = DefaultScenario();
-    plat::sim::Machine machine(tvx::sim::ProfileOf(scenario), tvx::sim::DriveFolder(folder, 'C'));
-    tvx::sim::SetUpMachine(machine, scenario, folder);
+    plat::sim::Machine machine(tvx::sim::ProfileOf(scenario.machine), tvx::sim::DriveFolder(folder, 'C'));
+    tvx::sim::SetUpMachine(machine, scenario.machine, folder, scenario.file.string());
     plat::sim::ActiveMachine active(machine);
     plat::host::Layer().Reset();
     plat::host::Layer().SetTracing(false);

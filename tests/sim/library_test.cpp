@@ -7,7 +7,7 @@
 
 #include "platform/host/library.h"
 #include "platform/sim/device_installer.h"
-#include "platform/sim/scanner.h"
+#include "tools/tvx-sim/machine_setup.h"
 #include "tests/sim_fixture.h"
 
 namespace {
@@ -31,7 +31,7 @@ protected:
         device.instance_id = "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2";
         device.description = "Tarvix Q920k";
         device.driver_instance = "0000";
-        index_ = plat::sim::AddScanner(rig.machine, device, "tvxQ920k");
+        index_ = tvx::sim::AddScanner(rig.machine, device, "tvxQ920k");
     }
     DWORD Call(plat::host::CoInstallerLibrary& lib, DI_FUNCTION dif, bool post) {
         return plat::sim::CallCoInstaller(rig.machine.setupapi(), {dif, index_, post}, lib.Entry());

@@ -100,7 +100,7 @@ present = false
     tvx::Scenario s = tvx::ReadScenario(folder / "scenario.toml");
 
     EXPECT_EQ(s.name, folder.filename().string()) << "a scenario.toml is named after its folder";
-    const tvx::MachineSetup& m = s.machine;
+    const tvx::MachineDescription& m = s.machine;
     EXPECT_FALSE(m.is_64bit);
     EXPECT_FALSE(m.administrator);
     EXPECT_EQ(m.os.major * 100 + m.os.minor, 500u);
@@ -519,7 +519,7 @@ file = "_scan_buttons.log"
 contains = "FixLocButRegStrings\tAt Beginning"
 )",
                                                "scenario.toml");
-    const tvx::MachineSetup& m = s.machine;
+    const tvx::MachineDescription& m = s.machine;
     ASSERT_EQ(m.drives.size(), 2u);
     EXPECT_EQ(m.drives[0].type, tvx::kDriveFixed) << "C: is the system drive";
     EXPECT_EQ(m.drives[1].type, tvx::kDriveCdrom) << "other drives are optical drives unless said otherwise";

@@ -6,6 +6,7 @@
 
 #include "platform/text/guid.h"
 #include "tests/sim_fixture.h"
+#include "tools/scenario/machine_parts.h"
 #include "tools/scenario/names.h"
 #include "tools/scenario/scenario.h"
 #include "tools/tvx-sim/machine_setup.h"
@@ -96,8 +97,8 @@ protected:
 
 TEST_F(TvxSimMachine, IsBuiltAsTheScenarioDescribesIt) {
     fs::path run = folder_ / "run";
-    plat::sim::Machine machine(tvx::sim::ProfileOf(scenario_), run / "C");
-    tvx::sim::SetUpMachine(machine, scenario_, run);
+    plat::sim::Machine machine(tvx::sim::ProfileOf(scenario_.machine), run / "C");
+    tvx::sim::SetUpMachine(machine, scenario_.machine, run, scenario_.file.string());
 
     EXPECT_EQ(machine.profile().os.major * 100 + machine.profile().os.minor, 601u);
     EXPECT_EQ(machine.profile().os.csd, "Service Pack 1");
@@ -161,6 +162,79 @@ TEST_F(TvxSimMachine, RunReportsResultsLogAndRegistryOfTheCalls) {
 
     EXPECT_NE(run.final_registry.Find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix"), nullptr);
     EXPECT_TRUE(fs::is_empty(folder_ / "runs")) << "the run's drives are removed afterwards";
+}
+
+// Tests, benchmarks and fuzz targets write their machines in code with the description's parts; a
+// machine so written must set up as the same machine written as a scenario does.
+TEST(MachineDescriptionInCode, SetsUpAsTheSameScenarioDoes) {
+    const fs::path folder = tvx::test::FreshScratchFolder();
+    WriteFile(folder / "disc" / "setup.exe", "disc program");
+    WriteFile(folder / "software.reg",
+              "REGEDIT4\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix]\r\n"
+              "\"Keep\"=\"1\"\r\n"
+              "\"Count\"=dword:00000007\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix\\Empty]\r\n");
+    WriteFile(folder / "scenario.toml", R"toml(
+[machine]
+registry = ["software.reg"]
+[[machine.drives]]
+letter = "D"
+type = "cdrom"
+label = "DISC"
+folder = "disc"
+[[machine.devices]]
+instance_id = 'USB\VID_1A2B&PID_0920\9'
+driver_instance = "0002"
+[machine.devices.hardware_key_values]
+CoinstallerModel = "tvxQ920k"
+[[machine.services]]
+name = "stisvc"
+display_name = "Windows Image Acquisition (WIA)"
+state = "running"
+transition_ms = 500
+[[steps]]
+action = "load"
+)toml");
+    const tvx::Scenario scenario = tvx::ReadScenario(folder / "scenario.toml");
+    plat::sim::Machine read(tvx::sim::ProfileOf(scenario.machine), folder / "read" / "C");
+    tvx::sim::SetUpMachine(read, scenario.machine, folder / "read", scenario.file.string());
+
+    // The same machine in code, its disc made where the run's drive folder is.
+    tvx::MachineDescription m;
+    tvx::RegistryWriter registry(m);
+    registry.SetString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix", "Keep", "1");
+    registry.SetDword("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix", "Count", 7);
+    registry.EnsureKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix\\Empty");
+    const fs::path run = folder / "code";
+    WriteFile(tvx::sim::DriveFolder(run, 'D') / "setup.exe", "disc program");
+    m.drives.push_back(tvx::OpticalDrive('D', tvx::sim::DriveFolder(run, 'D'), "DISC"));
+    plat::DeviceDescription device;
+    device.instance_id = "USB\\VID_1A2B&PID_0920\\9";
+    device.driver_instance = "0002";
+    m.devices.push_back(tvx::Scanner(device));
+    m.services.push_back(tvx::StillImageService(true, 500));
+    plat::sim::Machine code(tvx::sim::ProfileOf(m), run / "C");
+    tvx::sim::SetUpMachine(code, m, run);
+
+    const tvx::RegistrySnapshot expected = tvx::sim::SnapshotRegistry(read.registry());
+    EXPECT_TRUE(tvx::DiffRegistry(expected, tvx::sim::SnapshotRegistry(code.registry())).empty())
+        << tvx::FormatRegistryDiff(tvx::DiffRegistry(expected, tvx::sim::SnapshotRegistry(code.registry())));
+    EXPECT_EQ(code.files().ReadFile("D:\\setup.exe"), "disc program");
+    EXPECT_TRUE(fs::equivalent(code.files().drives().at('D').folder, tvx::sim::DriveFolder(run, 'D')))
+        << "a disc already in the run's drive folder is used where it is";
+    EXPECT_EQ(code.services().StateOf("stisvc"), read.services().StateOf("stisvc"));
+
+    // A later description adds to the machine: a second scanner, the first one kept.
+    tvx::MachineDescription more;
+    device.instance_id = "USB\\VID_1A2B&PID_0920\\10";
+    device.driver_instance = "0003";
+    more.devices.push_back(tvx::Scanner(device, ""));
+    tvx::sim::SetUpMachine(code, more, run);
+    ASSERT_EQ(code.setupapi().device_count(), 2u);
+    EXPECT_TRUE(code.registry().GetValue(Hive::LocalMachine, code.setupapi().hardware_key_path(0), "CoinstallerModel"));
+    EXPECT_FALSE(code.registry().GetValue(Hive::LocalMachine, code.setupapi().hardware_key_path(1), "CoinstallerModel"))
+        << "a device without a model value has none";
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ std::string Values(const std::vector<RegistryValue>& values) {
 }  // namespace
 
 std::vector<std::string> DescribeMachine(const Scenario& scenario) {
-    const MachineSetup& m = scenario.machine;
+    const MachineDescription& m = scenario.machine;
     std::vector<std::string> lines;
     char version[160];
     std::snprintf(version, sizeof version, "Windows version %u.%u, build %u, %s family", m.os.major, m.os.minor,

@@ -676,13 +676,13 @@ FileSetup ReadFileSetup(const Reader& r, const toml::node& node) {
     return f;
 }
 
-MachineSetup ReadMachine(const Reader& r, const toml::node& node) {
+MachineDescription ReadMachine(const Reader& r, const toml::node& node) {
     const toml::table& t = r.Table(node, "[machine]");
     r.CheckKeys(t,
                 {"os", "bits", "administrator", "tick_count_start", "registry", "drives", "devices", "services",
                  "windows", "programs", "wia", "key_times", "files"},
                 "[machine]");
-    MachineSetup m;
+    MachineDescription m;
     if (auto* n = t.get("os")) m.os = ReadOs(r, r.Table(*n, "[machine.os]"));
     if (auto* n = t.get("bits")) {
         uint32_t bits = r.U32(*n, "bits");
@@ -762,7 +762,7 @@ MachineSetup ReadMachine(const Reader& r, const toml::node& node) {
     return m;
 }
 
-Step ReadStep(const Reader& r, const toml::node& node, const MachineSetup& machine) {
+Step ReadStep(const Reader& r, const toml::node& node, const MachineDescription& machine) {
     const toml::table& t = r.Table(node, "each [[steps]]");
     Step s;
     s.line = Reader::Line(node);
@@ -813,7 +813,7 @@ Step ReadStep(const Reader& r, const toml::node& node, const MachineSetup& machi
 
 // Steps as written, with the loads and unloads the calls need: a call while the library is not
 // loaded loads it first, and a library still loaded at the end is unloaded.
-std::vector<Step> ReadSteps(const Reader& r, const toml::node& node, const MachineSetup& machine) {
+std::vector<Step> ReadSteps(const Reader& r, const toml::node& node, const MachineDescription& machine) {
     std::vector<Step> steps;
     bool loaded = false;
     for (const toml::node& item : r.Array(node, "steps")) {

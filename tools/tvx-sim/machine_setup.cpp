@@ -1,4 +1,4 @@
-// Setting up a simulated machine from a scenario, and reading it back. tvx-sim only.
+// Setting up a simulated machine from a machine description, and reading it back.
 #include "tools/tvx-sim/machine_setup.h"
 
 #include <fstream>
@@ -52,8 +52,8 @@ private:
     plat::sim::SimRegistry& registry_;
 };
 
-// Copies a scenario's drive folder with everything in it, links followed. The folder was there
-// when the scenario was read, but it may have gone since, or hold what cannot be copied (a file
+// Copies a drive's folder with everything in it, links followed. The folder was there
+// when the description was made, but it may have gone since, or hold what cannot be copied (a file
 // that cannot be read, a link that leads nowhere, a device): then the entry and what is wrong.
 std::optional<std::string> CopyFolder(const fs::path& from, const fs::path& to) {
     std::error_code ec;
@@ -81,8 +81,7 @@ void SetValues(plat::sim::SimRegistry& registry, const std::string& key_path, co
 
 }  // namespace
 
-plat::sim::MachineProfile ProfileOf(const Scenario& scenario) {
-    const MachineSetup& m = scenario.machine;
+plat::sim::MachineProfile ProfileOf(const MachineDescription& m) {
     plat::sim::MachineProfile profile;
     profile.os.major = m.os.major;
     profile.os.minor = m.os.minor;
@@ -97,14 +96,31 @@ plat::sim::MachineProfile ProfileOf(const Scenario& scenario) {
 
 fs::path DriveFolder(const fs::path& run_folder, char letter) { return run_folder / std::string(1, letter); }
 
-void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const fs::path& run_folder) {
-    const MachineSetup& m = scenario.machine;
+size_t AddDevice(plat::sim::Machine& machine, const DeviceSetup& d) {
+    // The device's description as given; the values and the rest are the machine description's own.
+    const plat::sim::DeviceConfig& config = d;
+    const size_t index = machine.setupapi().AddDevice(config);
+    if (d.hardware_key) SetValues(machine.registry(), machine.setupapi().hardware_key_path(index), d.hardware_key_values);
+    if (!d.driver_instance.empty())
+        SetValues(machine.registry(), machine.setupapi().driver_key_path(index), d.driver_key_values);
+    // Made unreadable once its keys are written: the device was there when the set-up ran.
+    if (d.description_unreadable) machine.setupapi().MakeUnreadable(index);
+    return index;
+}
+
+size_t AddScanner(plat::sim::Machine& machine, const plat::DeviceDescription& device, const char* model) {
+    return AddDevice(machine, Scanner(device, model ? model : ""));
+}
+
+void SetUpMachine(plat::sim::Machine& machine, const MachineDescription& m, const fs::path& run_folder,
+                  const std::string& described_in) {
     for (const DriveSetup& d : m.drives) {
         fs::path folder = DriveFolder(run_folder, d.letter);
         if (d.letter == 'C') folder = machine.c_drive_folder();
-        if (!d.folder.empty()) {
+        std::error_code same;
+        if (!d.folder.empty() && !fs::equivalent(d.folder, folder, same)) {
             if (std::optional<std::string> wrong = CopyFolder(d.folder, folder))
-                throw ScenarioError(scenario.file.string(), d.line,
+                throw ScenarioError(described_in, d.line,
                                     "cannot copy drive " + std::string(1, d.letter) + ": folder: " + *wrong);
         }
         plat::sim::Drive drive;
@@ -120,17 +136,7 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
     SimRegFileTarget registry(machine.registry());
     for (const RegFile& file : m.registry) ApplyRegFile(file, registry);
 
-    for (const DeviceSetup& d : m.devices) {
-        // The device's description as the scenario gives it; the values and the rest are the
-        // scenario's own.
-        const plat::sim::DeviceConfig& config = d;
-        size_t index = machine.setupapi().AddDevice(config);
-        if (d.hardware_key) SetValues(machine.registry(), machine.setupapi().hardware_key_path(index), d.hardware_key_values);
-        if (!d.driver_instance.empty())
-            SetValues(machine.registry(), machine.setupapi().driver_key_path(index), d.driver_key_values);
-        // Made unreadable once its keys are written: the device was there when the set-up ran.
-        if (d.description_unreadable) machine.setupapi().MakeUnreadable(index);
-    }
+    for (const DeviceSetup& d : m.devices) AddDevice(machine, d);
 
     for (const ServiceSetup& s : m.services) {
         plat::sim::ServiceSetup service;
@@ -155,8 +161,8 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
     for (const FileSetup& f : m.files) {
         const std::string path = MachinePath(machine.files(), f.path);
         std::optional<fs::path> host = machine.files().HostPath(path);
-        if (!host) throw ScenarioError(scenario.file.string(), f.line, "cannot make " + f.path + " on the machine");
-        // An earlier file of the scenario can stand where this one needs a folder.
+        if (!host) throw ScenarioError(described_in, f.line, "cannot make " + f.path + " on the machine");
+        // An earlier file of the description can stand where this one needs a folder.
         std::error_code ec;
         fs::create_directories(f.folder ? *host : host->parent_path(), ec);
         if (!ec && !f.folder) {
@@ -166,7 +172,7 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
             if (!out.flush())
                 ec = std::make_error_code(fs::is_directory(*host, kind) ? std::errc::is_a_directory : std::errc::io_error);
         }
-        if (ec) throw ScenarioError(scenario.file.string(), f.line, "cannot make " + f.path + " on the machine: " + ec.message());
+        if (ec) throw ScenarioError(described_in, f.line, "cannot make " + f.path + " on the machine: " + ec.message());
     }
 
     // Last, so that no later set-up write moves the time again.
@@ -176,7 +182,7 @@ void SetUpMachine(plat::sim::Machine& machine, const Scenario& scenario, const f
         time.dwLowDateTime = static_cast<DWORD>(k.time);
         time.dwHighDateTime = static_cast<DWORD>(k.time >> 32);
         if (!machine.registry().SetLastWriteTime(hive, rest, time))
-            throw ScenarioError(scenario.file.string(), k.line,
+            throw ScenarioError(described_in, k.line,
                                 "key_times names a key the machine does not have: " + k.key);
     }
 }

@@ -125,11 +125,11 @@ private:
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options) {
     StopIfInterrupted();
     const plat::host::ScratchFolder folder = MakeRunFolder(options.scratch);
-    plat::sim::Machine machine(ProfileOf(scenario), DriveFolder(folder.path(), 'C'));
+    plat::sim::Machine machine(ProfileOf(scenario.machine), DriveFolder(folder.path(), 'C'));
     RunResult run;
     Report& report = run.report;
     report = StartReport(scenario, "simulated machine");
-    SetUpMachine(machine, scenario, folder.path());
+    SetUpMachine(machine, scenario.machine, folder.path(), scenario.file.string());
     report.traced = options.trace;
     RegistrySnapshot registry_before = SnapshotRegistry(machine.registry());
     auto logs_before = SnapshotLogs(machine.files());

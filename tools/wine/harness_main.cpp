@@ -55,7 +55,7 @@ std::vector<std::string> ReadNotes(const fs::path& file) {
 
 int Setup(const tvx::Scenario& scenario, const fs::path& run_folder, const fs::path& standins) {
     std::vector<std::string> notes;
-    tvx::wine::SetUpWine(scenario, {run_folder, standins}, &notes);
+    tvx::wine::SetUpWine(scenario.machine, {run_folder, standins}, &notes);
     std::string text;
     for (const std::string& note : notes) text += note + "\n";
     if (!WriteFile((run_folder / "notes.txt").string(), text)) {

@@ -142,7 +142,7 @@ public:
           standins_(StandinsIn(paths.standin_folder)),
           program_record_(paths.run_folder / "programs.txt"),
           service_record_(paths.run_folder / "services.txt"),
-          windows_(scenario, standins_, paths.run_folder) {
+          windows_(scenario.machine, standins_, paths.run_folder) {
         for (const DeviceSetup& d : scenario.machine.devices)
             params_.push_back(InstallParams{d.install_flags, d.install_flags_ex});
     }
@@ -466,7 +466,7 @@ void Run::StartMachineParts() {
     std::error_code ec;
     fs::remove(program_record_, ec);
     SetEnvironmentVariableA("TVX_PROGRAM_RECORD", program_record_.string().c_str());
-    SetEnvironmentVariableA("TVX_PROGRAM_BEHAVIOUR", ProgramBehaviour(scenario_).c_str());
+    SetEnvironmentVariableA("TVX_PROGRAM_BEHAVIOUR", ProgramBehaviour(scenario_.machine).c_str());
     for (const ServiceSetup& s : scenario_.machine.services) {
         if (s.state != "running") continue;
         std::string error;
@@ -485,7 +485,7 @@ void Run::EndMachineParts() {
     CollectServices();
     // Every stand-in still running ends now; one still starting records its start first.
     SetEvent(quit_);
-    if (!WaitForDiscPrograms(scenario_, 30000))
+    if (!WaitForDiscPrograms(scenario_.machine, 30000))
         report_.notes.push_back("a program from a scenario drive was still running 30 s after the run");
     CollectPrograms();
     for (const ServiceSetup& s : scenario_.machine.services) EndServiceProcess(s.name);

@@ -221,9 +221,9 @@ void RegisterWiaStandin(const SetupPaths& paths) {
 // equal times are written in the reverse of the scenario's order, so that the first listed is the
 // newest of them: the one the co-installer takes among equals when the scenario lists them in the
 // order the keys enumerate.
-void WriteKeysInTimeOrder(const Scenario& scenario, std::vector<std::string>* notes) {
+void WriteKeysInTimeOrder(const MachineDescription& machine, std::vector<std::string>* notes) {
     std::vector<const KeyTimeSetup*> keys;
-    for (auto it = scenario.machine.key_times.rbegin(); it != scenario.machine.key_times.rend(); ++it)
+    for (auto it = machine.key_times.rbegin(); it != machine.key_times.rend(); ++it)
         keys.push_back(&*it);
     std::stable_sort(keys.begin(), keys.end(), [](const KeyTimeSetup* a, const KeyTimeSetup* b) { return a->time < b->time; });
     for (const KeyTimeSetup* k : keys) {
@@ -244,12 +244,12 @@ void WriteKeysInTimeOrder(const Scenario& scenario, std::vector<std::string>* no
                          "last-write times are Wine's real ones");
 }
 
-void SetVersion(const Scenario& scenario, std::vector<std::string>* notes) {
-    const std::string name = WineVersionName(scenario.machine.os);
+void SetVersion(const MachineDescription& machine, std::vector<std::string>* notes) {
+    const std::string name = WineVersionName(machine.os);
     if (name.empty()) {
-        notes->push_back("Wine cannot report Windows " + std::to_string(scenario.machine.os.major) + "." +
-                         std::to_string(scenario.machine.os.minor) + " (platform " +
-                         std::to_string(scenario.machine.os.platform_id) + "); it reports its default version");
+        notes->push_back("Wine cannot report Windows " + std::to_string(machine.os.major) + "." +
+                         std::to_string(machine.os.minor) + " (platform " +
+                         std::to_string(machine.os.platform_id) + "); it reports its default version");
         return;
     }
     for (const char* program : kVersionedPrograms)
@@ -299,9 +299,9 @@ void PlaceStandins(const fs::path& folder, const fs::path& standin) {
     }
 }
 
-void SetUpDrives(const Scenario& scenario, const SetupPaths& paths, std::vector<std::string>* notes) {
+void SetUpDrives(const MachineDescription& machine, const SetupPaths& paths, std::vector<std::string>* notes) {
     std::string plan;
-    for (const DriveSetup& d : scenario.machine.drives) {
+    for (const DriveSetup& d : machine.drives) {
         if (d.letter == 'C') {
             if (!d.folder.empty()) {
                 CopyInto(d.folder, "C:\\");
@@ -334,8 +334,8 @@ void SetUpDrives(const Scenario& scenario, const SetupPaths& paths, std::vector<
     WriteTextFile(paths.run_folder / "drives.txt", plan);
 }
 
-void SetUpFiles(const Scenario& scenario) {
-    for (const FileSetup& f : scenario.machine.files) {
+void SetUpFiles(const MachineDescription& machine) {
+    for (const FileSetup& f : machine.files) {
         const fs::path path = WinePath(f.path);
         std::error_code ec;
         if (f.folder) {
@@ -397,23 +397,23 @@ std::string WineVersionName(const OsVersionSetup& os) {
     }
 }
 
-void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<std::string>* notes) {
-    const MachineSetup& m = scenario.machine;
+void SetUpWine(const MachineDescription& machine, const SetupPaths& paths, std::vector<std::string>* notes) {
+    const MachineDescription& m = machine;
     // The devices' keys first: SetupAPI numbers driver keys by the first free number, and the
     // scenario's registry may already hold the driver keys it expects. Their properties and values
     // last, over the scenario's registry, as on the simulated machine.
     for (const DeviceSetup& device : m.devices) CreateDevice(device, notes);
     for (const RegFile& file : m.registry) ApplyRegFileToWine(file);
     for (const DeviceSetup& device : m.devices) FillDevice(device);
-    SetVersion(scenario, notes);
-    SetUpDrives(scenario, paths, notes);
-    SetUpFiles(scenario);
+    SetVersion(machine, notes);
+    SetUpDrives(machine, paths, notes);
+    SetUpFiles(machine);
 
     if (!m.is_64bit)
         notes->push_back("the scenario's machine is 32-bit; Wine runs it as a 64-bit machine (one more registry view)");
     if (!m.administrator)
         notes->push_back("the scenario's user is not an administrator; Wine's user always is");
-    RegisterServices(scenario, StandinsIn(paths.standin_folder), paths.run_folder / "services.txt");
+    RegisterServices(machine, StandinsIn(paths.standin_folder), paths.run_folder / "services.txt");
     for (const ServiceSetup& s : m.services)
         notes->push_back("service " + s.name + " is a stand-in service program of the harness, in place of Wine's");
     for (const ProgramSetup& p : m.programs)
@@ -430,7 +430,7 @@ void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<st
         if (d.description_unreadable)
             notes->push_back("device " + d.instance_id + " stays readable under Wine");
     }
-    WriteKeysInTimeOrder(scenario, notes);
+    WriteKeysInTimeOrder(machine, notes);
 }
 
 }  // namespace tvx::wine

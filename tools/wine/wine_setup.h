@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tools/scenario/file_snapshot.h"
-#include "tools/scenario/scenario.h"
+#include "tools/scenario/machine_description.h"
 
 namespace tvx::wine {
 
@@ -26,7 +26,7 @@ struct SetupPaths {
 
 // Sets the machine up. Parts Wine cannot take as the scenario describes them get a line in
 // `notes`. Throws std::runtime_error naming the action and object when a set-up call fails.
-void SetUpWine(const Scenario& scenario, const SetupPaths& paths, std::vector<std::string>* notes);
+void SetUpWine(const MachineDescription& machine, const SetupPaths& paths, std::vector<std::string>* notes);
 
 // The drive folder of a letter below the run folder.
 std::filesystem::path DriveFolder(const std::filesystem::path& run_folder, char letter);

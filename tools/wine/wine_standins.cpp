@@ -149,9 +149,9 @@ bool ProgramRunsFrom(const std::string& letters) {
 
 }  // namespace
 
-bool WaitForDiscPrograms(const Scenario& scenario, DWORD timeout_ms) {
+bool WaitForDiscPrograms(const MachineDescription& machine, DWORD timeout_ms) {
     std::string letters;
-    for (const DriveSetup& d : scenario.machine.drives)
+    for (const DriveSetup& d : machine.drives)
         if (d.letter != 'C') letters += d.letter;
     if (letters.empty()) return true;
     const DWORD begin = GetTickCount();
@@ -167,9 +167,9 @@ uint32_t RealRunTimeMs(uint32_t virtual_ms) {
     return std::min(std::max(virtual_ms, kShortest), kLongest);
 }
 
-std::string ProgramBehaviour(const Scenario& scenario) {
+std::string ProgramBehaviour(const MachineDescription& machine) {
     std::string text;
-    for (const ProgramSetup& p : scenario.machine.programs) {
+    for (const ProgramSetup& p : machine.programs) {
         text += (text.empty() ? "" : ";") + p.path + "=";
         text += p.never_ends ? std::string("forever")
                              : std::to_string(p.exit_code) + "/" + std::to_string(RealRunTimeMs(p.run_time_ms));
@@ -177,13 +177,13 @@ std::string ProgramBehaviour(const Scenario& scenario) {
     return text;
 }
 
-void RegisterServices(const Scenario& scenario, const StandinPaths& standins, const fs::path& record) {
+void RegisterServices(const MachineDescription& machine, const StandinPaths& standins, const fs::path& record) {
     ServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) Fail("open the service control manager", GetLastError());
 
     std::vector<std::string> replaced;
     bool has_still_image = false;
-    for (const ServiceSetup& s : scenario.machine.services) {
+    for (const ServiceSetup& s : machine.services) {
         replaced.push_back(s.name);
         has_still_image = has_still_image || SameName(s.name, "stisvc");
     }
@@ -196,7 +196,7 @@ void RegisterServices(const Scenario& scenario, const StandinPaths& standins, co
         if (!DeleteService(old.get())) Fail("delete Wine's service " + name, GetLastError());
     }
 
-    for (const ServiceSetup& s : scenario.machine.services) {
+    for (const ServiceSetup& s : machine.services) {
         const char* mode = s.refuses_stop ? "refuses-stop" : s.never_stops ? "never-stops" : "normal";
         const std::string command = "\"" + standins.service.string() + "\" " + s.name + " \"" + record.string() +
                                     "\" " + std::to_string(s.transition_ms) + " " + mode;
@@ -264,14 +264,14 @@ void EndServiceProcess(const std::string& name) {
     CloseHandle(process);
 }
 
-StandinWindows::StandinWindows(const Scenario& scenario, const StandinPaths& standins, fs::path folder)
-    : scenario_(scenario), standins_(standins), folder_(std::move(folder)) {}
+StandinWindows::StandinWindows(const MachineDescription& machine, const StandinPaths& standins, fs::path folder)
+    : machine_(machine), standins_(standins), folder_(std::move(folder)) {}
 
 StandinWindows::~StandinWindows() { Close(); }
 
 void StandinWindows::Start() {
-    for (size_t i = 0; i < scenario_.machine.windows.size(); ++i) {
-        const WindowSetup& given = scenario_.machine.windows[i];
+    for (size_t i = 0; i < machine_.windows.size(); ++i) {
+        const WindowSetup& given = machine_.windows[i];
         Window w;
         w.window_class = given.class_name;
         w.record = folder_ / ("window-" + std::to_string(i + 1) + ".txt");

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/win32/windows_sdk.h"
-#include "tools/scenario/scenario.h"
+#include "tools/scenario/machine_description.h"
 
 namespace tvx::wine {
 
@@ -48,7 +48,7 @@ std::vector<ProgramRun> ReadProgramRuns(const std::filesystem::path& record);
 // Waits until no process runs a program from one of the scenario's drives (other than C:), at
 // most `timeout_ms`; false when some still run. A stand-in writes its start record before anything
 // else, so once they have all ended their records are complete.
-bool WaitForDiscPrograms(const Scenario& scenario, DWORD timeout_ms);
+bool WaitForDiscPrograms(const MachineDescription& machine, DWORD timeout_ms);
 
 // The real milliseconds a stand-in runs for a scenario's virtual run time: long enough that the
 // co-installer's going on without a wait shows (its call returns while the program still runs),
@@ -56,12 +56,12 @@ bool WaitForDiscPrograms(const Scenario& scenario, DWORD timeout_ms);
 uint32_t RealRunTimeMs(uint32_t virtual_ms);
 
 // TVX_PROGRAM_BEHAVIOUR for the stand-ins, from the scenario's programs.
-std::string ProgramBehaviour(const Scenario& scenario);
+std::string ProgramBehaviour(const MachineDescription& machine);
 
 // Registers a stand-in service for every service of the scenario (in place of Wine's service of
 // that name) and removes Wine's still-image service when the scenario has none. The stand-ins
 // record their states in `record`. Throws std::runtime_error naming the action when a call fails.
-void RegisterServices(const Scenario& scenario, const StandinPaths& standins, const std::filesystem::path& record);
+void RegisterServices(const MachineDescription& machine, const StandinPaths& standins, const std::filesystem::path& record);
 
 // One state a stand-in service entered.
 struct ServiceStateRecord {
@@ -83,7 +83,7 @@ void EndServiceProcess(const std::string& name);
 // The stand-in windows of a run: started before the steps, flushed after each, closed at the end.
 class StandinWindows {
 public:
-    StandinWindows(const Scenario& scenario, const StandinPaths& standins, std::filesystem::path record);
+    StandinWindows(const MachineDescription& machine, const StandinPaths& standins, std::filesystem::path record);
     ~StandinWindows();
     StandinWindows(const StandinWindows&) = delete;
     StandinWindows& operator=(const StandinWindows&) = delete;
@@ -110,7 +110,7 @@ private:
         HANDLE process = nullptr;
         size_t seen = 0;  // bytes of the record already read
     };
-    const Scenario& scenario_;
+    const MachineDescription& machine_;
     StandinPaths standins_;
     std::filesystem::path folder_;
     std::vector<Window> windows_;
