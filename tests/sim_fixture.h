@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 
 #include "platform/sim/machine.h"
+#include "platform/text/guid.h"
 
 namespace tvx::test {
 
@@ -21,6 +23,19 @@ inline plat::sim::MachineProfile Profile(DWORD major, DWORD minor, DWORD platfor
     p.os.csd = csd;
     p.admin = admin;
     return p;
+}
+
+// Writes a file on the host, making the folders above it.
+inline void WriteHostFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A GUID from its text, which must be well-formed.
+inline GUID GuidOf(const char* text) {
+    GUID g{};
+    EXPECT_TRUE(plat::text::ParseGuid(text, &g)) << text;
+    return g;
 }
 
 // A scratch folder below the build folder, named after the running test and emptied first.

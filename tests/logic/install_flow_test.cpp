@@ -22,7 +22,6 @@ using namespace tvx::test;
 
 constexpr const char* kMarkerTvx32 = "SOFTWARE\\Wow6432Node\\Tarvix\\tvx\\c32\\tvx";
 constexpr const char* kMarkerC32 = "SOFTWARE\\Wow6432Node\\Tarvix\\tvx\\c32";
-constexpr const char* kRunOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr uint64_t kFirmwareRunMs = 60000;
 
 const std::string kHead = "HH:MM:SS\tMM/DD/YY\t\r\nStart Log\r\n";

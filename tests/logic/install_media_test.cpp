@@ -14,7 +14,6 @@ namespace {
 using plat::sim::Hive;
 using namespace tvx::test;
 
-constexpr const char* kRunOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 // The Q920k, recording which drives its disc test was asked about.
 class DiscProbe : public CSetupExtensionQ920k {

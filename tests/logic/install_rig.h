@@ -67,6 +67,8 @@ inline void AddEmptyDrive(SimRig& rig, char letter, uint32_t type = kDriveCdrom)
     AddToMachine(rig, m);
 }
 
+// Where the setup is registered to run at the next logon.
+constexpr const char* kRunOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr const char* kSetupCommand = "D:\\setup.exe ";
 constexpr const char* kFirmwareCommand = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe -auto";
 constexpr const char* kFirmwareFolder = "D:\\fwUpdate";

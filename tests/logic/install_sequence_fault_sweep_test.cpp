@@ -37,7 +37,7 @@ Answers RunSequence(SimRig& rig, size_t device) {
 
 // A machine on which the whole job has something to do: the install disc with its firmware tool,
 // the running still-image service, stale USB entries, the RunOnce key and the scanner.
-size_t SetUpMachine(SimRig& rig, bool softwareFirst) {
+size_t SetUpInstallMachine(SimRig& rig, bool softwareFirst) {
     tvx::MachineDescription m;
     m.drives.push_back(tvx::test::DiscDrive(rig, 'D', {}));
     m.programs.push_back({.path = "D:\\fwUpdate\\tarvixFirmwareUpdateTool.exe", .run_time_ms = 30000});
@@ -65,7 +65,7 @@ void Sweep(bool softwareFirst, std::initializer_list<DWORD> versions) {
             // Without faults the run does the whole job, so the sweep fails calls of every step.
             SCOPED_TRACE("version " + std::to_string(version) + " without faults");
             SimRig rig(Profile(version / 100, version % 100), "-clean");
-            const size_t index = SetUpMachine(rig, softwareFirst);
+            const size_t index = SetUpInstallMachine(rig, softwareFirst);
             Answers a = RunSequence(rig, index);
             EXPECT_EQ(a.action, DWORD(NO_ERROR));
             const auto& started = rig.machine.process().started();
@@ -86,7 +86,7 @@ void Sweep(bool softwareFirst, std::initializer_list<DWORD> versions) {
                 SCOPED_TRACE("version " + std::to_string(version) + (fromThenOn ? ", from call " : ", call ") +
                              std::to_string(n));
                 SimRig rig(Profile(version / 100, version % 100));
-                const size_t index = SetUpMachine(rig, softwareFirst);
+                const size_t index = SetUpInstallMachine(rig, softwareFirst);
                 Layer().FailNth(n, ERROR_ACCESS_DENIED, fromThenOn);
 
                 Answers a = RunSequence(rig, index);

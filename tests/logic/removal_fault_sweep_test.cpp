@@ -28,7 +28,7 @@ DWORD RunRemove(SimRig& rig, size_t device) {
 
 // Two instances of the model with their keys and TWAIN data sources, the marker with a second
 // model's value or without, and the log already there; answers the index of instance 0000.
-size_t SetUpMachine(SimRig& rig, bool secondModel) {
+size_t SetUpRemovalMachine(SimRig& rig, bool secondModel) {
     const std::string model = tvx::test::ModelKey("Tarvix", "Tarvix Q920k");
     tvx::test::AddInstanceKeys(rig, model, "5&1F2E3D4C&0&2");
     tvx::test::AddInstanceKeys(rig, model, "5&1F2E3D4C&0&3");
@@ -72,7 +72,7 @@ void Sweep(bool secondModel) {
     {
         SCOPED_TRACE("without faults");
         SimRig rig(Profile(6, 1), "-clean");
-        const size_t index = SetUpMachine(rig, secondModel);
+        const size_t index = SetUpRemovalMachine(rig, secondModel);
         EXPECT_EQ(RunRemove(rig, index), DWORD(NO_ERROR));
         EXPECT_FALSE(rig.machine.files().IsFolder(tvx::test::TwainFolder("0000")));
         EXPECT_TRUE(rig.machine.files().IsFile(tvx::test::TwainFile("0001")));
@@ -85,7 +85,7 @@ void Sweep(bool secondModel) {
         for (uint64_t n = 1;; ++n) {
             SCOPED_TRACE((fromThenOn ? "from call " : "call ") + std::to_string(n));
             SimRig rig(Profile(6, 1));
-            const size_t index = SetUpMachine(rig, secondModel);
+            const size_t index = SetUpRemovalMachine(rig, secondModel);
             const auto registry = tvx::test::RegistryEntries(rig);
             const auto drive = tvx::test::DriveEntries(rig);
             Layer().FailNth(n, ERROR_ACCESS_DENIED, fromThenOn);

@@ -22,31 +22,31 @@ using tvx::test::SimRig;
 using tvx::test::Software32;
 
 constexpr const char* kSerial = "5&1F2E3D4C&0&2";
-constexpr const char* kInstanceId = "USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&2";
+constexpr const char* kScannerInstance = "USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&2";
 constexpr const char* kCouldNotObtain = "Could not obtain current HW instance info for device\n";
 
-struct Scanner {
+struct AddedScanner {
     HDEVINFO set = nullptr;
     SP_DEVINFO_DATA data{};
     size_t index = 0;
 };
 
 struct ScannerSetup {
-    std::string instance_id = kInstanceId;
+    std::string instance_id = kScannerInstance;
     std::string description = tvx::test::kScannerDescription;
     std::string manufacturer = tvx::test::kScannerManufacturer;
     std::string driver_instance = "0000";
     const char* model = "tvxQ920k";
 };
 
-Scanner AddScanner(SimRig& rig, const ScannerSetup& given = {}) {
+AddedScanner AddScanner(SimRig& rig, const ScannerSetup& given = {}) {
     plat::sim::DeviceConfig device;
     device.instance_id = given.instance_id;
     device.description = given.description;
     device.manufacturer = given.manufacturer;
     device.hardware_ids = {"USB\\VID_2E5A&PID_0920"};
     device.driver_instance = given.driver_instance;
-    Scanner s;
+    AddedScanner s;
     s.index = tvx::sim::AddScanner(rig.machine, device, given.model);
     s.set = rig.machine.setupapi().OpenSetFor(s.index, &s.data);
     return s;
@@ -60,7 +60,7 @@ class RemovalTest : public ::testing::Test {
 protected:
     void TearDown() override {
         ext.reset();
-        for (Scanner& s : scanners)
+        for (AddedScanner& s : scanners)
             if (s.set) rig.machine.setupapi().SetupDiDestroyDeviceInfoList(s.set);
         rig.ExpectClean();
     }
@@ -68,14 +68,14 @@ protected:
         if (!ext) ext.emplace();
         return *ext;
     }
-    Scanner& Add(const ScannerSetup& given = {}) {
+    AddedScanner& Add(const ScannerSetup& given = {}) {
         scanners.push_back(AddScanner(rig, given));
         return scanners.back();
     }
     const std::vector<std::string>& Debug() { return rig.machine.system().debug_output(); }
 
     SimRig rig{Profile(6, 1)};
-    std::deque<Scanner> scanners;  // Add's answers stay valid as more are added
+    std::deque<AddedScanner> scanners;  // Add's answers stay valid as more are added
     std::optional<CSetupExtensionQ920k> ext;
 };
 
@@ -109,7 +109,7 @@ TEST_F(RemovalTest, IdentityReadsTheFourNamesOrStopsAtTheFirstUnreadableOne) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SimRig rig(Profile(6, 1), c.what);
-        Scanner s = AddScanner(rig, c.given);
+        AddedScanner s = AddScanner(rig, c.given);
         {
             CSetupExtensionQ920k ext;
             char szInstance[5] = "zzzz";
@@ -129,7 +129,7 @@ TEST_F(RemovalTest, IdentityReadsTheFourNamesOrStopsAtTheFirstUnreadableOne) {
 }
 
 TEST_F(RemovalTest, IdentityFailsWhenTheInstanceIdCannotBeRead) {
-    Scanner& s = Add();
+    AddedScanner& s = Add();
     char szInstance[5], szManufacturer[MAX_PATH], szDescription[MAX_PATH], szSerial[71] = "untouched";
     Layer().FailCall("SetupDiGetDeviceInstanceIdA", ERROR_INVALID_HANDLE);
     EXPECT_EQ(Ext().GetDeviceIdentity(s.set, &s.data, szInstance, szManufacturer, szDescription, szSerial), 0);
@@ -140,8 +140,8 @@ TEST_F(RemovalTest, IdentityFailsWhenTheInstanceIdCannotBeRead) {
 
 // A property that fills the whole buffer without a terminator is not taken as a name.
 TEST_F(RemovalTest, IdentityRefusesAnUnterminatedProperty) {
-    Scanner& s = Add();
-    const std::string enumKey = std::string(plat::sim::kEnumRoot) + "\\" + kInstanceId;
+    AddedScanner& s = Add();
+    const std::string enumKey = std::string(plat::sim::kEnumRoot) + "\\" + kScannerInstance;
     rig.machine.registry().SetValue(Hive::LocalMachine, enumKey, "Mfg", REG_SZ, std::vector<BYTE>(MAX_PATH, 'M'));
     char szInstance[5], szManufacturer[MAX_PATH], szDescription[MAX_PATH], szSerial[71];
     EXPECT_EQ(Ext().GetDeviceIdentity(s.set, &s.data, szInstance, szManufacturer, szDescription, szSerial), 0);
@@ -198,7 +198,7 @@ TEST(RemovalKeys, TheSixKeysGoInThe32BitViewOnBothBitnesses) {
         // The same path in the native view of a 64-bit machine is another key, and stays.
         if (is64) rig.machine.registry().EnsureKey(Hive::LocalMachine, "SOFTWARE\\" + model + "\\DeviceInstances\\" + kSerial);
         tvx::test::AddTwainSource(rig, "0000");
-        Scanner s = AddScanner(rig);
+        AddedScanner s = AddScanner(rig);
         {
             CSetupExtensionQ920k ext;
             EXPECT_EQ(ext.CleanupRemovedDevice(s.set, &s.data), 1);
@@ -225,7 +225,7 @@ TEST_F(RemovalTest, RemovingOneOfTwoInstancesLeavesTheOtherAndTheModelKey) {
     tvx::test::AddInstanceKeys(rig, model, "5&1F2E3D4C&0&3");
     tvx::test::AddTwainSource(rig, "0000");
     tvx::test::AddTwainSource(rig, "0001");
-    Scanner& s = Add({.instance_id = "USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&3", .driver_instance = "0001"});
+    AddedScanner& s = Add({.instance_id = "USB\\VID_2E5A&PID_0920\\5&1F2E3D4C&0&3", .driver_instance = "0001"});
     EXPECT_EQ(Ext().CleanupRemovedDevice(s.set, &s.data), 1);
     EXPECT_FALSE(HasKey(rig, model + "\\DeviceInstances\\5&1F2E3D4C&0&3"));
     EXPECT_TRUE(HasKey(rig, model + "\\DeviceInstances\\" + kSerial + "\\Functions\\Scan"));
@@ -240,7 +240,7 @@ TEST_F(RemovalTest, NamesOfAnyLengthGiveTheWholePath) {
     tvx::test::AddInstanceKeys(rig, model, kSerial);
     // A key whose name the path would reach if it were cut short stays.
     rig.machine.registry().EnsureKey(Hive::LocalMachine, Software32(rig, manufacturer + "\\DigitalImaging\\Other"));
-    Scanner& s = Add({.description = description, .manufacturer = manufacturer});
+    AddedScanner& s = Add({.description = description, .manufacturer = manufacturer});
     EXPECT_EQ(Ext().CleanupRemovedDevice(s.set, &s.data), 1);
     EXPECT_FALSE(HasKey(rig, model));
     EXPECT_TRUE(HasKey(rig, manufacturer + "\\DigitalImaging\\Other"));
@@ -267,7 +267,7 @@ TEST(RemovalKeys, NamesThatWouldNameAnotherTreeSkipTheKeys) {
         tvx::test::AddInstanceKeys(rig, model, kSerial);
         tvx::test::AddTwainSource(rig, "0000");
         std::filesystem::create_directories(rig.machine.c_drive_folder() / "Windows" / "TWAIN_32" / "tvpn_");
-        Scanner s = AddScanner(rig, c.given);
+        AddedScanner s = AddScanner(rig, c.given);
         {
             CSetupExtensionQ920k ext;
             EXPECT_EQ(ext.CleanupRemovedDevice(s.set, &s.data), 1);
@@ -291,8 +291,8 @@ TEST_F(RemovalTest, WithoutTheIdentityOnlyTheDebuggerHearsOfIt) {
     Ext();  // its log exists before the snapshot
     const auto registry = tvx::test::RegistryEntries(rig);
     const auto drive = tvx::test::DriveEntries(rig);
-    Scanner& noMfg = Add({.manufacturer = ""});
-    Scanner& noSlash = Add({.instance_id = "ROOTSCANNER"});
+    AddedScanner& noMfg = Add({.manufacturer = ""});
+    AddedScanner& noSlash = Add({.instance_id = "ROOTSCANNER"});
     EXPECT_EQ(Ext().CleanupRemovedDevice(noMfg.set, &noMfg.data), 0);
     EXPECT_EQ(Ext().CleanupRemovedDevice(noSlash.set, &noSlash.data), 0);
     EXPECT_EQ(Debug(), std::vector<std::string>(2, kCouldNotObtain));
@@ -425,7 +425,7 @@ TEST(RemovalMarker, WithoutALoggerTheTakeBackStillRuns) {
 
 // ---- Through the dispatcher ----
 
-DWORD Remove(CSetupExtension& ext, Scanner& s) {
+DWORD Remove(CSetupExtension& ext, AddedScanner& s) {
     return plat::sim::CallCoInstaller(s.set, s.data, {DIF_REMOVE, s.index},
                                       [&](DI_FUNCTION f, HDEVINFO set, PSP_DEVINFO_DATA d, PCOINSTALLER_CONTEXT_DATA c) {
                                           return ext.CSetupExtension::TarvixDeviceCoInstaller(f, set, d, c);
@@ -437,7 +437,7 @@ TEST_F(RemovalTest, DifRemoveCleansTheInstanceAndTakesBackTheMarker) {
     tvx::test::AddInstanceKeys(rig, model, kSerial);
     tvx::test::AddTwainSource(rig, "0000");
     tvx::test::AddMarker(rig);
-    Scanner& s = Add();
+    AddedScanner& s = Add();
     EXPECT_EQ(Remove(Ext(), s), DWORD(NO_ERROR));
     EXPECT_FALSE(HasKey(rig, model));
     EXPECT_FALSE(HasKey(rig, "Tarvix\\tvx"));
@@ -453,7 +453,7 @@ TEST_F(RemovalTest, DifRemoveWithoutAModelTakesBackOnlyTheMarker) {
     tvx::test::AddInstanceKeys(rig, model, kSerial);
     tvx::test::AddTwainSource(rig, "0000");
     tvx::test::AddMarker(rig);
-    Scanner& s = Add({.model = nullptr});
+    AddedScanner& s = Add({.model = nullptr});
     EXPECT_EQ(Remove(Ext(), s), DWORD(NO_ERROR));
     EXPECT_TRUE(HasKey(rig, model + "\\DeviceInstances\\" + kSerial + "\\Functions\\Scan"));
     EXPECT_TRUE(rig.machine.files().IsFile(tvx::test::TwainFile("0000")));

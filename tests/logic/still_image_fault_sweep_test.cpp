@@ -105,12 +105,12 @@ size_t Furnish(SimRig& rig) {
     return index;
 }
 
-struct Answers {
+struct PassAnswers {
     DWORD pre, post;
 };
 
-Answers Install(SimRig& rig, size_t device) {
-    Answers a{};
+PassAnswers Install(SimRig& rig, size_t device) {
+    PassAnswers a{};
     plat::host::CoInstallerLibrary lib;
     EXPECT_TRUE(lib.Load(TVX_COINSTALLER_MODULE)) << lib.error();
     auto call = [&](bool post) {
@@ -124,7 +124,7 @@ Answers Install(SimRig& rig, size_t device) {
 
 // What every run must hold, faults or not. A handle whose close was made to fail is closed first:
 // the logic closed it as far as it could.
-void CheckInvariants(SimRig& rig, const Snapshot& before, const Answers& a) {
+void CheckInvariants(SimRig& rig, const Snapshot& before, const PassAnswers& a) {
     EXPECT_EQ(a.pre, DWORD(ERROR_DI_POSTPROCESSING_REQUIRED));
     EXPECT_EQ(a.post, DWORD(NO_ERROR));
     tvx::test::CloseHandlesWhoseCloseFailed(rig);

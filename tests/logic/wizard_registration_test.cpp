@@ -28,11 +28,7 @@ const std::string kWizardKey = std::string(kSystemEvents) + "\\ScanButton\\" + k
 constexpr const char* kWizardKeyLogged =
     "System\\CurrentControlSet\\Control\\StillImage\\Events\\ScanButton\\{D13E3F25-1688-45A0-9743-759EB35CDF9A}";
 
-GUID Guid(const char* text) {
-    GUID g{};
-    EXPECT_TRUE(plat::text::ParseGuid(text, &g)) << text;
-    return g;
-}
+using tvx::test::GuidOf;
 
 // One registration as "event guid -> clsid name|desc|icon flags device", the way a reader checks it.
 std::string Describe(const plat::sim::WiaRegistration& r) {
@@ -140,8 +136,8 @@ TEST_F(WizardRegistrationTest, AFailedRegistrationIsLoggedAndTheWalkGoesOn) {
     still.DeviceEvent("0003", "CopyButton", kScanPrint);
     still.DeviceEvent("0003", "EmailButton", kScanEmail);
     still.DeviceEvent("0003", "ScanButton", kScanImage);
-    rig.machine.com_wia().SetRegistrationResult(Guid(kScanEmail), E_ACCESSDENIED);
-    rig.machine.com_wia().SetRegistrationResult(Guid(kScanImage), HRESULT(0x8000FFFF));
+    rig.machine.com_wia().SetRegistrationResult(GuidOf(kScanEmail), E_ACCESSDENIED);
+    rig.machine.com_wia().SetRegistrationResult(GuidOf(kScanImage), HRESULT(0x8000FFFF));
 
     EXPECT_EQ(Register(), std::string("Error registering WIA Scanner and Camera Wizard: EmailButton ") + kScanEmail +
                               " 80070005\r\n"
@@ -279,7 +275,7 @@ TEST_F(WizardRegistrationTest, WithoutLoggerEveryFailureIsSilent) {
     still.Wizard();
     still.DeviceEvent("0003", "BadButton", "garbage");
     still.DeviceEvent("0003", "ScanButton", kScanImage);
-    rig.machine.com_wia().SetRegistrationResult(Guid(kScanImage), E_FAIL);
+    rig.machine.com_wia().SetRegistrationResult(GuidOf(kScanImage), E_FAIL);
     withLogger = false;
     Register();
     rig.machine.com_wia().FailDeviceManager(E_OUTOFMEMORY);

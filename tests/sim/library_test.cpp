@@ -15,9 +15,9 @@ namespace {
 using tvx::test::MaskTimestamps;
 using tvx::test::SimTest;
 
-constexpr const char* kStamp = "09:30:00\t12/10/26\t\r\n";
+constexpr const char* kLoadStamp = "09:30:00\t12/10/26\t\r\n";
 
-std::string ReadFixture(const std::string& name) {
+std::string ReadLogFixture(const std::string& name) {
     std::ifstream in(std::string(TVX_TEST_FIXTURES) + "/" + name, std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
@@ -47,7 +47,7 @@ TEST_F(LibraryTest, EachLoadBuildsAFreshObjectAndEachUnloadDestroysIt) {
         lib.Unload();
         EXPECT_EQ(rig.machine.handles().open_count(), 0u) << "the unload closes the log";
     }
-    const std::string frame = std::string(kStamp) + "Start Log\r\n" + kStamp + "End Log\r\n\r\n";
+    const std::string frame = std::string(kLoadStamp) + "Start Log\r\n" + kLoadStamp + "End Log\r\n\r\n";
     EXPECT_EQ(rig.Log(), frame + frame);
 }
 
@@ -60,7 +60,7 @@ TEST_F(LibraryTest, InstallSequenceWritesTheExpectedLog) {
         EXPECT_EQ(Call(lib, DIF_INSTALLDEVICE, true), DWORD(NO_ERROR));
         EXPECT_EQ(Call(lib, DIF_SELECTDEVICE, false), DWORD(NO_ERROR));
     }
-    EXPECT_EQ(MaskTimestamps(rig.Log()), ReadFixture("coinst_install_sequence.log"));
+    EXPECT_EQ(MaskTimestamps(rig.Log()), ReadLogFixture("coinst_install_sequence.log"));
 }
 
 TEST_F(LibraryTest, CommandEntryTakesANullCommandLine) {

@@ -19,11 +19,7 @@ constexpr const char* kWizard = "{D13E3F25-1688-45A0-9743-759EB35CDF9A}";
 constexpr const char* kScanEvent = "{A6C5A715-8C6E-11D2-977A-0000F87A926F}";
 constexpr const char* kCopyEvent = "{B38B3B66-2C59-4C2C-90AC-79A2D2A31E20}";
 
-GUID Guid(const char* text) {
-    GUID g{};
-    EXPECT_TRUE(plat::text::ParseGuid(text, &g)) << text;
-    return g;
-}
+using tvx::test::GuidOf;
 
 // An ANSI text as a COM string, converted the way the logic converts it.
 BSTR ComString(const char* ansi) {
@@ -42,7 +38,7 @@ IWiaDevMgr* CreateDeviceManager(HRESULT* hr) {
 class SimComWiaTest : public SimTest {};
 
 TEST_F(SimComWiaTest, RegistrationsAreRecordedInOrderAndAnswerTheirEventsResult) {
-    rig.machine.com_wia().SetRegistrationResult(Guid(kCopyEvent), E_ACCESSDENIED);
+    rig.machine.com_wia().SetRegistrationResult(GuidOf(kCopyEvent), E_ACCESSDENIED);
     ASSERT_EQ(plat::CoInitialize(nullptr), S_OK);
     HRESULT hr;
     IWiaDevMgr* manager = CreateDeviceManager(&hr);
@@ -52,7 +48,7 @@ TEST_F(SimComWiaTest, RegistrationsAreRecordedInOrderAndAnswerTheirEventsResult)
     BSTR name = ComString("Caf\xE9 \x80 Wizard");
     BSTR description = ComString("Scanner and Camera Wizard");
     BSTR icon = ComString("sti.dll,0");
-    GUID wizard = Guid(kWizard), scan = Guid(kScanEvent), copy = Guid(kCopyEvent);
+    GUID wizard = GuidOf(kWizard), scan = GuidOf(kScanEvent), copy = GuidOf(kCopyEvent);
     EXPECT_EQ(plat::WiaDevMgr_RegisterEventCallbackCLSID(manager, WIA_REGISTER_EVENT_CALLBACK, nullptr, &scan,
                                                          &wizard, name, description, icon),
               S_OK);
@@ -131,7 +127,7 @@ TEST_F(SimComWiaTest, MisuseThatCrashesWindowsIsRecordedLoudly) {
     HRESULT hr;
     IWiaDevMgr* manager = CreateDeviceManager(&hr);
     WCHAR plain[] = {u'x', 0};
-    GUID g = Guid(kScanEvent);
+    GUID g = GuidOf(kScanEvent);
     struct Case {
         const char* what;
         void (*misuse)(IWiaDevMgr* manager, WCHAR* plain, const GUID* g);

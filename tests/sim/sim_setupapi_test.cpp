@@ -15,7 +15,7 @@ namespace {
 using tvx::test::Profile;
 using tvx::test::SimRig;
 
-constexpr const char* kInf = "C:\\Windows\\inf\\oem3.inf";
+constexpr const char* kOemInf = "C:\\Windows\\inf\\oem3.inf";
 constexpr const char* kInfText =
     "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Image\r\n\r\n"
     "[Q920k.Install]\r\nCopyFiles=Q920k.Files\r\n\r\n"
@@ -28,7 +28,7 @@ size_t AddScanner(plat::sim::Machine& machine, bool with_driver) {
     device.description = "Tarvix Q920k";
     device.hardware_ids = {"USB\\VID_1A2B&PID_0920"};
     device.driver_instance = "0000";
-    if (with_driver) device.selected_driver = plat::sim::SelectedDriver{kInf, "Q920k.Install", "Tarvix Q920k", "Tarvix", "Tarvix", ""};
+    if (with_driver) device.selected_driver = plat::sim::SelectedDriver{kOemInf, "Q920k.Install", "Tarvix Q920k", "Tarvix", "Tarvix", ""};
     return machine.setupapi().AddDevice(device);
 }
 
@@ -70,7 +70,7 @@ TEST(SimSelectedDriver, SectionDecoratedForTheMachineIsInstalledAndRecorded) {
         auto profile = Profile(5, 0);
         profile.is_64bit = c.is_64bit;
         SimRig rig(profile, c.is_64bit ? "64" : "32");
-        rig.machine.files().WriteFile(kInf, kInfText);
+        rig.machine.files().WriteFile(kOemInf, kInfText);
         size_t index = AddScanner(rig.machine, true);
         SP_DEVINFO_DATA data;
         HDEVINFO set = rig.machine.setupapi().OpenSetFor(index, &data);
@@ -82,7 +82,7 @@ TEST(SimSelectedDriver, SectionDecoratedForTheMachineIsInstalledAndRecorded) {
         EXPECT_EQ(section, c.section);
         const auto& installs = rig.machine.setupapi().section_installs();
         ASSERT_EQ(installs.size(), 1u);
-        EXPECT_EQ(installs[0].inf_file, kInf);
+        EXPECT_EQ(installs[0].inf_file, kOemInf);
         EXPECT_EQ(installs[0].section, c.section);
         EXPECT_EQ(installs[0].flags, UINT(SPINST_REGSVR));
         EXPECT_EQ(installs[0].device, "USB\\VID_1A2B&PID_0920\\5&1F2E3D4C&0&2");
@@ -108,7 +108,7 @@ TEST(SimSelectedDriver, EachStepFailsAsWindowsDoes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SimRig rig(Profile(5, 0), c.what);
-        if (c.inf_text) rig.machine.files().WriteFile(kInf, c.inf_text);
+        if (c.inf_text) rig.machine.files().WriteFile(kOemInf, c.inf_text);
         size_t index = AddScanner(rig.machine, c.with_driver);
         SP_DEVINFO_DATA data;
         HDEVINFO set = rig.machine.setupapi().OpenSetFor(index, &data);

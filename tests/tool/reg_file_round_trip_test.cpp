@@ -12,7 +12,7 @@
 
 namespace {
 
-std::vector<uint8_t> Bytes(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> DataOf(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 std::string Utf16File(const std::u16string& text) { return "\xFF\xFE" + plat::text::Utf16LeBytes(text); }
 
@@ -65,14 +65,14 @@ TEST(RegFile, Regedit4ReadsEveryValueFormAndDeletion) {
         std::vector<uint8_t> data;
     };
     const Want want[] = {
-        {"", tvx::kRegSz, Bytes(std::string_view("default\0", 8))},
-        {"Path", tvx::kRegSz, Bytes(std::string_view("C:\\Program Files\\Tarvix \"Q\"\0", 28))},
+        {"", tvx::kRegSz, DataOf(std::string_view("default\0", 8))},
+        {"Path", tvx::kRegSz, DataOf(std::string_view("C:\\Program Files\\Tarvix \"Q\"\0", 28))},
         {"Count", tvx::kRegDword, {0x2A, 0, 0, 0}},
         {"Blob", tvx::kRegBinary, {0x01, 0x02, 0xFF}},
-        {"Expand", tvx::kRegExpandSz, Bytes(std::string_view("%TEMP%\0", 7))},
-        {"List", tvx::kRegMultiSz, Bytes(std::string_view("a\0bc\0\0", 6))},
+        {"Expand", tvx::kRegExpandSz, DataOf(std::string_view("%TEMP%\0", 7))},
+        {"List", tvx::kRegMultiSz, DataOf(std::string_view("a\0bc\0\0", 6))},
         {"Big", tvx::kRegQword, {1, 0, 0, 0, 0, 0, 0, 0x80}},
-        {"Caf\xE9", tvx::kRegSz, Bytes(std::string_view("\xE9t\xE9\0", 4))},
+        {"Caf\xE9", tvx::kRegSz, DataOf(std::string_view("\xE9t\xE9\0", 4))},
     };
     ASSERT_EQ(key->values.size(), std::size(want)) << "\"Old\"=- removed the value";
     for (const Want& w : want) {
@@ -116,13 +116,13 @@ TEST(RegFile, Version5FromRegExportReadsAndWritesBackByteForByte) {
 
     const tvx::RegistryKeyState* key = registry.Find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix");
     ASSERT_NE(key, nullptr);
-    EXPECT_EQ(key->FindValue("")->data, Bytes(std::string_view("Scanner \x80\0", 10))) << "the euro sign is 0x80 in ANSI";
-    EXPECT_EQ(key->FindValue("Cmdline")->data, Bytes(std::string_view("%SystemRoot%\\system32\\rundll32.exe\0", 35)))
+    EXPECT_EQ(key->FindValue("")->data, DataOf(std::string_view("Scanner \x80\0", 10))) << "the euro sign is 0x80 in ANSI";
+    EXPECT_EQ(key->FindValue("Cmdline")->data, DataOf(std::string_view("%SystemRoot%\\system32\\rundll32.exe\0", 35)))
         << "hex(2) data of a version-5 file is UTF-16, kept as ANSI";
-    EXPECT_EQ(key->FindValue("Two lines")->data, Bytes(std::string_view("a\nb\0", 4)));
+    EXPECT_EQ(key->FindValue("Two lines")->data, DataOf(std::string_view("a\nb\0", 4)));
     const tvx::RegistryKeyState* tvx_key = registry.Find("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix\\tvx");
     ASSERT_NE(tvx_key, nullptr);
-    EXPECT_EQ(tvx_key->FindValue("NoTerminator")->data, Bytes("AB")) << "a REG_SZ without its NUL stays so";
+    EXPECT_EQ(tvx_key->FindValue("NoTerminator")->data, DataOf("AB")) << "a REG_SZ without its NUL stays so";
 
     EXPECT_EQ(tvx::WriteRegFile(registry), file);
 }
@@ -133,12 +133,12 @@ TEST(RegFile, WrittenFileReadsBackToTheSameRegistry) {
     for (int i = 0; i < 200; ++i) long_blob.push_back(static_cast<uint8_t>(i * 7));
     const std::string k = "HKEY_LOCAL_MACHINE\\" + plat::sim::kImageClassKey + "\\0000";
     registry.SetValue(k, {"Blob", tvx::kRegBinary, long_blob});
-    registry.SetValue(k, {"Quote\"and\\slash", tvx::kRegSz, Bytes(std::string_view("\"\\\r\n\xE9\0", 6))});
-    registry.SetValue(k, {"Multi", tvx::kRegMultiSz, Bytes(std::string_view("x\0\xE0\0\0", 5))});
-    registry.SetValue(k, {"Expand", tvx::kRegExpandSz, Bytes(std::string_view("%windir%\0", 9))});
+    registry.SetValue(k, {"Quote\"and\\slash", tvx::kRegSz, DataOf(std::string_view("\"\\\r\n\xE9\0", 6))});
+    registry.SetValue(k, {"Multi", tvx::kRegMultiSz, DataOf(std::string_view("x\0\xE0\0\0", 5))});
+    registry.SetValue(k, {"Expand", tvx::kRegExpandSz, DataOf(std::string_view("%windir%\0", 9))});
     registry.SetValue(k, {"Odd type", 0x17, {0xAA}});
-    registry.SetValue(k, {"Inner NUL", tvx::kRegSz, Bytes(std::string_view("a\0b\0", 4))});
-    registry.SetValue(k + "\\Events\\ScanButton", {"GUID", tvx::kRegSz, Bytes(std::string_view("{A6C5}", 6))});
+    registry.SetValue(k, {"Inner NUL", tvx::kRegSz, DataOf(std::string_view("a\0b\0", 4))});
+    registry.SetValue(k + "\\Events\\ScanButton", {"GUID", tvx::kRegSz, DataOf(std::string_view("{A6C5}", 6))});
     registry.Ensure("HKEY_CURRENT_USER\\Software\\Empty key");
     registry.SetValue("HKEY_USERS", {"at the root", tvx::kRegDword, {1, 2, 3, 4}});
 

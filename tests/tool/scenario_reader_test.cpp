@@ -15,18 +15,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using tvx::test::WriteHostFile;
 
 std::vector<uint8_t> Bytes(std::string_view s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 TEST(ScenarioReader, ReadsMachineStepsAndExpectations) {
     fs::path folder = tvx::test::FreshScratchFolder();
     fs::create_directories(folder / "disc");
-    WriteFile(folder / "base.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n\"SystemSetupInProgress\"=dword:00000001\r\n");
-    WriteFile(folder / "scenario.toml", R"(
+    WriteHostFile(folder / "base.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n\"SystemSetupInProgress\"=dword:00000001\r\n");
+    WriteHostFile(folder / "scenario.toml", R"(
 description = "two processes"
 [machine]
 bits = 32
@@ -189,7 +186,7 @@ present = false
 
 TEST(ScenarioReader, TextIsKeptInTheAnsiCodePage) {
     fs::path folder = tvx::test::FreshScratchFolder();
-    WriteFile(folder / "s.toml", "[machine]\n[[machine.devices]]\ninstance_id = 'X\\1'\ndescription = \"Caf\xC3\xA9 \xE2\x82\xAC\"\n"
+    WriteHostFile(folder / "s.toml", "[machine]\n[[machine.devices]]\ninstance_id = 'X\\1'\ndescription = \"Caf\xC3\xA9 \xE2\x82\xAC\"\n"
                                  "[[steps]]\naction = \"load\"\n");
     tvx::Scenario s = tvx::ReadScenario(folder / "s.toml");
     EXPECT_EQ(s.machine.devices[0].description, "Caf\xE9 \x80") << "UTF-8 in the file, Windows-1252 on the machine";
@@ -459,8 +456,8 @@ const BadInput kFixableInputs[] = {
 };
 
 void ExpectRefused(const BadInput& row, const fs::path& case_folder) {
-    WriteFile(case_folder / "scenario.toml", row.toml);
-    if (row.reg) WriteFile(case_folder / "bad.reg", row.reg);
+    WriteHostFile(case_folder / "scenario.toml", row.toml);
+    if (row.reg) WriteHostFile(case_folder / "bad.reg", row.reg);
     try {
         tvx::ReadScenario(case_folder / "scenario.toml");
         ADD_FAILURE() << "read without an error";

@@ -17,10 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 using plat::sim::Hive;
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using tvx::test::WriteHostFile;
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -86,9 +83,9 @@ class TvxSimMachine : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_ = tvx::test::FreshScratchFolder();
-        WriteFile(folder_ / "base.reg", kBaseReg);
-        WriteFile(folder_ / "disc" / "setup.exe", "disc program");
-        WriteFile(folder_ / "scenario.toml", kScenario);
+        WriteHostFile(folder_ / "base.reg", kBaseReg);
+        WriteHostFile(folder_ / "disc" / "setup.exe", "disc program");
+        WriteHostFile(folder_ / "scenario.toml", kScenario);
         scenario_ = tvx::ReadScenario(folder_ / "scenario.toml");
     }
     fs::path folder_;
@@ -168,14 +165,14 @@ TEST_F(TvxSimMachine, RunReportsResultsLogAndRegistryOfTheCalls) {
 // machine so written must set up as the same machine written as a scenario does.
 TEST(MachineDescriptionInCode, SetsUpAsTheSameScenarioDoes) {
     const fs::path folder = tvx::test::FreshScratchFolder();
-    WriteFile(folder / "disc" / "setup.exe", "disc program");
-    WriteFile(folder / "software.reg",
+    WriteHostFile(folder / "disc" / "setup.exe", "disc program");
+    WriteHostFile(folder / "software.reg",
               "REGEDIT4\r\n\r\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix]\r\n"
               "\"Keep\"=\"1\"\r\n"
               "\"Count\"=dword:00000007\r\n\r\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix\\Empty]\r\n");
-    WriteFile(folder / "scenario.toml", R"toml(
+    WriteHostFile(folder / "scenario.toml", R"toml(
 [machine]
 registry = ["software.reg"]
 [[machine.drives]]
@@ -207,7 +204,7 @@ action = "load"
     registry.SetDword("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix", "Count", 7);
     registry.EnsureKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvix\\Empty");
     const fs::path run = folder / "code";
-    WriteFile(tvx::sim::DriveFolder(run, 'D') / "setup.exe", "disc program");
+    WriteHostFile(tvx::sim::DriveFolder(run, 'D') / "setup.exe", "disc program");
     m.drives.push_back(tvx::OpticalDrive('D', tvx::sim::DriveFolder(run, 'D'), "DISC"));
     plat::DeviceDescription device;
     device.instance_id = "USB\\VID_1A2B&PID_0920\\9";

@@ -13,10 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using tvx::test::WriteHostFile;
 
 // A 64-bit Windows 5.2 with the install disc in D:, the still-image service running, and the
 // scenario's own lines after that.
@@ -42,13 +39,13 @@ protected:
     // `setup_in_progress` chooses the branch: software first while the system's setup runs.
     tvx::Report Run(bool setup_in_progress, const std::string& more) {
         fs::path folder = tvx::test::FreshScratchFolder();
-        WriteFile(folder / "disc" / "TarvixWia_LXR415_U.INF", "[Version]\r\n");
-        WriteFile(folder / "disc" / "setup.exe", "setup");
-        WriteFile(folder / "disc" / "fwUpdate" / "tarvixFirmwareUpdateTool.exe", "tool");
-        WriteFile(folder / "setup.reg", std::string("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n") +
+        WriteHostFile(folder / "disc" / "TarvixWia_LXR415_U.INF", "[Version]\r\n");
+        WriteHostFile(folder / "disc" / "setup.exe", "setup");
+        WriteHostFile(folder / "disc" / "fwUpdate" / "tarvixFirmwareUpdateTool.exe", "tool");
+        WriteHostFile(folder / "setup.reg", std::string("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Setup]\r\n") +
                                             "\"SystemSetupInProgress\"=dword:0000000" + (setup_in_progress ? "1" : "0") +
                                             "\r\n");
-        WriteFile(folder / "scenario.toml", std::string(kMachine) + more +
+        WriteHostFile(folder / "scenario.toml", std::string(kMachine) + more +
                                                 "[[steps]]\naction = \"install_pellion_software\"\ncommand_line = "
                                                 "\"tvxQ920k\"\n");
         tvx::Scenario scenario = tvx::ReadScenario(folder / "scenario.toml");
