@@ -17,6 +17,11 @@
 
 namespace contract {
 
+// A last error no call sets, put in place before a call whose error is checked.
+inline constexpr uint32_t kSentinelError = 0xDEADBEEF;
+// How much earlier than asked Windows may end a wait: one tick of its clock.
+inline constexpr uint32_t kOneTick = 16;
+
 enum class Backend { Sim, Wine, Windows };
 
 // The backend this run talks to (decided by the build and, on Windows, by asking for Wine).

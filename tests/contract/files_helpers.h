@@ -6,12 +6,11 @@
 
 #include "platform/files.h"
 #include "platform/scoped.h"
+#include "tests/contract/check.h"
 #include "platform/system.h"
 
 namespace contract {
 
-// A last error no call sets, put in place before a call whose error is checked.
-constexpr DWORD kSentinelError = 0xDEADBEEF;
 
 // Writes a whole file through a fresh "wb" stream.
 inline bool WriteWhole(const std::string& path, const std::string& bytes) {

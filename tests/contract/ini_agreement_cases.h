@@ -167,13 +167,13 @@ struct IniCase {
     DWORD size;
     DWORD ret;                // the return value
     std::string_view bytes;   // the buffer afterwards, without its untouched trailing '#' bytes
-    DWORD error;              // the last error afterwards (it is set to kSentinelError first)
+    DWORD error;              // the last error afterwards (it is set to kIniSentinelError first)
     const char* wine_differs; // null, or why Wine answers otherwise than Windows: then wine_ret and
     DWORD wine_ret;           // wine_bytes hold Wine's answer, and a Wine run that gives Windows'
     std::string_view wine_bytes;  // answer reports that the difference has gone
 };
 
-constexpr DWORD kSentinelError = 0xDEADBEEFu;
+constexpr DWORD kIniSentinelError = 0xDEADBEEFu;
 
 // The known differences between Wine and Windows that the table shows.
 constexpr const char* kListEnd =
@@ -229,7 +229,7 @@ inline const std::vector<IniCase>& Cases() {
         {"sections cut", kMain, nullptr, nullptr, "****", 16, 14, "section1\0secti\0\0"sv, 0, kListEnd, 14, "section1\0secti\0"sv},
         {"sections size 2", kMain, nullptr, nullptr, "****", 2, 0, "\0\0"sv, 0, kListEnd, 0, "\0"sv},
         {"sections size 1", kMain, nullptr, nullptr, "****", 1, 0, "\0"sv, 0, nullptr, 0, {}},
-        {"sections size 0", kMain, nullptr, nullptr, "****", 0, 0, ""sv, kSentinelError, nullptr, 0, {}},
+        {"sections size 0", kMain, nullptr, nullptr, "****", 0, 0, ""sv, kIniSentinelError, nullptr, 0, {}},
         {"keys", kMain, "section1", nullptr, "section1", 120, 43, "name1\0name2\0NaMe4\0name5\0name6\0#name8\0name9\0\0"sv, 0, nullptr, 0, {}},
         {"keys cut", kMain, "section1", nullptr, "section1", 10, 8, "name1\0na\0\0"sv, 0, kListEnd, 8, "name1\0na\0"sv},
         {"keys size 3", kMain, "section1", nullptr, "section1", 3, 1, "n\0\0"sv, 0, kListEnd, 1, "n\0"sv},
@@ -239,7 +239,7 @@ inline const std::vector<IniCase>& Cases() {
         {"value", kMain, "section1", "name1", "dflt", 40, 4, "val1\0"sv, 0, nullptr, 0, {}},
         {"value cut", kMain, "section1", "name1", "dflt", 4, 3, "val\0"sv, 0, nullptr, 0, {}},
         {"value size 1", kMain, "section1", "name1", "dflt", 1, 0, "\0"sv, 0, nullptr, 0, {}},
-        {"value size 0", kMain, "section1", "name1", "dflt", 0, 0, ""sv, kSentinelError, nullptr, 0, {}},
+        {"value size 0", kMain, "section1", "name1", "dflt", 0, 0, ""sv, kIniSentinelError, nullptr, 0, {}},
         {"empty value", kMain, "section1", "name2", "dflt", 40, 0, "\0"sv, 0, nullptr, 0, {}},
         {"line without equals", kMain, "section1", "name3", "dflt", 40, 4, "dflt\0"sv, 0, nullptr, 0, {}},
         {"blanks and quotes", kMain, "section1", "name4", "dflt", 40, 4, "val4\0"sv, 0, nullptr, 0, {}},
@@ -331,7 +331,7 @@ inline void RemoveTableFiles() {
 // Runs one case: a buffer of '#' bytes, the last error set to a sentinel, then the query.
 inline IniOutcome RunCase(const IniCase& c) {
     std::string buffer(c.size + 8, '#');
-    plat::SetLastError(kSentinelError);
+    plat::SetLastError(kIniSentinelError);
     IniOutcome out;
     out.ret = plat::GetPrivateProfileStringA(c.app, c.key, c.def, buffer.data(), c.size, c.file);
     out.error = plat::GetLastError();

@@ -18,9 +18,9 @@ namespace {
 using contract::PlaceProgram;
 using contract::ScratchFolder;
 
-constexpr DWORD kSentinelError = 0xDEADBEEF;
+using contract::kSentinelError;
 constexpr DWORD kLongEnough = 60000;  // a wait no placed program needs, on a busy machine too
-constexpr DWORD kOneTick = 16;        // how much earlier than asked Windows may end a wait
+using contract::kOneTick;
 
 // A path in quotes. (Built by appending: GCC 12 misreads "\"" + path as an overlapping copy.)
 std::string Quoted(const std::string& path) {

@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr DWORD kSentinelError = 0xDEADBEEF;
-constexpr DWORD kOneTick = 16;
+using contract::kSentinelError;
+using contract::kOneTick;
 
 const char kName[] = "TvxContract.NamedEvent";
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr DWORD kSentinelError = 0xDEADBEEF;
+using contract::kSentinelError;
 
 // A version record with room to spare, so that a wrong size field cannot write past it.
 union VersionRecord {
@@ -112,7 +112,7 @@ CONTRACT_CASE(System, SystemMessageTexts) {
 // may take longer.
 CONTRACT_CASE(System, SleepAdvancesTheTickCount) {
     constexpr DWORD kSleep = 200;
-    constexpr DWORD kOneTick = 16;
+    using contract::kOneTick;
     const DWORD before = plat::GetTickCount();
     plat::Sleep(kSleep);
     const DWORD elapsed = plat::GetTickCount() - before;  // unsigned: right across the 49.7-day wrap

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr DWORD kSentinelError = 0xDEADBEEF;
+using contract::kSentinelError;
 const char kClass[] = "TvxContract_Window_Class";
 const char kTitle[] = "Tvx Contract Window";
 
