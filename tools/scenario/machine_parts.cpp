@@ -3,12 +3,12 @@
 
 #include <utility>
 
+#include "tools/scenario/names.h"
+
 namespace tvx {
 namespace {
 
 constexpr const char* kWrittenInCode = "(registry set up in code)";
-constexpr uint32_t kRegSz = 1;
-constexpr uint32_t kRegDword = 4;
 
 RegFile& CodeFile(MachineDescription& machine) {
     for (RegFile& file : machine.registry)
