@@ -51,6 +51,9 @@ fi
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_inf fuzz_reg_file fuzz_scenario fuzz_machine)
 [ -n "$jobs" ] || jobs=$(nproc)
+case "$jobs" in
+    '' | *[!0-9]* | 0) echo "--jobs wants a number of processes, not '$jobs'" >&2; exit 2 ;;
+esac
 
 # The targets on the simulated machine make their machines' drives in the temporary folder, and
 # the fork mode its jobs' files: a private folder, in memory where the host has one (/dev/shm),
