@@ -2,11 +2,12 @@
 # its report as a web page (build/demo/report.html);
 # `make test` installs what is missing, builds everything and runs every test.
 # `make bench` measures (bench/run_bench.py): figures in build/bench/.
-.PHONY: all host windows sanitize package test fuzz demo sweep bench clean
+.PHONY: all host windows sanitize package test fuzz fuzz-merge demo sweep bench clean
 
 JOBS ?= $(shell nproc)
-# Seconds each fuzz target runs under `make fuzz`.
+# Seconds each fuzz target runs under `make fuzz`, and on how many processes at once.
 FUZZ_SECONDS ?= 180
+FUZZ_JOBS ?= $(shell nproc)
 
 all: host
 
@@ -44,8 +45,14 @@ test:
 	@$(MAKE) --no-print-directory --output-sync=target -j3 host windows sanitize
 	@scripts/timed.sh "tests run" scripts/run-suites.sh $(TEST_JOBS) host sanitize
 
+# Every target on every core for FUZZ_SECONDS, going on after a finding; what the runs find stays
+# in build/sanitize/fuzz/corpus/, findings in build/sanitize/fuzz/artifacts/.
 fuzz: sanitize
-	fuzz/run.sh build/sanitize/fuzz $(FUZZ_SECONDS)
+	fuzz/run.sh --jobs $(FUZZ_JOBS) build/sanitize/fuzz $(FUZZ_SECONDS)
+
+# What the runs found, minimised into the seed corpora of the repository (fuzz/corpus/<target>/).
+fuzz-merge: sanitize
+	fuzz/run.sh --merge build/sanitize/fuzz
 
 # Every failable call of every scenario failed in turn, once and from then on (make test runs every
 # third); prints its figures and fails on any finding.

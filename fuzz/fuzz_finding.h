@@ -1,15 +1,18 @@
 // What the fuzz targets share: how a target reports a broken promise (a finding), so that libFuzzer
 // keeps the input as a crash, the way it keeps one for a sanitizer report; and, for the targets on
-// the simulated machine, a platform layer that keeps nothing from one run to the next. Fuzz
-// targets only.
+// the simulated machine, a platform layer that keeps nothing from one run to the next and a folder
+// for the run's drives in memory. Fuzz targets only.
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 
 #include "platform/host/call_layer.h"
+#include "platform/host/scratch_folder.h"
 
 namespace tvx::fuzz {
 
@@ -24,6 +27,17 @@ namespace tvx::fuzz {
 struct QuietLayer {
     ~QuietLayer() { plat::host::Layer().Reset(); }
 };
+
+// A fresh folder for one run's drives (the machine's C: and discs go below it), removed with all
+// in it when the run ends: in memory where the host has it (ScratchFolder::DefaultBelow, as tvx-sim
+// makes its machines), so that making and removing a machine's files costs no disk work. (No
+// folder kept by a static: libFuzzer may end the process without destroying it.)
+inline plat::host::ScratchFolder MakeRunFolder(std::string_view prefix) {
+    std::optional<plat::host::ScratchFolder> made =
+        plat::host::ScratchFolder::Make(plat::host::ScratchFolder::DefaultBelow(), prefix);
+    if (!made) Finding("cannot make a folder for the run");
+    return std::move(*made);
+}
 
 inline std::string_view AsText(const uint8_t* data, size_t size) {
     return std::string_view(reinterpret_cast<const char*>(data), size);

@@ -159,7 +159,8 @@ void ExpectClean(plat::sim::Machine& machine, const char* after) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tvx::fuzz::QuietLayer quiet;
-    plat::sim::Machine machine;
+    const plat::host::ScratchFolder run = tvx::fuzz::MakeRunFolder("fuzz_inf-");
+    plat::sim::Machine machine({}, run.path() / "C");
     plat::sim::ActiveMachine active(machine);
     plat::host::Layer().SetTracing(false);
     machine.files().WriteFile(kInfPath, std::string(tvx::fuzz::AsText(data, size)));

@@ -141,9 +141,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tvx::fuzz::QuietLayer quiet;
     Decoder in(data, size);
     tvx::fuzz::FuzzedMachine fuzzed = tvx::fuzz::DecodeMachine(in);
-    plat::sim::Machine machine(tvx::sim::ProfileOf(fuzzed.description));
-    const std::filesystem::path discs = machine.c_drive_folder().string() + "-discs";
-    const plat::host::ScratchFolder discsOwner(discs);
+    const plat::host::ScratchFolder run = tvx::fuzz::MakeRunFolder("fuzz_machine-");
+    plat::sim::Machine machine(tvx::sim::ProfileOf(fuzzed.description), run.path() / "C");
+    const std::filesystem::path discs = run.path() / "discs";
     tvx::fuzz::PutDiscs(fuzzed, discs);
     tvx::sim::SetUpMachine(machine, fuzzed.description, discs, "the fuzzed machine");
     if (fuzzed.apartment != plat::sim::Apartment::None)

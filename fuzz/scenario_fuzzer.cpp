@@ -34,15 +34,6 @@ const fs::path& ScenarioFile() {
     return file;
 }
 
-// Where a run makes its drive folders: a folder of the input's own, which the run must leave
-// empty. (libFuzzer may end the process without destroying what a static keeps.)
-plat::host::ScratchFolder MakeRunsFolder() {
-    std::optional<plat::host::ScratchFolder> made =
-        plat::host::ScratchFolder::Make(plat::host::ScratchFolder::DefaultBelow(), "fuzz_scenario-runs-");
-    if (!made) Finding("cannot make a folder for the run");
-    return std::move(*made);
-}
-
 // A ScenarioError must name its file and what is wrong, and a line of the scenario when it names
 // the scenario.
 void CheckError(const tvx::ScenarioError& e, std::string_view text, const char* when) {
@@ -79,7 +70,9 @@ bool QuickToRun(const tvx::Scenario& scenario) {
 }
 
 void Run(const tvx::Scenario& scenario, std::string_view text) {
-    const plat::host::ScratchFolder runs = MakeRunsFolder();
+    // Where the run makes its drive folders: a folder of the input's own, which the run must
+    // leave empty.
+    const plat::host::ScratchFolder runs = tvx::fuzz::MakeRunFolder("fuzz_scenario-runs-");
     tvx::sim::RunOptions options;
     options.module_path = TVX_COINSTALLER_MODULE;
     options.scratch = runs.path();

@@ -13,6 +13,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/host/folder_names.h"
+
 namespace plat::host {
 
 class ScratchFolder {
@@ -62,9 +64,7 @@ public:
 
 private:
     void Remove() {
-        if (path_.empty()) return;
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        if (!path_.empty()) RemoveTree(path_);
     }
 
     std::filesystem::path path_;

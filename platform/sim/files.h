@@ -93,6 +93,9 @@ public:
     std::optional<std::filesystem::path> HostPath(const std::string& windows_path) const;
     // Reads or writes a whole simulated file (set-up and reports).
     std::optional<std::string> ReadFile(const std::string& windows_path) const;
+    // Reads a host file's bytes (links followed) into `bytes`, reusing its room; false when it is
+    // not a file or cannot be read.
+    static bool ReadHostFile(const std::filesystem::path& host, std::string& bytes);
     void WriteFile(const std::string& windows_path, const std::string& bytes);
 
     DWORD GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) override;

@@ -2,11 +2,16 @@
 // calls that work on names (delete, remove a folder, move, attributes). Simulated machine only.
 #include "platform/sim/files_internal.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
+#include "platform/host/folder_names.h"
 #include "platform/text/names.h"
 
 namespace plat::sim {
@@ -59,13 +64,26 @@ std::optional<fs::path> SimFiles::HostPath(const std::string& windows_path) cons
     if (windows_path.size() < 2 || windows_path[1] != ':') return std::nullopt;
     auto it = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(windows_path[0]))));
     if (it == drives_.end() || it->second.folder.empty()) return std::nullopt;
-    const std::vector<std::string> parts = text::SplitPath(windows_path.substr(2), "\\/");
     // A path that is there exactly as written is the answer: every part of it exists as spelt.
-    if (std::none_of(parts.begin(), parts.end(), [](const std::string& p) { return p == "." || p == ".."; })) {
-        fs::path exact = it->second.folder;
-        for (const std::string& part : parts) exact /= part;
-        if (fs::exists(exact)) return exact;
+    // Most paths asked for are, so this one is made as one host text and asked once.
+    {
+        std::string exact = it->second.folder.native();
+        const std::string_view below = std::string_view(windows_path).substr(2);
+        bool plain = true;
+        for (size_t start = 0; plain && start < below.size();) {
+            size_t end = below.find_first_of("\\/", start);
+            if (end == std::string_view::npos) end = below.size();
+            const std::string_view part = below.substr(start, end - start);
+            start = end + 1;
+            if (part.empty()) continue;
+            plain = part != "." && part != "..";
+            if (exact.empty() || exact.back() != '/') exact.push_back('/');
+            exact.append(part);
+        }
+        struct stat status {};
+        if (plain && ::stat(exact.c_str(), &status) == 0) return fs::path(std::move(exact));
     }
+    const std::vector<std::string> parts = text::SplitPath(windows_path.substr(2), "\\/");
     // Else part by part: a part not there as spelt is looked for without regard to case, as long
     // as the folder it would be in exists.
     fs::path host = it->second.folder;
@@ -80,14 +98,12 @@ std::optional<fs::path> SimFiles::HostPath(const std::string& windows_path) cons
         if (exists) {
             exists = fs::exists(next);
             if (!exists) {
-                std::error_code ec;
-                for (const auto& entry : fs::directory_iterator(host, ec)) {
-                    if (text::EqualNames(entry.path().filename().string(), part)) {
-                        next = entry.path();
-                        exists = fs::exists(next);
-                        break;
-                    }
-                }
+                plat::host::ForEachName(host, [&](std::string_view name) {
+                    if (!text::EqualNames(name, part)) return true;
+                    next = host / name;
+                    exists = fs::exists(next);
+                    return false;
+                });
             }
         }
         host = next;
@@ -97,11 +113,37 @@ std::optional<fs::path> SimFiles::HostPath(const std::string& windows_path) cons
 
 std::optional<std::string> SimFiles::ReadFile(const std::string& windows_path) const {
     auto host = HostPath(windows_path);
-    if (!host || !fs::is_regular_file(*host)) return std::nullopt;
-    std::ifstream in(*host, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    std::string bytes;
+    if (!host || !ReadHostFile(*host, bytes)) return std::nullopt;
+    return bytes;
+}
+
+bool SimFiles::ReadHostFile(const fs::path& host, std::string& bytes) {
+    // One open, one size and the bytes read straight into the text given, whose room is reused:
+    // the INI queries read a file whole for every value asked, and a stream's buffers and copies
+    // would cost more than the reading. Opened without waiting, so that a pipe's name answers
+    // nothing rather than block; anything but a file answers nothing.
+    const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat status {};
+    bool read_all = false;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        bytes.resize(static_cast<size_t>(status.st_size));
+        size_t got = 0;
+        for (;;) {
+            if (got == bytes.size()) bytes.resize(got + 4096);  // the file grew since its size was read
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                read_all = n == 0;
+                break;
+            }
+            got += static_cast<size_t>(n);
+        }
+        bytes.resize(got);
+    }
+    ::close(fd);
+    return read_all;
 }
 
 void SimFiles::WriteFile(const std::string& windows_path, const std::string& bytes) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/host/folder_names.h"
 #include "platform/sim/wildcard.h"
 #include "platform/text/names.h"
 
@@ -88,7 +89,10 @@ HANDLE SimFiles::FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFile
     }
     std::vector<std::pair<std::string, fs::path>> children;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(host, ec)) children.emplace_back(entry.path().filename().string(), entry.path());
+    plat::host::ForEachName(host, [&](std::string_view name) {
+        children.emplace_back(std::string(name), host / name);
+        return true;
+    });
     // NTFS lists a folder in the order of its upper-cased names.
     std::sort(children.begin(), children.end(),
               [](const auto& a, const auto& b) { return text::CompareNames(a.first, b.first) < 0; });

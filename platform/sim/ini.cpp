@@ -137,23 +137,23 @@ std::optional<std::string> SimIni::ResolvePath(const std::string& file_name) con
 
 const IniFileUnits& SimIni::Load(const std::string& windows_path) {
     static const IniFileUnits kEmpty;
+    // The file is read first: a file that reads is in a folder that exists, so only a failure
+    // needs to ask the host why.
     auto host = files_.HostPath(windows_path);
-    if (!host || !std::filesystem::is_directory(host->parent_path())) {
-        kernel_.SetLastError(ERROR_PATH_NOT_FOUND);
-        return kEmpty;
-    }
-    std::optional<std::string> bytes = files_.ReadFile(windows_path);
-    if (!bytes) {
-        kernel_.SetLastError(std::filesystem::is_directory(*host) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+    if (!host || !SimFiles::ReadHostFile(*host, read_)) {
+        if (!host || !std::filesystem::is_directory(host->parent_path()))
+            kernel_.SetLastError(ERROR_PATH_NOT_FOUND);
+        else
+            kernel_.SetLastError(std::filesystem::is_directory(*host) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
         return kEmpty;
     }
     kernel_.SetLastError(ERROR_SUCCESS);
     // A driver INF is read key by key, many times over: it is parsed again only when its bytes
     // changed.
     Parsed& parsed = parsed_[windows_path];
-    if (parsed.bytes != *bytes || parsed.text.sections.empty()) {
-        parsed.text = ParseIniUnits(text::ProfileTextUnits(*bytes));
-        parsed.bytes = std::move(*bytes);
+    if (parsed.bytes != read_ || parsed.text.sections.empty()) {
+        parsed.text = ParseIniUnits(text::ProfileTextUnits(read_));
+        std::swap(parsed.bytes, read_);
     }
     return parsed.text;
 }

@@ -79,6 +79,7 @@ private:
     SimFiles& files_;
     SimSystem& kernel_;
     std::map<std::string, Parsed> parsed_;  // by the Windows path asked for
+    std::string read_;                      // the bytes read last, its room kept for the next read
 };
 
 }  // namespace plat::sim

@@ -42,6 +42,10 @@ TEST(IniSimRules, EveryQueryReadsTheFileAsItIsNow) {
         {std::string("\xFE\xFF\0[\0s\0]\0\n\0k\0=\0w\0i\0d\0e", 22), "wide"},
         {std::string("[\0s\0]\0\n\0k\0=\0w\0i\0d\0e\0", 20), "dflt"},  // no mark: 8-bit text
         {"[s]\r\nk=first\r\n", "first"},
+        // A file far larger than the last, its key at its end, then a short one again: each is
+        // read whole and nothing of the larger one stays behind.
+        {"[s]\r\n" + std::string(9000, ';') + "\r\nk=at the end\r\n", "at the end"},
+        {"[s]\r\nk=short\r\n", "short"},
     };
     for (const auto& [bytes, answer] : contents) {
         SCOPED_TRACE(bytes);
