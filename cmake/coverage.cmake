@@ -1,10 +1,12 @@
 # The coverage tree (preset "coverage", build/coverage): the co-installer's logic built by gcc with
 # its coverage counters (--coverage) and without optimisation, so that each source line maps onto
-# the code that runs it. Only the logic's own objects count (tvx_logic, the host library's exports,
-# the logic the contract suite compiles in); the simulated machine, the tools and the tests are
-# built as in the host tree, so that they come from the compiler cache and run at their usual
-# speed. `make coverage` runs the host tests there and reads the counts (scripts/coverage.sh).
-# Host builds only; the Windows side is never built here.
+# the code that runs it. The counters go into the logic (tvx_logic, the host library) and into the
+# programs that compile the logic's headers or sources in (the tests, the contract suite, the INF
+# check): an inline function of a logic header is kept once per program, from whichever object the
+# linker meets first, and a copy without counters would hide its runs. The simulated machine and the
+# scenario tools are built as in the host tree, so that they come from the compiler cache and run
+# at their usual speed. `make coverage` runs the host tests there and reads the counts
+# (scripts/coverage.sh). Host builds only; the Windows side is never built here.
 option(TVX_COVERAGE "Count which lines and branches of the co-installer's logic the tests run" OFF)
 
 set(TVX_COVERAGE_FLAGS)
@@ -18,17 +20,11 @@ if(TVX_COVERAGE AND NOT WIN32)
     add_link_options(--coverage)
 endif()
 
-# Counts the lines of a target's own sources (TARGET) or of single sources (SOURCES) in the
-# coverage tree; does nothing elsewhere.
+# Counts the lines the given targets' own sources run, in the coverage tree; does nothing elsewhere.
 function(tvx_count_coverage)
-    if(NOT TVX_COVERAGE_FLAGS)
-        return()
-    endif()
-    cmake_parse_arguments(ARG "" "TARGET" "SOURCES" ${ARGN})
-    if(ARG_TARGET)
-        target_compile_options(${ARG_TARGET} PRIVATE ${TVX_COVERAGE_FLAGS})
-    endif()
-    if(ARG_SOURCES)
-        set_source_files_properties(${ARG_SOURCES} PROPERTIES COMPILE_OPTIONS "${TVX_COVERAGE_FLAGS}")
+    if(TVX_COVERAGE_FLAGS)
+        foreach(target IN LISTS ARGN)
+            target_compile_options(${target} PRIVATE ${TVX_COVERAGE_FLAGS})
+        endforeach()
     endif()
 endfunction()

@@ -15,13 +15,20 @@ cd "$source_dir"
 
 # Counts from an earlier run would add to this one's.
 find "$build" -name '*.gcda' -delete
-rm -rf "$build/html" "$build/coverage.txt" "$build/coverage.json" "$build/coverage-summary.json"
+rm -rf "$build/html" "$build/coverage.txt" "$build/coverage.json" "$build/coverage-summary.json" "$build/tests.log"
 
 # The host tests: unit tests, the scenario checks, the quick fault sweep, the contract suite on the
 # simulated machine and tvx-sim's command line. Not the Wine tests, not the browser's, not the
 # benchmarks' checks, nor those that need the Windows build or the driver package.
-ctest --test-dir "$build" -j "$jobs" --output-on-failure -LE 'wine|browser' \
-    -E '^(windows\.|package\.|e2e\.|wine_runner\.|Bench)'
+# Their output goes to BUILD/tests.log; only its summary is shown, or its end when a test failed.
+echo "Running the host tests (output in $build/tests.log)"
+if ! ctest --test-dir "$build" -j "$jobs" --output-on-failure -LE 'wine|browser' \
+    -E '^(windows\.|package\.|e2e\.|wine_runner\.|Bench)' >"$build/tests.log" 2>&1; then
+    tail -n 60 "$build/tests.log"
+    echo "coverage: tests failed; see $build/tests.log" >&2
+    exit 1
+fi
+grep -E 'tests passed|Total Test time' "$build/tests.log"
 
 # Only the logic's own folders are counted, not the simulated machine, the tools or the tests.
 filters=()
@@ -43,7 +50,11 @@ while read -r kind pattern; do
 done < <(grep -vE '^[[:space:]]*(#|$)' cmake/coverage-exclusions.txt)
 joined() { local IFS='|'; echo "$*"; }
 exclusions=()
-[ ${#line_patterns[@]} -eq 0 ] || exclusions+=(--exclude-lines-by-pattern "(?:$(joined "${line_patterns[@]}"))")
+excluded_lines=""
+if [ ${#line_patterns[@]} -gt 0 ]; then
+    excluded_lines="(?:$(joined "${line_patterns[@]}"))"
+    exclusions+=(--exclude-lines-by-pattern "$excluded_lines")
+fi
 [ ${#branch_patterns[@]} -eq 0 ] || exclusions+=(--exclude-branches-by-pattern "(?:$(joined "${branch_patterns[@]}"))")
 
 # gcov's counts are read once into one file; the page and the table are made from it.
@@ -54,5 +65,6 @@ mkdir -p "$build/html"
 gcovr --root "$source_dir" --add-tracefile "$build/coverage.json" \
     --html-details "$build/html/index.html" --html-title "TarvixQ920kCO: the co-installer's logic" \
     --json-summary-pretty --json-summary "$build/coverage-summary.json"
-python3 scripts/coverage_table.py "$build/coverage-summary.json" "$build/coverage.json" | tee "$build/coverage.txt"
+python3 scripts/coverage_table.py "$build/coverage-summary.json" "$build/coverage.json" "$excluded_lines" |
+    tee "$build/coverage.txt"
 echo "Page: $build/html/index.html"
