@@ -14,7 +14,9 @@ if(TVX_COVERAGE AND NOT WIN32)
     if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
         message(FATAL_ERROR "TVX_COVERAGE needs gcc (gcov's counters): configure with the preset \"coverage\"")
     endif()
-    set(TVX_COVERAGE_FLAGS --coverage -O0)
+    # -fprofile-abs-path: the counts name their sources by full path, which the compiler cache's
+    # relative paths would otherwise leave gcov unable to find.
+    set(TVX_COVERAGE_FLAGS --coverage -O0 -fprofile-abs-path)
     # Every program and library that links counting objects carries gcov's runtime, which writes
     # the counts when the program ends or the library is unloaded.
     add_link_options(--coverage)
