@@ -15,7 +15,8 @@ cd "$source_dir"
 
 # Counts from an earlier run would add to this one's.
 find "$build" -name '*.gcda' -delete
-rm -rf "$build/html" "$build/coverage.txt" "$build/coverage.json" "$build/coverage-summary.json" "$build/tests.log"
+rm -rf "$build/html" "$build/coverage.txt" "$build/coverage.json" "$build/coverage-summary.json" "$build/tests.log" \
+    "$build/gcovr.log"
 
 # The host tests: unit tests, the scenario checks, the quick fault sweep, the contract suite on the
 # simulated machine and tvx-sim's command line. Not the Wine tests, not the browser's, not the
@@ -57,10 +58,14 @@ if [ ${#line_patterns[@]} -gt 0 ]; then
 fi
 [ ${#branch_patterns[@]} -eq 0 ] || exclusions+=(--exclude-branches-by-pattern "(?:$(joined "${branch_patterns[@]}"))")
 
-# gcov's counts are read once into one file; the page and the table are made from it.
-gcovr --root "$source_dir" --object-directory "$build" "${filters[@]}" "${exclusions[@]}" \
+# gcov's counts are read once into one file; the page and the table are made from it. gcov's
+# complaints about the test programs' own sources, which are not counted, go to BUILD/gcovr.log.
+if ! gcovr --root "$source_dir" --object-directory "$build" "${filters[@]}" "${exclusions[@]}" \
     --exclude-throw-branches --exclude-unreachable-branches -j "$jobs" \
-    --json "$build/coverage.json" "$build"
+    --json "$build/coverage.json" "$build" 2>"$build/gcovr.log"; then
+    cat "$build/gcovr.log" >&2
+    exit 1
+fi
 mkdir -p "$build/html"
 gcovr --root "$source_dir" --add-tracefile "$build/coverage.json" \
     --html-details "$build/html/index.html" --html-title "TarvixQ920kCO: the co-installer's logic" \
