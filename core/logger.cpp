@@ -96,16 +96,6 @@ plat::ScopedStream OpenLogFile(const std::string& path, DWORD dwDisposition, DWO
     return stream;
 }
 
-// The full path in the native form that a new name given through a file handle takes: "\??\"
-// before a drive path, "\??\UNC\" in place of a network path's leading "\\"; empty for a
-// relative path, which has no such form.
-std::string NativePath(const std::string& path) {
-    if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return "\\??\\" + path;
-    if (path.compare(0, 4, "\\\\?\\") == 0) return "\\??\\" + path.substr(4);
-    if (path.compare(0, 2, "\\\\") == 0) return "\\??\\UNC\\" + path.substr(2);
-    return "";
-}
-
 // Gives an open file the name `path`, replacing the file that has it (a folder there stays). The
 // handle is what is renamed, so whatever another user may have done to the file's old name meanwhile,
 // only this file can land under the new one. The handle needs DELETE access.
@@ -133,6 +123,14 @@ void DeleteOpenFile(HANDLE hFile) {
 }
 
 }  // namespace
+
+std::string NativePath(const std::string& path) {
+    if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return "\\??\\" + path;
+    // "\\?\" and "\\.\" name the same place as the native "\??\".
+    if (path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0) return "\\??\\" + path.substr(4);
+    if (path.compare(0, 2, "\\\\") == 0) return "\\??\\UNC\\" + path.substr(2);
+    return "";
+}
 
 std::string RotationPartnerPath(const std::string& path) {
     return path.substr(0, path.size() >= 4 ? path.size() - 4 : 0) + "2.log";
@@ -162,10 +160,11 @@ CLogger::CLogger(const char* fileName) {
 // file of the logger's own: whatever has its name is deleted first (a link goes itself, never what
 // it leads to) and the partner is created only where no file is. It replaces the log through its
 // own handle, so no other file can take its place under the log's name, and only once it holds the
-// whole tail. A failure before that keeps the old log, deletes the partner and leaves the logger
-// silent. When the replacement itself fails (Windows replaces no file that another process holds
-// open, as a second copy of the library or a log viewer does), the log is still whole: the logger
-// deletes the partner and appends to the uncut log, opened anew with the same checks.
+// whole tail. A failure before that (the tail cannot be read whole, or the partner cannot be made or
+// written) keeps the old log, deletes the partner and leaves the logger silent. When the
+// replacement itself fails (Windows replaces no file that another process holds open, as a second
+// copy of the library or a log viewer does), the log is still whole: the logger deletes the partner
+// and appends to the uncut log, opened anew with the same checks.
 void CLogger::Rotate() {
     const std::string partnerPath = RotationPartnerPath(m_Path);
     plat::DeleteFileA(partnerPath.c_str());
@@ -176,21 +175,24 @@ void CLogger::Rotate() {
         return;
     }
 
-    plat::fseek(m_File.get(), -kMaxLogSize, SEEK_END);
-    std::string text = FromTextMode(ReadRest(m_File.get()));
+    // The tail is the last 51200 bytes or more (another process may append meanwhile); a seek or
+    // read that fails gives less, and a copy of less must not replace the log.
+    const bool bPositioned = plat::fseek(m_File.get(), -kMaxLogSize, SEEK_END) == 0;
+    const std::string raw = bPositioned ? ReadRest(m_File.get()) : std::string();
     m_File.reset();
-    bool bWritten = true;
+    const std::string text = FromTextMode(raw);
+    bool bCopied = raw.size() >= static_cast<size_t>(kMaxLogSize);
     size_t start = 0;
-    while (bWritten && start < text.size()) {
+    while (bCopied && start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string line = ToTextMode(std::string_view(text).substr(start, end - start)) + "\r\n";
-        bWritten = plat::fwrite(line.data(), 1, line.size(), partner.get()) == line.size() &&
+        bCopied = plat::fwrite(line.data(), 1, line.size(), partner.get()) == line.size() &&
                    plat::fflush(partner.get()) == 0;
         start = end + 1;
     }
 
-    if (!bWritten) {
+    if (!bCopied) {
         DeleteOpenFile(hPartner);
         return;
     }

@@ -59,6 +59,12 @@ private:
 // The path of the rotation partner: the path without its last four characters, then "2.log".
 std::string RotationPartnerPath(const std::string& path);
 
+// The full path in the native form that a new name given through a file handle takes, which the
+// rotation gives the partner: "\??\" before a drive path or in place of the "\\?\" or "\\.\" of
+// one, "\??\UNC\" in place of a network path's leading "\\"; empty for a relative path, which
+// has no such form.
+std::string NativePath(const std::string& path);
+
 // Logs "<name> failed with error <code>: <system text>" for the thread's last error; the message
 // text is queried and freed even when pLogger is null.
 void LogLastError(const char* functionName, CLogger* pLogger);

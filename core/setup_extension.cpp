@@ -53,7 +53,4 @@ int CSetupExtension::ReservedDeviceCheck(HDEVINFO, PSP_DEVINFO_DATA) { return 0;
 int CSetupExtension::ReservedDeviceScan() { return 0; }
 int CSetupExtension::ReservedDeviceUpdate(HDEVINFO, PSP_DEVINFO_DATA) { return 0; }
 int CSetupExtension::ReservedTwainPrepare(const char*) { return 0; }
-int CSetupExtension::ReservedTwainRename(const char*) {
-    GetTwainNameSuffix();
-    return 0;
-}
+int CSetupExtension::ReservedTwainRename(const char*) { GetTwainNameSuffix(); return 0; }

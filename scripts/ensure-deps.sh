@@ -5,7 +5,8 @@
 # GROUP: host (tvx-sim, the host library and its tests: what `make demo` needs), windows (the
 # MinGW-w64 cross build), sanitize (clang with its sanitizer and libFuzzer runtimes), test (what
 # running every test needs besides the builds: Wine, and Chromium for the report page), bench
-# (callgrind and Python). --list prints the packages of the groups and installs nothing.
+# (callgrind and Python), coverage (gcovr, which reads gcc's coverage counts into the table and
+# page of `make coverage`). --list prints the packages of the groups and installs nothing.
 set -euo pipefail
 
 group_packages() {
@@ -20,7 +21,8 @@ group_packages() {
                        libtomlplusplus-dev nlohmann-json3-dev libcli11-dev ;;
         test) echo wine wine64 chromium fonts-dejavu-core ;;
         bench) echo valgrind python3 ;;
-        *) echo "ensure-deps: unknown group '$1': the groups are host, windows, sanitize, test and bench" >&2
+        coverage) echo gcovr ;;
+        *) echo "ensure-deps: unknown group '$1': the groups are host, windows, sanitize, test, bench and coverage" >&2
            return 1 ;;
     esac
 }
@@ -30,7 +32,7 @@ if [ "${1:-}" = "--list" ]; then
     list=true
     shift
 fi
-[ $# -gt 0 ] || { echo "usage: ensure-deps.sh [--list] host|windows|sanitize|test|bench..." >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: ensure-deps.sh [--list] host|windows|sanitize|test|bench|coverage..." >&2; exit 2; }
 
 packages=()
 for group in "$@"; do

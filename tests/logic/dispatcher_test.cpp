@@ -363,3 +363,68 @@ TEST_F(DispatcherTest, MissingDriverPropertyGivesNoInstanceNumber) {
 }
 
 }  // namespace
+
+namespace {
+
+// A logger that could not be built (its allocation failed at the load) leaves the object without a
+// log: every path of the dispatcher then answers and works as it does with its log, only silently.
+TEST(DispatcherWithoutALog, EveryPathAnswersAndWorksAsWithItsLog) {
+    const char* kRunOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    struct Case {
+        const char* name;
+        DI_FUNCTION dif;
+        bool post;
+        DWORD flags;  // the device's install flags
+        char disc;
+        const char* failing;  // a call made to fail, or null
+        DWORD answer;
+        const char* model;  // the model the call leaves stored
+        bool runOnce;       // the disc's setup is scheduled for the next logon
+    } cases[] = {
+        {"DIF_INSTALLDEVICE, post-processing", DIF_INSTALLDEVICE, true, 0, 0, nullptr, NO_ERROR, "tvxQ920k", false},
+        {"DIF_REMOVE", DIF_REMOVE, false, 0, 0, nullptr, NO_ERROR, "tvxQ920k", false},
+        {"finish-install action, reboot, disc", DIF_FINISHINSTALL_ACTION, false, DI_NEEDRESTART, 'D', nullptr,
+         NO_ERROR, "", true},
+        {"finish-install action, reboot, no disc", DIF_FINISHINSTALL_ACTION, false, DI_NEEDREBOOT, 0, nullptr,
+         NO_ERROR, "", false},
+        {"finish-install action, no reboot, no disc", DIF_FINISHINSTALL_ACTION, false, 0, 0, nullptr, NO_ERROR, "",
+         false},
+        // The setup that does not start answers why.
+        {"finish-install action, no reboot, setup fails to start", DIF_FINISHINSTALL_ACTION, false, 0, 'D',
+         "CreateProcessA", ERROR_INVALID_HANDLE, "", false},
+        // Unreadable parameters count as a reboot.
+        {"finish-install action, unreadable parameters", DIF_FINISHINSTALL_ACTION, false, 0, 'D',
+         "SetupDiGetDeviceInstallParamsA", NO_ERROR, "", true},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        for (bool withLog : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (withLog ? ", with its log" : ", without a log"));
+            SimRig rig(Profile(5, 1), "-" + std::to_string(row++));
+            Scanner s = AddScanner(rig, "tvxQ920k");
+            rig.machine.setupapi().SetInstallFlags(s.index, c.flags, 0);
+            {
+                ProbeExtension ext;
+                ext.disc = c.disc;
+                if (!withLog) ext.m_pLogger = nullptr;  // the object still owns it; the logic sees none
+                if (c.failing) plat::host::Layer().FailCall(c.failing, ERROR_INVALID_HANDLE);
+                EXPECT_EQ(Dispatch(ext, s, c.dif, c.post), c.answer);
+                plat::host::Layer().ClearFaults();
+                EXPECT_EQ(ext.m_ScannerModel, c.model);
+            }
+            const bool scheduled =
+                rig.machine.registry().GetValue(plat::sim::Hive::LocalMachine, kRunOnce, "TarvixSoftwareApps") ||
+                rig.machine.registry().GetValue(plat::sim::Hive::LocalMachine,
+                                                "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                                                "TarvixSoftwareApps");
+            EXPECT_EQ(scheduled, c.runOnce);
+            if (!withLog) {
+                EXPECT_EQ(rig.LogBody(), "09:30:00\t12/10/26\t\r\nEnd Log\r\n\r\n") << "nothing logged";
+            }
+            rig.machine.setupapi().SetupDiDestroyDeviceInfoList(s.set);
+            rig.ExpectClean();
+        }
+    }
+}
+
+}  // namespace

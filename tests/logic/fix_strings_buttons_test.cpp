@@ -251,6 +251,8 @@ TEST(FixStringsNames, TheEvtRegSectionReplacesAtMostSevenCharactersFromTheLastDo
         {"A.B.Events", "A.B.EvtReg"},
         {".Events", ".EvtReg"},
         {"X.EventsABC", "X.EvtRegABC"},
+        // A name without a dot has nothing to replace.
+        {"ScannerEvents", "ScannerEvents"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.events);

@@ -109,6 +109,7 @@ TEST_F(LoggerTest, RotationReadsTheKeptTailInTextMode) {
         {"a CR before CR LF stays", "ab\r\r\n", "ab\r\r\n"},
         {"Ctrl-Z ends what is kept", "ab\r\n\x1A" "cd\r\n", "ab\r\n"},
         {"a last line without its end gets one", "ab\r\ncd", "ab\r\ncd\r\n"},
+        {"a CR as the last byte stays in its line", "ab\r\ncd\r", "ab\r\ncd\r\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -138,6 +139,29 @@ TEST(LoggerPartner, NameDropsFourCharactersAndAppends2Log) {
     }
 }
 
+// The rotation names the partner through its handle with the native form of the log's path; a
+// temporary folder may be given in any of the forms Windows takes for a full path.
+TEST(LoggerPartner, RenameTargetIsTheNativeFormOfTheLogPath) {
+    struct Case {
+        const char* path;
+        const char* native;  // empty: no native form, the rotation keeps the log whole
+    } cases[] = {
+        {"C:\\Windows\\Temp\\_coInst.log", "\\??\\C:\\Windows\\Temp\\_coInst.log"},
+        {"\\\\?\\C:\\Windows\\Temp\\_coInst.log", "\\??\\C:\\Windows\\Temp\\_coInst.log"},
+        {"\\\\.\\C:\\Windows\\Temp\\_coInst.log", "\\??\\C:\\Windows\\Temp\\_coInst.log"},
+        {"\\\\?\\UNC\\server\\share\\_coInst.log", "\\??\\UNC\\server\\share\\_coInst.log"},
+        {"\\\\server\\share\\Temp\\_coInst.log", "\\??\\UNC\\server\\share\\Temp\\_coInst.log"},
+        {"_coInst.log", ""},
+        {"C:_coInst.log", ""},
+        {"\\Temp\\_coInst.log", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(NativePath(c.path), c.native);
+    }
+}
+
 TEST_F(LoggerTest, RotatesAFileWhoseNameHasNoFourCharacterExtension) {
     const std::string kept = NumberedLines(51200);
     rig.machine.files().WriteFile("C:\\Windows\\Temp\\install", "X" + kept);
@@ -145,6 +169,29 @@ TEST_F(LoggerTest, RotatesAFileWhoseNameHasNoFourCharacterExtension) {
     const std::string expected = kept + StartLines() + EndLines();
     const std::string actual = rig.File("C:\\Windows\\Temp\\install");
     EXPECT_TRUE(actual == expected) << tvx::test::FirstDifference(actual, expected);
+}
+
+TEST_F(LoggerTest, NullTextsWriteOnlyTheirEnds) {
+    {
+        CLogger log("_coInst.log");
+        EXPECT_TRUE(log.WriteLabel(nullptr));
+        EXPECT_TRUE(log.Write(nullptr));
+        EXPECT_TRUE(log.WriteLine(nullptr));
+    }
+    EXPECT_EQ(rig.Log(), StartLines() + "\t\r\n" + EndLines());
+}
+
+// A log that cannot be asked who it is might be a planted link: it is refused like one.
+TEST_F(LoggerTest, ALogWhoseIdentityCannotBeReadIsRefused) {
+    rig.machine.files().WriteFile(kLogPath, "old\r\n");
+    plat::host::Layer().FailCall("GetFileInformationByHandle", ERROR_ACCESS_DENIED);
+    {
+        CLogger log("_coInst.log");
+        EXPECT_FALSE(log.IsOpen());
+        EXPECT_FALSE(log.WriteLine("text"));
+    }
+    plat::host::Layer().ClearFaults();
+    EXPECT_EQ(rig.Log(), "old\r\n");
 }
 
 TEST_F(LoggerTest, UnwritableTempFolderGivesASilentLogger) {
@@ -258,6 +305,13 @@ TEST(LoggerRotationFailure, KeepsTheOldLogWhole) {
         {"the partner cannot be written",
          [](tvx::test::SimRig&) { plat::host::Layer().FailCall("fwrite", ERROR_ACCESS_DENIED); }, false,
          "<missing>"},
+        // A copy of less than the tail must not replace the log.
+        {"the log's tail cannot be read",
+         [](tvx::test::SimRig&) { plat::host::Layer().FailCall("fread", ERROR_ACCESS_DENIED); }, false,
+         "<missing>"},
+        {"the partner's new name cannot be converted",
+         [](tvx::test::SimRig&) { plat::host::Layer().FailCall("MultiByteToWideChar", ERROR_INVALID_PARAMETER); },
+         true, "<missing>"},
     };
     int row = 0;
     for (const Case& c : cases) {
@@ -278,6 +332,75 @@ TEST(LoggerRotationFailure, KeepsTheOldLogWhole) {
             EXPECT_EQ(rig.Log("_coInst2.log"), c.partner);
         }
         rig.ExpectClean();
+    }
+}
+
+// Every failable call of a logger's life failed in turn, once and from then on, on a log to cut and
+// on one another process holds: the old log's text is never lost or changed (the log is either
+// whole or cut to exactly its last 51200 bytes), nothing but the logger's own whole lines follows
+// it, a partner left behind holds only a part of the cut copy, and no handle stays open.
+TEST(LoggerRotationFaultSweep, NoFailingCallLosesTheOldLogOrLeavesAHandleOpen) {
+    // Long lines, so that the copy's line-by-line writes are few.
+    std::string before;
+    for (int i = 0; before.size() <= 52000; ++i) before += "line " + std::to_string(i) + std::string(993, '.') + "\r\n";
+    const std::string cut = before.substr(before.size() - 51200);
+    const std::vector<std::string> ownLines = {kStamp, "Start Log\r\n", "kept\r\n", kStamp, "End Log\r\n", "\r\n"};
+    // Whether `rest` is some of `lines`, each whole, in their order.
+    auto OnlyOwnLines = [&](std::string rest) {
+        for (const std::string& line : ownLines)
+            if (rest.compare(0, line.size(), line) == 0) rest.erase(0, line.size());
+        return rest.empty();
+    };
+    struct Case {
+        const char* name;
+        bool held;  // another process holds the log, so the cut copy cannot replace it
+    } cases[] = {{"a log to cut", false}, {"a log to cut that another process holds", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Runs one logger's life with the nth call after the set-up failed (0: none); answers how
+        // many failable calls the life made.
+        auto Run = [&](uint64_t n, bool fromThenOn, const std::string& suffix) {
+            tvx::test::SimRig rig({}, suffix);
+            rig.machine.files().WriteFile(kLogPath, before);
+            plat::ScopedStream other(c.held ? plat::_fsopen(kLogPath, "a+b", _SH_DENYNO) : nullptr);
+            const uint64_t start = plat::host::Layer().failable_calls();
+            if (n) plat::host::Layer().FailNth(start + n, ERROR_ACCESS_DENIED, fromThenOn);
+            {
+                CLogger log("_coInst.log");
+                log.Print("kept");
+            }
+            const uint64_t made = plat::host::Layer().failable_calls() - start;
+            plat::host::Layer().ClearFaults();
+            other.reset();
+            tvx::test::CloseHandlesWhoseCloseFailed(rig);
+            const std::string log = rig.Log();
+            const bool whole = log.compare(0, before.size(), before) == 0;
+            const bool wasCut = !whole && log.compare(0, cut.size(), cut) == 0;
+            EXPECT_TRUE(whole || wasCut) << tvx::test::FirstDifference(log, before);
+            if (whole || wasCut) {
+                EXPECT_TRUE(OnlyOwnLines(log.substr(whole ? before.size() : cut.size())))
+                    << ::testing::PrintToString(log.substr(whole ? before.size() : cut.size()));
+            }
+            if (c.held) {
+                EXPECT_TRUE(whole) << "a log another process holds is never replaced";
+            }
+            const std::string partner = rig.Log("_coInst2.log");
+            EXPECT_TRUE(partner == "<missing>" || cut.compare(0, partner.size(), partner) == 0)
+                << ::testing::PrintToString(partner.substr(0, 80));
+            EXPECT_EQ(rig.machine.handles().open_count(), 0u)
+                << ::testing::PrintToString(rig.machine.handles().Describe());
+            EXPECT_TRUE(plat::host::Layer().not_modelled().empty());
+            return made;
+        };
+        const uint64_t calls = Run(0, false, "-count");
+        ASSERT_GT(calls, 10u);
+        for (bool fromThenOn : {false, true}) {
+            for (uint64_t n = 1; n <= calls; ++n) {
+                SCOPED_TRACE("call " + std::to_string(n) + (fromThenOn ? " and on" : ""));
+                Run(n, fromThenOn, "-" + std::to_string(n) + (fromThenOn ? "on" : ""));
+                if (::testing::Test::HasFailure()) return;
+            }
+        }
     }
 }
 

@@ -17,10 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "inf/fix_strings.h"
 #include "platform/host/call_layer.h"
 #include "platform/host/library.h"
 #include "platform/sim/device_installer.h"
 #include "platform/sim/machine.h"
+#include "tests/logic/fix_strings_rig.h"
 #include "tests/sim_fixture.h"
 #include "tools/scenario/scenario.h"
 #include "tools/tvx-sim/machine_setup.h"
@@ -223,6 +225,46 @@ TEST(AllocationFailureAtUnload, TheUnloadLetsNothingOut) {
                 std::exit(::testing::Test::HasFailure() ? 2 : 0);
             },
             ::testing::ExitedWithCode(0), "");
+    }
+}
+
+// The button-string repair as the software-first install runs it, with its Nth allocation failing:
+// its log and its device record are allocated without exceptions, so a repair that could not get
+// them goes on without its log or stops; any other allocation that fails ends it with bad_alloc,
+// which the exports catch. Either way it leaves no key, device set or file open and writes no text
+// it did not read for that button.
+TEST(AllocationFailureInTheRepair, TheRepairStopsOrGoesOnWithoutItsLogAndLeavesNothingOpen) {
+    auto Run = [](uint64_t failAt) {
+        tvx::test::FixStringsRig rig("-" + std::to_string(failAt));
+        rig.InstallSoftware();
+        rig.Texts("Suomi");
+        rig.Device("USB\\VID_1A2B&PID_0920\\1", "0000");
+        for (const char* button : {"ScanButton", "CopyButton", "EmailButton"}) rig.EventKey("0000", button);
+        g_faults = AllocationFaults{};
+        g_faults.fail_at = failAt;
+        try {
+            Armed armed(true);
+            CFixStrings(tvx::test::kFixParamsKey).FixLocButRegStrings();
+        } catch (const std::bad_alloc&) {
+        }
+        for (const std::string button : {"ScanButton", "CopyButton", "EmailButton"}) {
+            const std::string d = rig.Event("0000", button, "");
+            const std::string f = rig.Event("0000", button, "FriendlyName");
+            EXPECT_TRUE(d == "INF text" || d == "Suomi " + button + " description") << button << d;
+            EXPECT_TRUE(f == "INF name" || f == "Suomi " + button + " name") << button << f;
+            if (failAt == 0) {
+                EXPECT_EQ(d, "Suomi " + button + " description") << "without failures the repair does its work";
+            }
+        }
+        rig.ExpectClean();
+        return g_faults;
+    };
+    const AllocationFaults counted = Run(0);
+    ASSERT_GT(counted.count, 10u) << "the repair allocates";
+    for (uint64_t n = 1; n <= counted.count; ++n) {
+        SCOPED_TRACE("allocation " + std::to_string(n));
+        EXPECT_EQ(Run(n).failed, 1u);
+        if (::testing::Test::HasFailure()) return;
     }
 }
 
