@@ -23,10 +23,7 @@ namespace fs = std::filesystem;
 using tvx::test::FreshScratchFolder;
 using tvx::test::SimRig;
 
-void Write(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using tvx::test::WriteHostFile;
 
 // A name long enough that a few hundred of them take several of the kernel's folder reads.
 std::string LongName(size_t i) { return "File" + std::to_string(i) + "_" + std::string(60, 'n') + ".txt"; }
@@ -48,7 +45,7 @@ TEST(HostFolders, EveryNameIsListedOnceWithoutDotAndDotDot) {
         std::multiset<std::string> made;
         for (size_t i = 0; i < count; ++i) {
             made.insert(LongName(i));
-            Write(folder / LongName(i), "x");
+            WriteHostFile(folder / LongName(i), "x");
         }
         if (count) {
             fs::create_directory(folder / "sub");
@@ -62,7 +59,7 @@ TEST(HostFolders, EveryNameIsListedOnceWithoutDotAndDotDot) {
 
 TEST(HostFolders, AListingStopsWhenAskedAndWhatIsNoFolderIsNotRead) {
     const fs::path folder = FreshScratchFolder();
-    for (size_t i = 0; i < 50; ++i) Write(folder / LongName(i), "x");
+    for (size_t i = 0; i < 50; ++i) WriteHostFile(folder / LongName(i), "x");
     size_t seen = 0;
     EXPECT_TRUE(plat::host::ForEachName(folder, [&](std::string_view) { return ++seen < 3; }));
     EXPECT_EQ(seen, 3u);
@@ -78,7 +75,7 @@ TEST(HostFolders, AListingStopsWhenAskedAndWhatIsNoFolderIsNotRead) {
 TEST(HostFolders, RemoveTreeTakesTheTreeAndItsLinksButNotWhatTheyLeadTo) {
     const fs::path base = FreshScratchFolder();
     const fs::path outside = base / "outside";
-    Write(outside / "kept.txt", "kept");
+    WriteHostFile(outside / "kept.txt", "kept");
 
     struct Case {
         const char* name;
@@ -86,19 +83,19 @@ TEST(HostFolders, RemoveTreeTakesTheTreeAndItsLinksButNotWhatTheyLeadTo) {
     } cases[] = {
         {"nested files and folders",
          [](const fs::path& tree, const fs::path&) {
-             Write(tree / "a" / "b" / "c" / "file", "1");
-             Write(tree / "a" / "other", "2");
+             WriteHostFile(tree / "a" / "b" / "c" / "file", "1");
+             WriteHostFile(tree / "a" / "other", "2");
              fs::create_directories(tree / "empty" / "deeper");
          }},
         {"more names than one read of the folder",
          [](const fs::path& tree, const fs::path&) {
-             for (size_t i = 0; i < 700; ++i) Write(tree / LongName(i), "x");
+             for (size_t i = 0; i < 700; ++i) WriteHostFile(tree / LongName(i), "x");
          }},
         {"a deep chain",
          [](const fs::path& tree, const fs::path&) {
              fs::path deep = tree;
              for (int i = 0; i < 60; ++i) deep /= "level" + std::to_string(i);
-             Write(deep / "file", "x");
+             WriteHostFile(deep / "file", "x");
          }},
         {"links to a folder and a file outside, and one that leads nowhere",
          [](const fs::path& tree, const fs::path& outside) {
@@ -106,10 +103,10 @@ TEST(HostFolders, RemoveTreeTakesTheTreeAndItsLinksButNotWhatTheyLeadTo) {
              fs::create_directory_symlink(outside, tree / "folder link");
              fs::create_symlink(outside / "kept.txt", tree / "file link");
              fs::create_symlink(tree / "nothing", tree / "dangling");
-             Write(tree / "inner" / "x", "x");
+             WriteHostFile(tree / "inner" / "x", "x");
              fs::create_hard_link(outside / "kept.txt", tree / "inner" / "second name");
          }},
-        {"a file of the tree's name", [](const fs::path& tree, const fs::path&) { Write(tree, "plain"); }},
+        {"a file of the tree's name", [](const fs::path& tree, const fs::path&) { WriteHostFile(tree, "plain"); }},
         {"a link of the tree's name",
          [](const fs::path& tree, const fs::path& outside) { fs::create_directory_symlink(outside, tree); }},
         {"nothing of the tree's name", [](const fs::path&, const fs::path&) {}},
@@ -132,9 +129,9 @@ TEST(HostFolders, RemoveTreeTakesTheTreeAndItsLinksButNotWhatTheyLeadTo) {
 TEST(HostFolders, AHostFileIsReadWholeIntoAReusedText) {
     const fs::path folder = FreshScratchFolder();
     const std::string big(70000, 'b');
-    Write(folder / "big", big);
-    Write(folder / "small", "small");
-    Write(folder / "empty", "");
+    WriteHostFile(folder / "big", big);
+    WriteHostFile(folder / "small", "small");
+    WriteHostFile(folder / "empty", "");
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
 
     std::string text = "left over from before";
@@ -164,7 +161,7 @@ TEST(HostFolders, SimulatedSearchesAndNamesReachEveryEntryOfALargeFolder) {
     const fs::path host = rig.machine.c_drive_folder() / "Windows" / "Temp" / "Many";
     std::set<std::string> made;
     for (size_t i = 0; i < 700; ++i) {
-        Write(host / LongName(i), std::to_string(i));
+        WriteHostFile(host / LongName(i), std::to_string(i));
         made.insert(LongName(i));
     }
 

@@ -11,10 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Write(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using tvx::test::WriteHostFile;
 
 std::string Describe(const std::vector<tvx::FileChange>& changes) {
     std::string out;
@@ -28,15 +25,15 @@ std::string Describe(const std::vector<tvx::FileChange>& changes) {
 
 TEST(FileSnapshot, DifferenceListsCreatedChangedAndDeletedInNameOrder) {
     const fs::path root = tvx::test::FreshScratchFolder();
-    Write(root / "tvpn_0000" / "tvpn_0000.ds", "old");
-    Write(root / "tvpn_0001" / "tvpn_0001.ds", "same");
-    Write(root / "Gone" / "x.ds", "x");
+    WriteHostFile(root / "tvpn_0000" / "tvpn_0000.ds", "old");
+    WriteHostFile(root / "tvpn_0001" / "tvpn_0001.ds", "same");
+    WriteHostFile(root / "Gone" / "x.ds", "x");
     tvx::FileSnapshot before;
     tvx::SnapshotFolder(root, "%WINDIR%\\TWAIN_32", before);
 
-    Write(root / "tvpn_0000" / "tvpn_0000.ds", "newer");
+    WriteHostFile(root / "tvpn_0000" / "tvpn_0000.ds", "newer");
     fs::remove_all(root / "Gone");
-    Write(root / "a.log", "");
+    WriteHostFile(root / "a.log", "");
     tvx::FileSnapshot after;
     tvx::SnapshotFolder(root, "%WINDIR%\\TWAIN_32", after);
 
